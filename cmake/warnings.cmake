@@ -1,0 +1,14 @@
+# Every target of the project compiles with warnings as errors.
+add_compile_options(
+  -Wall -Wextra -Wpedantic -Werror
+  -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wunused
+  -Woverloaded-virtual -Wconversion -Wsign-conversion -Wnull-dereference
+  -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  add_compile_options(-Wmisleading-indentation -Wduplicated-cond -Wlogical-op)
+endif()
+# Chinese control names are identifiers; g++ and clang accept UTF-8 identifiers.
+if(QZ_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,48 @@
+#pragma once
+// Listing, opening and closing the COM ports "COM1".."COM50".
+//
+// On Linux COMn is, in this order: a port alias, a symbolic link named COMn in the per-user
+// alias folder; otherwise COM1..8 = /dev/ttyUSB0..7, COM9..16 = /dev/ttyACM0..7,
+// COM17..32 = /dev/ttyS0..15. COM33..50 exist only as aliases.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace qz {
+
+inline constexpr int kFirstComPort = 1;
+inline constexpr int kLastComPort = 50;
+
+// $XDG_RUNTIME_DIR/qzconfig/ports, or /tmp/qzconfig-<uid>/ports without it.
+[[nodiscard]] std::filesystem::path comAliasFolder();
+
+// The device behind COMn, or empty when n names none.
+[[nodiscard]] std::string comDevicePath(int n);
+
+// The 11 baud rates the port list offers, "1200".."256000".
+[[nodiscard]] const std::vector<std::string>& baudRates();
+
+// The names of the usable ports among COM1..COM50, ascending: a port that opens, and a port
+// another program holds. Every failure is absorbed; the port is left closed.
+[[nodiscard]] std::vector<std::string> EnumComPorts(SerialPort& port);
+
+struct OpenResult {
+  bool opened = false;
+  // The message the user gets, when the failure has one (title "提示信息!", information icon).
+  std::optional<std::string> message;
+};
+
+// Configures and opens the port: "COMn", then "baud,P,data,stop". True only when this call
+// opened the port; an open port gives false and nothing else.
+OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_view baud,
+                       std::string_view parity, std::string_view dataBits,
+                       std::string_view stopBits);
+
+void CloseComPort(SerialPort& port);
+
+}  // namespace qz

@@ -1,0 +1,40 @@
+#pragma once
+// The port over QSerialPort.
+
+#include <memory>
+
+#include "link/serial_port.h"
+
+namespace qz {
+
+class QtSerialPort final : public SerialPort {
+ public:
+  QtSerialPort();
+  ~QtSerialPort() override;
+  QtSerialPort(const QtSerialPort&) = delete;
+  QtSerialPort& operator=(const QtSerialPort&) = delete;
+
+  void setPortNumber(int n) override;
+  [[nodiscard]] int portNumber() const override;
+  bool setSettings(std::string_view text) override;
+  [[nodiscard]] std::string settings() const override;
+  bool open() override;
+  void close() override;
+  [[nodiscard]] bool isOpen() const override;
+  [[nodiscard]] PortError lastError() const override;
+  [[nodiscard]] std::string lastErrorText() const override;
+  void clearError() override;
+  void setReceiveThreshold(int bytes) override;
+  [[nodiscard]] int receiveThreshold() const override;
+  [[nodiscard]] std::size_t bytesWaiting() const override;
+  std::vector<std::uint8_t> readAll() override;
+  void discardInput() override;
+  bool write(std::span<const std::uint8_t> bytes) override;
+  [[nodiscard]] CommEvent commEvent() const override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> d_;
+};
+
+}  // namespace qz

@@ -1,0 +1,78 @@
+#pragma once
+// The serial port as the tool sees it: the surface of the port control it was designed
+// around. The Qt adapter drives a real device; the fake serves tests that need to control
+// time and faults.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz {
+
+// Distinct failures the tool tells the user about, plus the ones it keeps to itself.
+enum class PortError {
+  None,
+  NoSuchPort,       // the device does not exist (removed adapter, unknown COM number)
+  InUse,            // another program holds the port
+  SettingsRefused,  // the port refused the communication settings (a baud rate it cannot do)
+  AccessDenied,     // no permission on the device (not in the dialout group)
+  Other,            // anything else: the open failed, nothing more to say
+};
+
+// Reason of the latest notification.
+enum class CommEvent {
+  None = 0,
+  Receive = 2,  // at least the receive threshold of bytes are waiting
+  Lost = 100,   // the device went away (adapter pulled, other end hung up); the port is closed
+};
+
+class SerialPort {
+ public:
+  virtual ~SerialPort() = default;
+
+  // "COM" n; which device that is comes from the COM name table.
+  virtual void setPortNumber(int n) = 0;
+  [[nodiscard]] virtual int portNumber() const = 0;
+
+  // "baud,parity,data,stop", for example "9600,N,8,1". A text the port cannot take sets
+  // PortError::SettingsRefused and returns false.
+  virtual bool setSettings(std::string_view text) = 0;
+  [[nodiscard]] virtual std::string settings() const = 0;
+
+  // Opens the device named by the port number with the settings. On failure returns false and
+  // lastError() says why; the port stays closed.
+  virtual bool open() = 0;
+  virtual void close() = 0;
+  [[nodiscard]] virtual bool isOpen() const = 0;
+
+  [[nodiscard]] virtual PortError lastError() const = 0;
+  // The operating system's words for the last failure, for messages that have no fixed text.
+  [[nodiscard]] virtual std::string lastErrorText() const = 0;
+  virtual void clearError() = 0;
+
+  // The notification fires once at least this many bytes wait; 0 turns it off.
+  virtual void setReceiveThreshold(int bytes) = 0;
+  [[nodiscard]] virtual int receiveThreshold() const = 0;
+
+  [[nodiscard]] virtual std::size_t bytesWaiting() const = 0;
+  // Takes everything waiting.
+  virtual std::vector<std::uint8_t> readAll() = 0;
+  // Drops everything waiting (the receive count set to 0).
+  virtual void discardInput() = 0;
+
+  // Writes the bytes as one output operation. False when the port is closed or the write is
+  // refused; nothing is written then.
+  virtual bool write(std::span<const std::uint8_t> bytes) = 0;
+
+  // The reason of the latest notification.
+  [[nodiscard]] virtual CommEvent commEvent() const = 0;
+
+  // Called on the thread of the event loop, one notification at a time.
+  std::function<void()> onComm;
+};
+
+}  // namespace qz

@@ -1,0 +1,45 @@
+#pragma once
+// Recognising what the controller said. The protocol has no length fields and no checksums:
+// a reply is known by its exact byte count and a few fixed bytes.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <variant>
+
+namespace qz {
+
+struct HandshakeReply {
+  std::uint8_t model;  // 0..4
+};
+struct DownloadAck {
+  std::uint8_t nextRow;  // 19 or more: every row is stored
+};
+struct UploadRow {
+  std::uint8_t row;
+  std::array<std::uint8_t, 12> data;
+};
+struct ServiceReply {
+  std::uint8_t result;
+};
+using Reply = std::variant<std::monostate, HandshakeReply, DownloadAck, UploadRow, ServiceReply>;
+
+// What a receive notification holds. A handshake reply naming no model (a model byte above 4)
+// is not a reply: connecting with it would index the model tables out of range.
+[[nodiscard]] Reply recogniseReply(std::span<const std::uint8_t> bytes);
+
+enum class MessageIcon { None, Information, Exclamation, Critical };
+
+struct ServiceMessage {
+  std::string_view title;
+  std::string_view text;
+  MessageIcon icon;
+};
+
+// The message box a service result code calls for; nothing for a code the controller does not
+// send.
+[[nodiscard]] std::optional<ServiceMessage> serviceMessage(std::uint8_t result);
+
+}  // namespace qz

@@ -1,0 +1,280 @@
+#pragma once
+// Form1, the one window of the tool. Its definition is split by concern:
+//   form1_layout.cpp      the controls, their placement, tab order and names
+//   form1_connection.cpp  connecting, settling, version query, disconnect, exit
+//   form1_dispatch.cpp    the receive notification and what each reply does
+//   form1_service.cpp     interface protocol and scene run mode commands
+//   form1_init.cpp        start-up: ControlBarInit
+//   form1_image.cpp       showing a whole image (Show_Set) and the live test senders
+//   form1_scene.cpp       scene keys and the model panels
+//   form1_settings.cpp    model, power-on scene, work mode, DMX address, level table
+//   form1_assignment.cpp  exhaust fan and air conditioner channels
+//   form1_password.cpp    the password gate of the level table
+//   form1_clock.cpp       clock, wide/narrow layout, history list
+//   form1_transfer.cpp    moving the image to and from the controller
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "config/image.h"
+#include "link/serial_port.h"
+#include "ui/control_array.h"
+#include "ui/platform.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+
+namespace qz {
+
+// Window geometry is given in twips; 15 twips make one pixel at 96 dots per inch.
+constexpr int twips(int t) { return t / 15; }
+
+inline constexpr int kNarrowWidthTwips = 9795;
+inline constexpr int kWideWidthTwips = 13800;
+inline constexpr int kHistoryLeftTwips = 9720;
+
+class Form1 : public QWidget {
+ public:
+  // The window is created and loaded (Form_Load) at once; it talks to the controller through
+  // port and to the desktop through platform, both of which outlive it.
+  Form1(SerialPort& port, Platform& platform, QWidget* parent = nullptr);
+  ~Form1() override;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  // ---- Connection frame "连接" ----
+  QGroupBox* Frame1{};
+  QLabel* Label1{};
+  QComboBox* Combo串口{};
+  QLabel* Label2{};
+  QComboBox* Combo波特率{};
+  QLabel* Label15{};
+  QComboBox* Combo机型{};
+  QPushButton* Command建立连接{};
+  QPushButton* Command上传{};
+  QPushButton* Command下载{};
+  QPushButton* Command4{};  // "读取参数"
+  QPushButton* Command5{};  // "保存参数"
+  QLabel* Label13{};
+  QLabel* Label机型{};
+  QLabel* Label14{};
+  QLabel* Label软件版本{};
+
+  // ---- Light-settings frame "灯光设置" (an array of one) ----
+  ControlArray<QGroupBox, 0, 0> Frame2;
+  ControlArray<QPushButton, 1, 17> Command6;  // scene keys; index - 1 is the image row
+  ControlArray<QGroupBox, 0, 4> Frame6;       // one channel panel per model
+  ControlArray<QCheckBox, 0, 3> TD1;
+  ControlArray<QCheckBox, 0, 5> TD2;
+  ControlArray<QCheckBox, 0, 7> TD3;
+  ControlArray<QCheckBox, 0, 9> TD4;
+  ControlArray<QCheckBox, 0, 11> TD5;
+  ControlArray<QComboBox, 0, 7> TG1;
+  ControlArray<QComboBox, 0, 5> TG2;
+  ControlArray<QComboBox, 0, 3> TG3;
+  ControlArray<QComboBox, 0, 1> TG4;
+  ControlArray<QLabel, 0, 19> Label16;  // "调光k" beside the level lists of panels 0..3
+  QLabel* Label26{};
+  QComboBox* Combo开机场景{};
+  QLabel* Label5{};
+  QComboBox* Combo工作模式{};
+  QLabel* Label17{};
+  QComboBox* Combo1DMX地址{};
+  QLabel* Label21{};           // hidden
+  QComboBox* Combo场景模式{};  // hidden
+  // "调光级别设置"
+  QGroupBox* Frame3{};
+  ControlArray<QComboBox, 0, 9> Combo调光级别;
+  ControlArray<QLabel, 0, 9> Label20;
+  QPushButton* Command9{};  // "调光设置"
+  QGroupBox* Frame密码{};
+  QLabel* Label27{};
+  QLineEdit* Text{};
+  QPushButton* Command10{};  // "确认"
+  QPushButton* Command11{};  // "取消"
+  // "排风" and "风管机空调"
+  QGroupBox* Frame4{};
+  QGroupBox* Frame5{};
+  ControlArray<QComboBox, 0, 8> Combo空调排风;
+  QLabel* Label3{};  // "排风1"
+  QLabel* Label4{};  // "排风2"
+  QLabel* Label6{};  // "上电" of fan 1
+  QLabel* Label7{};  // "上电" of fan 2
+  QLabel* Label8{};  // "阀开"
+  QLabel* Label9{};  // "阀关"
+  QLabel* Label10{};  // "高风"
+  QLabel* Label11{};  // "中风"
+  QLabel* Label12{};  // "低风"
+
+  // ---- Prompt frame of the channel check ----
+  QGroupBox* Frame7{};
+  QLabel* Label19{};
+  QLabel* Label22{};
+  QPushButton* Command1{};  // "确 定"
+
+  // ---- Service frames ----
+  QGroupBox* Frame8{};
+  ControlArray<QLabel, 0, 1> Label23;
+  QRadioButton* Option1{};
+  QRadioButton* Option2{};
+  QPushButton* Command2{};
+  QPushButton* Command3{};
+  QGroupBox* Frame9{};
+  QLabel* Label24{};
+  QRadioButton* Option3{};
+  QLabel* Label25{};
+  QRadioButton* Option4{};
+  QPushButton* Command8{};
+
+  // ---- Status frame ----
+  QGroupBox* Frame提示{};
+  QLabel* Label提示{};
+  QLabel* Label18{};  // percentage
+  QFrame* Shape1{};   // progress outline
+  QFrame* Shape2{};   // progress fill
+
+  // ---- History, exit, logo, clock ----
+  QListWidget* List1{};
+  QPushButton* Command7{};  // "退  出"
+  QLabel* Image1{};
+  QLabel* LBDATA{};
+
+  // ---- Timers ----
+  QTimer* Timer1{};  // clock, 333 ms
+  QTimer* Timer2{};  // handshake attempts, 200 ms
+  QTimer* Timer3{};  // version query, 500 ms
+  QTimer* TimerGetVision{};  // version shown, 200 ms
+  QTimer* Timer上传超时{};  // 200 ms
+  QTimer* Timer下载超时{};  // 200 ms
+
+  // ---- Non-visual ----
+  SerialPort& MSComm1;
+  Platform& CommonDialog1;  // message boxes and file dialogs, beep and clock
+
+  // ---- Fields ----
+  bool Connected = false;
+  std::int16_t LinkTick = 0;
+  bool VersionMode = false;
+  QString VersionText;
+  std::vector<std::uint8_t> RxBuf;
+  ConfigImage SetData;
+  LevelTable DimTable{};
+  std::uint8_t CurScene = 0;
+  std::uint8_t CurModel = 0;
+  bool LiveTest = false;
+  bool WideView = false;
+  std::int16_t DownTick = 0;
+  bool DownDone = false;
+  std::int16_t UpTick = 0;
+  bool UpDone = false;
+  std::uint8_t UpRow = 0;
+  std::uint8_t DownRow = 0;  // the pending download row
+
+  // ---- Load and unload ----
+  void Form_Load();
+  void Form_Unload();
+  void ControlBarInit();
+
+  // ---- Connection ----
+  void Command建立连接_Click();
+  void Timer2_Timer();
+  void Timer3_Timer();
+  void TimerGetVision_Timer();
+  void Command7_Click();
+
+  // ---- Replies ----
+  void MSComm1_OnComm();
+
+  // ---- Service commands ----
+  void Command2_Click();
+  void Command3_Click();
+  void Command8_Click();
+
+  // ---- Image and live tests ----
+  void Show_Set(std::uint8_t scene);
+  void TsetControl(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4,
+                   std::uint8_t b5, std::uint8_t b6);
+  void Send场景();
+
+  // ---- Scene editor ----
+  void Command6_Click(int Index);
+  void 提示当前设置场景(std::uint8_t key);
+  void 显示对应灯控通道设置(std::uint8_t model);
+  void TD1_Click(int Index);
+  void TD2_Click(int Index);
+  void TD3_Click(int Index);
+  void TD4_Click(int Index);
+  void TD5_Click(int Index);
+  void TG1_Click(int Index);
+  void TG2_Click(int Index);
+  void TG3_Click(int Index);
+  void TG4_Click(int Index);
+
+  // ---- Model and global settings ----
+  void Combo机型_Click();
+  void 显示机型(std::uint8_t model);
+  void Combo开机场景_Click();
+  void Combo工作模式_Click();
+  void Combo1DMX地址_Click();
+  void Combo场景模式_Click();
+  void Combo调光级别_Click(int k);
+
+  // ---- Channel assignment ----
+  void 排风空调设置选项(std::uint8_t model);
+  void Combo空调排风_Click(int Index);
+  void Command1_Click();
+
+  // ---- Password gate ----
+  void Command9_Click();
+  void Command10_Click();
+  void Command11_Click();
+
+  // ---- Clock, layout, history ----
+  void Timer1_Timer();
+  void Image1_DblClick();
+  void List1_DblClick();
+
+  // ---- Transfers and parameter files ----
+  void Command下载_Click();
+  void Command上传_Click();
+  void Timer下载超时_Timer();
+  void Timer上传超时_Timer();
+  void DownLoadSet(std::uint8_t r);
+  void UpLoadSet(std::uint8_t r);
+  void Load_485CJ();
+  void Load_JD(std::uint8_t mode, std::uint8_t p);
+  void Command4_Click();
+  void Command5_Click();
+
+  // The panel controls of model m (0..4): its switch boxes and its level lists.
+  [[nodiscard]] QCheckBox* switchBox(int model, int index) const;
+  [[nodiscard]] QComboBox* levelList(int model, int index) const;
+
+ protected:
+  void closeEvent(class QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, class QEvent* event) override;
+
+ private:
+  void buildWindow();  // form1_layout.cpp
+  // What the dispatcher hands to the transfers.
+  void downloadAcknowledged(std::uint8_t nextRow);
+  void uploadRowReceived(std::uint8_t row, const Row& data);
+  // The port went away under an open connection.
+  void portLost();
+  // Writes a fixed frame held as hex text.
+  void sendText(std::string_view hexText);
+
+  bool unloaded_ = false;
+};
+
+}  // namespace qz

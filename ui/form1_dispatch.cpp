@@ -1,0 +1,60 @@
+// The receive notification: everything the controller says arrives here, is known by its
+// length and fixed bytes, and is acted on whatever the tool is doing.
+
+#include <QLabel>
+
+#include "protocol/frames.h"
+#include "protocol/replies.h"
+#include "ui/form1.h"
+
+namespace qz {
+
+namespace {
+// The version text comes in the PC's code page; each byte is one character of it. Bytes
+// beyond ASCII are read as Latin-1 so that no byte can turn two characters into one.
+QChar versionCharacter(std::uint8_t b) { return QChar(static_cast<char16_t>(b)); }
+}  // namespace
+
+void Form1::MSComm1_OnComm() {
+  const CommEvent event = MSComm1.commEvent();
+  if (event == CommEvent::Lost) {
+    portLost();
+    return;
+  }
+  if (event != CommEvent::Receive) return;
+
+  RxBuf = MSComm1.readAll();
+  if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
+
+  if (VersionMode) {
+    for (const std::uint8_t b : RxBuf) VersionText.append(versionCharacter(b));
+  } else {
+    const Reply reply = recogniseReply(RxBuf);
+    if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
+      显示对应灯控通道设置(h->model);
+      排风空调设置选项(h->model);
+      显示机型(h->model);
+      Connected = true;
+      LinkTick = 0;
+      CurModel = h->model;
+    } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
+      downloadAcknowledged(ack->nextRow);
+    } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
+      uploadRowReceived(row->row, row->data);
+    } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
+      if (const auto message = serviceMessage(service->result)) {
+        // Whatever waits now is stale by the time the box is closed.
+        MSComm1.discardInput();
+        CommonDialog1.messageBox(QString::fromUtf8(message->text.data(),
+                                                   static_cast<qsizetype>(message->text.size())),
+                                 QString::fromUtf8(message->title.data(),
+                                                   static_cast<qsizetype>(message->title.size())),
+                                 message->icon);
+      }
+    }
+  }
+  // Anything that came in meanwhile is dropped.
+  MSComm1.discardInput();
+}
+
+}  // namespace qz

@@ -1,0 +1,422 @@
+// The controls of the window, where they stand, their tab order and the names assistive
+// technology reads. Widgets are created in the order the keyboard visits them.
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include "ui/form1.h"
+
+namespace qz {
+
+namespace {
+
+constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
+
+template <class W>
+W* make(QWidget* parent, int x, int y, int w, int h) {
+  auto* widget = new W(parent);
+  widget->setGeometry(x, y, w, h);
+  return widget;
+}
+
+QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20) {
+  auto* l = make<QLabel>(parent, x, y, w, h);
+  l->setText(text);
+  return l;
+}
+
+QGroupBox* frame(QWidget* parent, const QString& title, int x, int y, int w, int h) {
+  auto* f = make<QGroupBox>(parent, x, y, w, h);
+  f->setTitle(title);
+  return f;
+}
+
+QPushButton* button(QWidget* parent, const QString& text, int x, int y, int w, int h = 26) {
+  auto* b = make<QPushButton>(parent, x, y, w, h);
+  b->setText(text);
+  return b;
+}
+
+QComboBox* list(QWidget* parent, int x, int y, int w, int h = 22) {
+  auto* c = make<QComboBox>(parent, x, y, w, h);
+  c->setMaxVisibleItems(17);
+  return c;
+}
+
+// The label names the control beside it, for the keyboard (buddy) and for screen readers.
+void nameBy(QLabel* l, QWidget* control) {
+  l->setBuddy(control);
+  control->setAccessibleName(l->text());
+}
+
+void paint(QPushButton* b, QColor colour) {
+  QPalette p = b->palette();
+  p.setColor(QPalette::Button, colour);
+  b->setPalette(p);
+  b->setAutoFillBackground(true);
+  b->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
+}
+
+QPixmap logo() {
+  QPixmap pm(twips(2955), twips(390));
+  pm.fill(QColor(0, 0, 160));
+  QPainter p(&pm);
+  p.setPen(Qt::white);
+  QFont f = p.font();
+  f.setBold(true);
+  f.setPixelSize(16);
+  p.setFont(f);
+  p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("QZ 灯光场景控制"));
+  return pm;
+}
+
+}  // namespace
+
+void Form1::buildWindow() {
+  setWindowTitle(QStringLiteral("QZ系列灯光场景配置 A24"));
+  setFixedSize(twips(kNarrowWidthTwips), kWindowHeight);
+
+  // ---- Connection ----
+  Frame1 = frame(this, QStringLiteral("连接"), 8, 4, 637, 104);
+  Label1 = label(Frame1, QStringLiteral("串口"), 10, 24, 30);
+  Combo串口 = list(Frame1, 42, 23, 80);
+  nameBy(Label1, Combo串口);
+  Label2 = label(Frame1, QStringLiteral("波特率"), 132, 24, 44);
+  Combo波特率 = list(Frame1, 178, 23, 80);
+  nameBy(Label2, Combo波特率);
+  Combo波特率->setEnabled(false);
+  Label15 = label(Frame1, QStringLiteral("机型"), 268, 24, 30);
+  Combo机型 = list(Frame1, 300, 23, 96);
+  nameBy(Label15, Combo机型);
+  Command建立连接 = button(Frame1, QStringLiteral("建立连接"), 410, 21, 100);
+  Command上传 = button(Frame1, QStringLiteral("上传设备参数"), 10, 50, 112);
+  Command下载 = button(Frame1, QStringLiteral("下载参数到设备"), 130, 50, 128);
+  Command上传->setEnabled(false);
+  Command下载->setEnabled(false);
+  Command4 = button(Frame1, QStringLiteral("读取参数"), 268, 50, 100);
+  Command5 = button(Frame1, QStringLiteral("保存参数"), 376, 50, 100);
+  Label13 = label(Frame1, QStringLiteral("机型："), 10, 80, 44);
+  Label机型 = label(Frame1, QString(), 56, 80, 90);
+  Label14 = label(Frame1, QStringLiteral("软件版本："), 156, 80, 70);
+  Label软件版本 = label(Frame1, QString(), 228, 80, 400);
+  Label软件版本->setTextFormat(Qt::PlainText);
+  nameBy(Label13, Label机型);
+  nameBy(Label14, Label软件版本);
+
+  // ---- Light settings ----
+  auto* f2 = frame(this, QStringLiteral("灯光设置"), 8, 112, 637, 426);
+  Frame2.slot(0) = f2;
+  const QColor keyColour(255, 224, 192);
+  const QStringList keyCaptions = {
+      QStringLiteral("场景1"),  QStringLiteral("场景2"),    QStringLiteral("场景3"),
+      QStringLiteral("场景4"),  QStringLiteral("场景5"),    QStringLiteral("场景6"),
+      QStringLiteral("场景7"),  QStringLiteral("场景8"),    QStringLiteral("场景9"),
+      QStringLiteral("场景10"), QStringLiteral("场景11"),   QStringLiteral("场景12"),
+      QStringLiteral("场景13"), QStringLiteral("灯光全关"), QStringLiteral("灯光全开"),
+      QStringLiteral("暂停"),   QStringLiteral("静音")};
+  // Four rows: 1..7, 8..13, the two "all lights" keys, pause and mute.
+  const int keyW = twips(1300);
+  const int keyH = twips(400);
+  for (int i = 1; i <= 17; ++i) {
+    int row = 0;
+    int col = i - 1;
+    if (i >= 8 && i <= 13) {
+      row = 1;
+      col = i - 8;
+    } else if (i == 14 || i == 15) {
+      row = 2;
+      col = i - 14;
+    } else if (i >= 16) {
+      row = 3;
+      col = i - 16;
+    }
+    auto* key = button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW,
+                       keyH);
+    paint(key, keyColour);
+    Command6.slot(i) = key;
+    QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
+  }
+  // Global settings beside the short key rows.
+  Label26 = label(f2, QStringLiteral("开机场景"), 200, 86, 60);
+  Combo开机场景 = list(f2, 262, 85, 100);
+  nameBy(Label26, Combo开机场景);
+  Label5 = label(f2, QStringLiteral("工作模式"), 376, 86, 60);
+  Combo工作模式 = list(f2, 438, 85, 110);
+  nameBy(Label5, Combo工作模式);
+  Label17 = label(f2, QStringLiteral("DMX512地址"), 200, 117, 80);
+  Combo1DMX地址 = list(f2, 282, 116, 80);
+  nameBy(Label17, Combo1DMX地址);
+  Label21 = label(f2, QStringLiteral("场景模式"), 376, 117, 60);
+  Combo场景模式 = list(f2, 438, 116, 110);
+  nameBy(Label21, Combo场景模式);
+  Label21->hide();
+  Combo场景模式->hide();
+
+  // Model panels, one on top of the other: two rows of six channel positions.
+  const QStringList panelTitles = {QStringLiteral("QZ-0408"), QStringLiteral("QZ-0606"),
+                                   QStringLiteral("QZ-0804"), QStringLiteral("QZ-1002"),
+                                   QStringLiteral("QZ-1200")};
+  int labelIndex = 0;
+  for (int m = 0; m < kModels; ++m) {
+    auto* panel = frame(f2, panelTitles[m], 10, 148, 617, 84);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    panel->setPalette(p);
+    panel->setStyleSheet(QStringLiteral("QGroupBox { color: rgb(0, 0, 255); }"));
+    panel->hide();
+    Frame6.slot(m) = panel;
+    const int s = switchCount(m);
+    for (int pos = 0; pos < kRowBytes; ++pos) {
+      const int x = 10 + (pos % 6) * 100;
+      const int y = 24 + (pos / 6) * 28;
+      if (pos < s) {
+        auto* box = make<QCheckBox>(panel, x, y, 96, 22);
+        box->setText(QStringLiteral("开关通道%1").arg(pos + 1));
+        switch (m) {
+          case 0: TD1.slot(pos) = box; break;
+          case 1: TD2.slot(pos) = box; break;
+          case 2: TD3.slot(pos) = box; break;
+          case 3: TD4.slot(pos) = box; break;
+          default: TD5.slot(pos) = box; break;
+        }
+        QObject::connect(box, &QCheckBox::stateChanged, this, [this, m, pos](int) {
+          switch (m) {
+            case 0: TD1_Click(pos); break;
+            case 1: TD2_Click(pos); break;
+            case 2: TD3_Click(pos); break;
+            case 3: TD4_Click(pos); break;
+            default: TD5_Click(pos); break;
+          }
+        });
+      } else {
+        const int d = pos - s;
+        auto* l = label(panel, QStringLiteral("调光%1").arg(d + 1), x, y + 1, 38);
+        auto* c = list(panel, x + 40, y, 52);
+        nameBy(l, c);
+        Label16.slot(labelIndex++) = l;
+        switch (m) {
+          case 0: TG1.slot(d) = c; break;
+          case 1: TG2.slot(d) = c; break;
+          case 2: TG3.slot(d) = c; break;
+          default: TG4.slot(d) = c; break;
+        }
+        QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, m, d](int) {
+          switch (m) {
+            case 0: TG1_Click(d); break;
+            case 1: TG2_Click(d); break;
+            case 2: TG3_Click(d); break;
+            default: TG4_Click(d); break;
+          }
+        });
+      }
+    }
+  }
+
+  // Dimming level table, behind the password.
+  Frame3 = frame(f2, QStringLiteral("调光级别设置"), 10, 238, 617, 92);
+  Command9 = button(Frame3, QStringLiteral("调光设置"), twips(240), twips(360), twips(615),
+                    twips(855));
+  for (int k = 0; k < kLevels; ++k) {
+    const int x = 66 + (k % 5) * 108;
+    const int y = 24 + (k / 5) * 32;
+    auto* l = label(Frame3, QStringLiteral("%1级").arg(k), x, y + 1, 30);
+    auto* c = list(Frame3, x + 32, y, 66);
+    nameBy(l, c);
+    Label20.slot(k) = l;
+    Combo调光级别.slot(k) = c;
+    QObject::connect(c, &QComboBox::currentIndexChanged, this,
+                     [this, k](int) { Combo调光级别_Click(k); });
+  }
+  Frame密码 = make<QGroupBox>(Frame3, twips(2280), 0, twips(4455), twips(1215));
+  Frame密码->setAutoFillBackground(true);
+  Frame密码->setStyleSheet(
+      QStringLiteral("QGroupBox { background-color: rgb(128, 255, 128); border: 1px solid gray; }"));
+  Label27 = label(Frame密码, QStringLiteral("请输入密码"), twips(240), twips(360), twips(1020),
+                  twips(255));
+  Label27->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+  Text = make<QLineEdit>(Frame密码, twips(1320), twips(240), twips(2295), twips(390));
+  nameBy(Label27, Text);
+  Command10 = button(Frame密码, QStringLiteral("确认"), twips(1440), twips(720), twips(855),
+                     twips(420));
+  Command11 = button(Frame密码, QStringLiteral("取消"), twips(2640), twips(720), twips(855),
+                     twips(420));
+
+  // Exhaust fans and the ducted air conditioner.
+  Frame4 = frame(f2, QStringLiteral("排风"), 10, 336, 300, 80);
+  Frame5 = frame(f2, QStringLiteral("风管机空调"), 318, 336, 309, 80);
+  Label3 = label(Frame4, QStringLiteral("排风1"), 10, 24, 40);
+  Combo空调排风.slot(0) = list(Frame4, 52, 23, 84);
+  Label6 = label(Frame4, QStringLiteral("上电"), 152, 24, 32);
+  Combo空调排风.slot(1) = list(Frame4, 186, 23, 84);
+  Label4 = label(Frame4, QStringLiteral("排风2"), 10, 52, 40);
+  Combo空调排风.slot(2) = list(Frame4, 52, 51, 84);
+  Label7 = label(Frame4, QStringLiteral("上电"), 152, 52, 32);
+  Combo空调排风.slot(3) = list(Frame4, 186, 51, 84);
+  Label8 = label(Frame5, QStringLiteral("阀开"), 8, 24, 30);
+  Combo空调排风.slot(4) = list(Frame5, 38, 23, 62);
+  Label9 = label(Frame5, QStringLiteral("阀关"), 106, 24, 30);
+  Combo空调排风.slot(5) = list(Frame5, 136, 23, 62);
+  Label10 = label(Frame5, QStringLiteral("高风"), 204, 24, 30);
+  Combo空调排风.slot(6) = list(Frame5, 234, 23, 62);
+  Label11 = label(Frame5, QStringLiteral("中风"), 8, 52, 30);
+  Combo空调排风.slot(7) = list(Frame5, 38, 51, 62);
+  Label12 = label(Frame5, QStringLiteral("低风"), 106, 52, 30);
+  Combo空调排风.slot(8) = list(Frame5, 136, 51, 62);
+  const std::array<QLabel*, 9> assignmentLabels = {Label3, Label6,  Label4,  Label7, Label8,
+                                                   Label9, Label10, Label11, Label12};
+  for (int i = 0; i < 9; ++i) {
+    nameBy(assignmentLabels[static_cast<std::size_t>(i)], Combo空调排风[i]);
+    QObject::connect(Combo空调排风[i], &QComboBox::currentIndexChanged, this,
+                     [this, i](int) { Combo空调排风_Click(i); });
+  }
+  // Two fans share the caption "上电"; tell them apart for a screen reader.
+  Combo空调排风[1]->setAccessibleDescription(QStringLiteral("排风1"));
+  Combo空调排风[3]->setAccessibleDescription(QStringLiteral("排风2"));
+
+  // ---- Service frames ----
+  Frame8 = frame(this, QStringLiteral("485协议配置"), 8, 542, 334, 52);
+  Label23.slot(0) = label(Frame8, QStringLiteral("1200旧协议"), 10, 24, 70);
+  Option1 = make<QRadioButton>(Frame8, 80, 24, 20, 20);
+  nameBy(Label23[0], Option1);
+  Label23.slot(1) = label(Frame8, QStringLiteral("19200协议"), 106, 24, 66);
+  Option2 = make<QRadioButton>(Frame8, 172, 24, 20, 20);
+  nameBy(Label23[1], Option2);
+  Command2 = button(Frame8, QStringLiteral("设置"), 198, 20, 56);
+  Command3 = button(Frame8, QStringLiteral("取消设置"), 260, 20, 66);
+  Frame9 = frame(this, QStringLiteral("场景运行模式配置"), 348, 542, 297, 52);
+  Label24 = label(Frame9, QStringLiteral("场景切换模式"), 10, 24, 80);
+  Option3 = make<QRadioButton>(Frame9, 90, 24, 20, 20);
+  nameBy(Label24, Option3);
+  Label25 = label(Frame9, QStringLiteral("场景叠加模式"), 116, 24, 80);
+  Option4 = make<QRadioButton>(Frame9, 196, 24, 20, 20);
+  nameBy(Label25, Option4);
+  Command8 = button(Frame9, QStringLiteral("设置"), 226, 20, 62);
+
+  // ---- Prompt of the channel check, status ----
+  Frame7 = frame(this, QString(), 8, 598, 334, 44);
+  Label19 = label(Frame7, QString(), 8, 12, 170);
+  Label22 = label(Frame7, QStringLiteral("请重新定义"), 180, 12, 70);
+  Command1 = button(Frame7, QStringLiteral("确 定"), 254, 9, 72);
+  Frame7->hide();
+  Frame提示 = frame(this, QString(), 348, 598, 297, 44);
+  Label提示 = label(Frame提示, QStringLiteral("正在初始化，请稍后"), 8, 12, 150);
+  Shape1 = make<QFrame>(Frame提示, 160, 14, 90, 16);
+  Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  Shape2 = make<QFrame>(Frame提示, 160, 14, 0, 16);
+  Shape2->setAutoFillBackground(true);
+  Shape2->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 255);"));
+  Label18 = label(Frame提示, QString(), 254, 12, 40);
+  Shape1->hide();
+  Shape2->hide();
+  Label18->hide();
+  Frame提示->hide();
+
+  // ---- Logo, clock, exit ----
+  Image1 = make<QLabel>(this, twips(120), twips(9720), twips(2955), twips(390));
+  Image1->setPixmap(logo());
+  Image1->installEventFilter(this);
+  Image1->setAccessibleName(QStringLiteral("QZ"));
+  LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9700), 330, 30);
+  QFont clockFont(QStringLiteral("宋体"));
+  clockFont.setPointSizeF(14.25);
+  LBDATA->setFont(clockFont);
+  LBDATA->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192);"));
+  Command7 = button(this, QStringLiteral("退  出"), 565, twips(9700), 80, 28);
+
+  // ---- History ----
+  List1 = make<QListWidget>(this, twips(kHistoryLeftTwips), twips(120), twips(3855), twips(8160));
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  List1->setAccessibleName(QStringLiteral("上传参数"));
+  List1->installEventFilter(this);
+  List1->viewport()->installEventFilter(this);
+
+  // ---- Buttons ----
+  QObject::connect(Command建立连接, &QPushButton::clicked, this, [this] { Command建立连接_Click(); });
+  QObject::connect(Command上传, &QPushButton::clicked, this, [this] { Command上传_Click(); });
+  QObject::connect(Command下载, &QPushButton::clicked, this, [this] { Command下载_Click(); });
+  QObject::connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
+  QObject::connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
+  QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  QObject::connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  QObject::connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  QObject::connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
+  QObject::connect(Command9, &QPushButton::clicked, this, [this] { Command9_Click(); });
+  QObject::connect(Command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
+  QObject::connect(Command11, &QPushButton::clicked, this, [this] { Command11_Click(); });
+  QObject::connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+  QObject::connect(Combo机型, &QComboBox::currentIndexChanged, this, [this](int) { Combo机型_Click(); });
+  QObject::connect(Combo开机场景, &QComboBox::currentIndexChanged, this,
+                   [this](int) { Combo开机场景_Click(); });
+  QObject::connect(Combo工作模式, &QComboBox::currentIndexChanged, this,
+                   [this](int) { Combo工作模式_Click(); });
+  QObject::connect(Combo1DMX地址, &QComboBox::currentIndexChanged, this,
+                   [this](int) { Combo1DMX地址_Click(); });
+  QObject::connect(Combo场景模式, &QComboBox::currentIndexChanged, this,
+                   [this](int) { Combo场景模式_Click(); });
+
+  // ---- Timers ----
+  auto timer = [this](int ms, auto handler) {
+    auto* t = new QTimer(this);
+    t->setInterval(ms);
+    QObject::connect(t, &QTimer::timeout, this, handler);
+    return t;
+  };
+  Timer1 = timer(333, [this] { Timer1_Timer(); });
+  Timer2 = timer(200, [this] { Timer2_Timer(); });
+  Timer3 = timer(500, [this] { Timer3_Timer(); });
+  TimerGetVision = timer(200, [this] { TimerGetVision_Timer(); });
+  Timer上传超时 = timer(200, [this] { Timer上传超时_Timer(); });
+  Timer下载超时 = timer(200, [this] { Timer下载超时_Timer(); });
+  Timer1->start();
+}
+
+QCheckBox* Form1::switchBox(int model, int index) const {
+  switch (model) {
+    case 0: return TD1[index];
+    case 1: return TD2[index];
+    case 2: return TD3[index];
+    case 3: return TD4[index];
+    default: return TD5[index];
+  }
+}
+
+QComboBox* Form1::levelList(int model, int index) const {
+  switch (model) {
+    case 0: return TG1[index];
+    case 1: return TG2[index];
+    case 2: return TG3[index];
+    default: return TG4[index];
+  }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == Image1) {
+      Image1_DblClick();
+      return true;
+    }
+    if (watched == List1 || watched == List1->viewport()) {
+      List1_DblClick();
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  Form_Unload();
+  event->accept();
+}
+
+}  // namespace qz

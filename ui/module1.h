@@ -1,0 +1,31 @@
+#pragma once
+// List helpers shared by the window's procedures.
+//
+// A list filled by the program shows no selection until one is chosen, so that choosing the
+// first item runs its handler. Choosing an item runs the handler only when the selection
+// changes, as for the user.
+
+#include <QStringList>
+
+#include "link/serial_port.h"
+
+class QComboBox;
+
+namespace qz {
+
+// Clears the list and fills it with items, leaving nothing selected; no handler runs.
+void fillList(QComboBox* list, const QStringList& items);
+// Items "first".."last" in decimal.
+[[nodiscard]] QStringList numberItems(int first, int last);
+
+// Selects position index. A position the list does not have (a value from a controller or a
+// file that no item shows) leaves the list showing nothing and runs no handler, so the byte
+// behind it stays as it was.
+void selectPosition(QComboBox* list, int index);
+
+// The usable COM ports into the list, the first one selected.
+void EnumComPorts(SerialPort& port, QComboBox* list);
+// The 11 baud rates, entry index selected.
+void FillBaudRates(QComboBox* list, int index);
+
+}  // namespace qz
