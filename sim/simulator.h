@@ -1,0 +1,4 @@
+#pragma once
+// The simulated controller.
+
+namespace qz::sim {}
