@@ -53,9 +53,11 @@ std::optional<ServiceMessage> serviceMessage(std::uint8_t result) {
     case 0x0F:
       return ServiceMessage{kProtocol, "取消485协议配置失败!", MessageIcon::Critical};
     case 0x10:
-      return ServiceMessage{kRunMode, "场景切换模式配置成功!  重启生效。", MessageIcon::Information};
+      return ServiceMessage{kRunMode, "场景切换模式配置成功!  重启生效。",
+                            MessageIcon::Information};
     case 0x20:
-      return ServiceMessage{kRunMode, "场景叠加模式配置成功!  重启生效。", MessageIcon::Information};
+      return ServiceMessage{kRunMode, "场景叠加模式配置成功!  重启生效。",
+                            MessageIcon::Information};
     case 0x90:
       return ServiceMessage{kRunMode, "场景切换模式配置失败!", MessageIcon::Critical};
     case 0xA0:

@@ -16,7 +16,9 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
   Form_Load();
 }
 
-Form1::~Form1() { MSComm1.onComm = nullptr; }
+Form1::~Form1() {
+  MSComm1.onComm = nullptr;
+}
 
 void Form1::Form_Load() {
   ControlBarInit();
@@ -34,6 +36,8 @@ void Form1::Form_Unload() {
   }
 }
 
-void Form1::sendText(std::string_view hexText) { HexTextToBytes(MSComm1, hexText); }
+void Form1::sendText(std::string_view hexText) {
+  HexTextToBytes(MSComm1, hexText);
+}
 
 }  // namespace qz

@@ -29,9 +29,8 @@ void Form1::Command建立连接_Click() {
     return;
   }
 
-  const OpenResult opened =
-      OpenComPort(MSComm1, Combo串口->currentText().toStdString(),
-                  Combo波特率->currentText().toStdString(), "NONE", "8", "1");
+  const OpenResult opened = OpenComPort(MSComm1, Combo串口->currentText().toStdString(),
+                                        Combo波特率->currentText().toStdString(), "NONE", "8", "1");
   if (opened.message) {
     CommonDialog1.messageBox(QString::fromStdString(*opened.message), QStringLiteral("提示信息!"),
                              MessageIcon::Information);

@@ -12,7 +12,9 @@ namespace qz {
 namespace {
 // The version text comes in the PC's code page; each byte is one character of it. Bytes
 // beyond ASCII are read as Latin-1 so that no byte can turn two characters into one.
-QChar versionCharacter(std::uint8_t b) { return QChar(static_cast<char16_t>(b)); }
+QChar versionCharacter(std::uint8_t b) {
+  return QChar(static_cast<char16_t>(b));
+}
 }  // namespace
 
 void Form1::MSComm1_OnComm() {
@@ -45,11 +47,10 @@ void Form1::MSComm1_OnComm() {
       if (const auto message = serviceMessage(service->result)) {
         // Whatever waits now is stale by the time the box is closed.
         MSComm1.discardInput();
-        CommonDialog1.messageBox(QString::fromUtf8(message->text.data(),
-                                                   static_cast<qsizetype>(message->text.size())),
-                                 QString::fromUtf8(message->title.data(),
-                                                   static_cast<qsizetype>(message->title.size())),
-                                 message->icon);
+        CommonDialog1.messageBox(
+            QString::fromUtf8(message->text.data(), static_cast<qsizetype>(message->text.size())),
+            QString::fromUtf8(message->title.data(), static_cast<qsizetype>(message->title.size())),
+            message->icon);
       }
     }
   }

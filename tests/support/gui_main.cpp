@@ -1,6 +1,6 @@
 // GUI tests run the real window under the offscreen platform.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -13,9 +13,12 @@ TEST(ReplyRecogniser, KnowsEachReplyByLengthAndFixedBytes) {
   ASSERT_TRUE(std::holds_alternative<HandshakeReply>(hs));
   EXPECT_EQ(std::get<HandshakeReply>(hs).model, 2);
   // First two bytes exchanged, a model byte naming no model.
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(recogniseReply(Bytes{0x55, 0xAA, 0x02, 0x88, 0x66})));
-  EXPECT_TRUE(std::holds_alternative<std::monostate>(recogniseReply(Bytes{0xAA, 0x55, 0x05, 0x88, 0x66})));
-  EXPECT_TRUE(std::holds_alternative<HandshakeReply>(recogniseReply(Bytes{0xAA, 0x55, 0x04, 0x88, 0x66})));
+  EXPECT_TRUE(
+      std::holds_alternative<std::monostate>(recogniseReply(Bytes{0x55, 0xAA, 0x02, 0x88, 0x66})));
+  EXPECT_TRUE(
+      std::holds_alternative<std::monostate>(recogniseReply(Bytes{0xAA, 0x55, 0x05, 0x88, 0x66})));
+  EXPECT_TRUE(
+      std::holds_alternative<HandshakeReply>(recogniseReply(Bytes{0xAA, 0x55, 0x04, 0x88, 0x66})));
 
   const auto ack = recogniseReply(Bytes{0xD0, 0x13, 0x55});
   ASSERT_TRUE(std::holds_alternative<DownloadAck>(ack));
