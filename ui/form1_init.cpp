@@ -82,7 +82,7 @@ void Form1::ControlBarInit() {
     Combo调光级别[k]->setEnabled(false);
   }
 
-  // 17. to 19.
+  // 17. to 19. No version text expected, the start-up beep, the password frame hidden.
   VersionMode = false;
   CommonDialog1.beep(4000, 200);
   Frame密码->hide();

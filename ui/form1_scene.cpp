@@ -52,7 +52,7 @@ void Form1::提示当前设置场景(std::uint8_t key) {
         QCheckBox* box = switchBox(CurModel, c);
         const Qt::CheckState state = switchState(v);
         // Only a grayed value needs the third state; a click then leads to ticked or cleared.
-        if (state == Qt::PartiallyChecked) box->setTristate(true);
+        box->setTristate(state == Qt::PartiallyChecked);
         box->setCheckState(state);
       } else {
         // A level above 9 shows nothing and keeps its byte.
