@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "config/assignment.h"
 #include "config/image.h"
 #include "link/serial_port.h"
 #include "ui/control_array.h"
@@ -37,7 +38,9 @@ class QTimer;
 namespace qz {
 
 // Window geometry is given in twips; 15 twips make one pixel at 96 dots per inch.
-constexpr int twips(int t) { return t / 15; }
+constexpr int twips(int t) {
+  return t / 15;
+}
 
 inline constexpr int kNarrowWidthTwips = 9795;
 inline constexpr int kWideWidthTwips = 13800;
@@ -106,12 +109,12 @@ class Form1 : public QWidget {
   QGroupBox* Frame4{};
   QGroupBox* Frame5{};
   ControlArray<QComboBox, 0, 8> Combo空调排风;
-  QLabel* Label3{};  // "排风1"
-  QLabel* Label4{};  // "排风2"
-  QLabel* Label6{};  // "上电" of fan 1
-  QLabel* Label7{};  // "上电" of fan 2
-  QLabel* Label8{};  // "阀开"
-  QLabel* Label9{};  // "阀关"
+  QLabel* Label3{};   // "排风1"
+  QLabel* Label4{};   // "排风2"
+  QLabel* Label6{};   // "上电" of fan 1
+  QLabel* Label7{};   // "上电" of fan 2
+  QLabel* Label8{};   // "阀开"
+  QLabel* Label9{};   // "阀关"
   QLabel* Label10{};  // "高风"
   QLabel* Label11{};  // "中风"
   QLabel* Label12{};  // "低风"
@@ -150,12 +153,12 @@ class Form1 : public QWidget {
   QLabel* LBDATA{};
 
   // ---- Timers ----
-  QTimer* Timer1{};  // clock, 333 ms
-  QTimer* Timer2{};  // handshake attempts, 200 ms
-  QTimer* Timer3{};  // version query, 500 ms
+  QTimer* Timer1{};          // clock, 333 ms
+  QTimer* Timer2{};          // handshake attempts, 200 ms
+  QTimer* Timer3{};          // version query, 500 ms
   QTimer* TimerGetVision{};  // version shown, 200 ms
-  QTimer* Timer上传超时{};  // 200 ms
-  QTimer* Timer下载超时{};  // 200 ms
+  QTimer* Timer上传超时{};   // 200 ms
+  QTimer* Timer下载超时{};   // 200 ms
 
   // ---- Non-visual ----
   SerialPort& MSComm1;
@@ -273,6 +276,16 @@ class Form1 : public QWidget {
   void portLost();
   // Writes a fixed frame held as hex text.
   void sendText(std::string_view hexText);
+  // Key `current` red, every other scene key light orange.
+  void paintSceneKeys(int current);
+  // One handler per kind of panel control; TD1_Click..TG4_Click name the panel.
+  void switchBoxChanged(int model, int index);
+  void levelListChanged(int model, int index);
+  // What the nine assignment lists show (-1 where a list shows nothing).
+  [[nodiscard]] AssignmentSelection assignmentSelection() const;
+  // The current panel's boxes of channels that a fan function holds are disabled, the others
+  // enabled.
+  void withdrawAssignedChannels();
 
   bool unloaded_ = false;
 };

@@ -1,11 +1,91 @@
 // Exhaust fan and air conditioner channels.
+//
+// A switch channel serves one fan function at most; a channel that serves one is taken out of
+// the scene editor. A clashing choice is refused with the prompt frame, which holds the editor
+// until the user acknowledges it.
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "config/assignment.h"
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
-void Form1::排风空调设置选项(std::uint8_t) {}
-void Form1::Combo空调排风_Click(int) {}
-void Form1::Command1_Click() {}
+void Form1::排风空调设置选项(std::uint8_t model) {
+  if (model >= kModels) return;
+  const int s = switchCount(model);
+  const QStringList fanItems = uiItems(fanChannelItems(model));
+  const QStringList powerItems = uiItems(powerOnItems());
+  // The fans keep what the image holds; a channel the model lacks shows nothing.
+  fillList(Combo空调排风[row17::kFan1], fanItems);
+  selectPosition(Combo空调排风[row17::kFan1], SetData(row17::kRow, row17::kFan1));
+  fillList(Combo空调排风[row17::kFan1PowerOn], powerItems);
+  selectPosition(Combo空调排风[row17::kFan1PowerOn], SetData(row17::kRow, row17::kFan1PowerOn));
+  fillList(Combo空调排风[row17::kFan2], fanItems);
+  selectPosition(Combo空调排风[row17::kFan2], SetData(row17::kRow, row17::kFan2));
+  fillList(Combo空调排风[row17::kFan2PowerOn], powerItems);
+  selectPosition(Combo空调排风[row17::kFan2PowerOn], SetData(row17::kRow, row17::kFan2PowerOn));
+
+  // The air conditioner starts over on "关闭"; each selection stores 0.
+  for (int k = kFirstAirConditionerList; k <= kLastAirConditionerList; ++k) {
+    fillList(Combo空调排风[k], {uiText(kNoChannelItem)});
+    selectPosition(Combo空调排风[k], 0);
+    Combo空调排风[k]->setEnabled(false);
+  }
+  if (model == 0) {
+    Frame5->setEnabled(false);
+    return;
+  }
+  Frame5->setEnabled(true);
+  for (int ch = 1; ch <= s; ++ch) {
+    for (int k = kFirstAirConditionerList; k <= kLastAirConditionerList; ++k) {
+      Combo空调排风[k]->addItem(uiText(channelItem(ch)));
+      Combo空调排风[k]->setEnabled(true);
+    }
+  }
+}
+
+AssignmentSelection Form1::assignmentSelection() const {
+  AssignmentSelection selection{};
+  for (int k = Combo空调排风.kFirst; k <= Combo空调排风.kLast; ++k) {
+    selection[static_cast<std::size_t>(k)] = Combo空调排风[k]->currentIndex();
+  }
+  return selection;
+}
+
+void Form1::withdrawAssignedChannels() {
+  if (CurModel >= kModels) return;
+  const AssignmentSelection selection = assignmentSelection();
+  for (int ch = 1; ch <= switchCount(CurModel); ++ch) {
+    switchBox(CurModel, ch - 1)->setEnabled(!channelAssigned(selection, ch));
+  }
+}
+
+void Form1::Combo空调排风_Click(int Index) {
+  if (!Combo空调排风.contains(Index)) return;
+  QComboBox* list = Combo空调排风[Index];
+  const int chosen = list->currentIndex();
+  if (chosen < 0) return;  // shows nothing: nothing to store
+
+  withdrawAssignedChannels();
+  if (const auto other = duplicateOf(assignmentSelection(), Index)) {
+    Frame7->show();
+    Label19->setText(uiText(duplicateMessage(*other)));
+    // Runs this handler again for "关闭", which stores 0 and gives the channel back.
+    selectPosition(list, 0);
+    Frame2[0]->setEnabled(false);
+    return;
+  }
+  SetData(row17::kRow, Index) = static_cast<std::uint8_t>(chosen);
+}
+
+void Form1::Command1_Click() {
+  Frame7->hide();
+  Frame2[0]->setEnabled(true);
+}
 
 }  // namespace qz

@@ -1,12 +1,44 @@
 // The whole image into the editor, and the live test senders.
 
+#include <QComboBox>
+
+#include "config/frames.h"
+#include "config/settings.h"
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
-void Form1::Show_Set(std::uint8_t) {}
-void Form1::TsetControl(std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t, std::uint8_t,
-                        std::uint8_t) {}
-void Form1::Send场景() {}
+void Form1::Show_Set(std::uint8_t scene) {
+  paintSceneKeys(scene);
+  提示当前设置场景(scene);
+  // Each selection runs its handler, which writes the same byte back (and, for the assignment
+  // lists, checks for clashes). A byte no item shows leaves its list empty and stays as it is.
+  for (int k = Combo空调排风.kFirst; k <= Combo空调排风.kLast; ++k) {
+    selectPosition(Combo空调排风[k], SetData(row17::kRow, k));
+  }
+  // A list that went blank ran no handler; the boxes must not stay withdrawn for it.
+  withdrawAssignedChannels();
+  selectPosition(Combo工作模式, SetData(row17::kRow, row17::kWorkMode));
+  selectPosition(Combo1DMX地址, dmxAddress(SetData) - 1);  // address 0 selects nothing
+  selectPosition(Combo场景模式, SetData(row18::kRow, row18::kSceneMode));
+  selectPosition(Combo开机场景, SetData(row18::kRow, row18::kPowerOnScene));
+  for (int i = 0; i < kLevels; ++i) {
+    selectPosition(Combo调光级别[i], SetData(row18::kRow, row18::kFirstLevel + i));
+  }
+}
+
+void Form1::TsetControl(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4,
+                        std::uint8_t b5, std::uint8_t b6) {
+  if (!Connected) return;
+  const ShortFrame f = {b1, b2, b3, b4, b5, b6};
+  MSComm1.write(f);
+}
+
+void Form1::Send场景() {
+  if (!Connected) return;
+  const RowFrame f = scenePreviewFrame(SetData, CurScene, CurModel, DimTable);
+  MSComm1.write(f);
+}
 
 }  // namespace qz

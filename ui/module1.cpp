@@ -1,6 +1,7 @@
 #include "ui/module1.h"
 
 #include <QComboBox>
+#include <QPushButton>
 #include <QSignalBlocker>
 
 #include "link/com_ports.h"
@@ -19,6 +20,25 @@ QStringList numberItems(int first, int last) {
   items.reserve(last - first + 1);
   for (int i = first; i <= last; ++i) items.append(QString::number(i));
   return items;
+}
+
+QString uiText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QStringList uiItems(const std::vector<std::string>& items) {
+  QStringList out;
+  out.reserve(static_cast<qsizetype>(items.size()));
+  for (const auto& item : items) out.append(uiText(item));
+  return out;
+}
+
+void setButtonColour(QPushButton* button, const QColor& colour) {
+  QPalette p = button->palette();
+  p.setColor(QPalette::Button, colour);
+  button->setPalette(p);
+  button->setAutoFillBackground(true);
+  button->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
 }
 
 void selectPosition(QComboBox* list, int index) {

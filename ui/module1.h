@@ -5,11 +5,16 @@
 // first item runs its handler. Choosing an item runs the handler only when the selection
 // changes, as for the user.
 
+#include <QColor>
 #include <QStringList>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/serial_port.h"
 
 class QComboBox;
+class QPushButton;
 
 namespace qz {
 
@@ -17,6 +22,14 @@ namespace qz {
 void fillList(QComboBox* list, const QStringList& items);
 // Items "first".."last" in decimal.
 [[nodiscard]] QStringList numberItems(int first, int last);
+
+// Texts the core keeps in UTF-8, as captions and list items.
+[[nodiscard]] QString uiText(std::string_view text);
+[[nodiscard]] QStringList uiItems(const std::vector<std::string>& items);
+
+// A coloured button: the palette and the style sheet both carry the colour, so it shows
+// whichever of them the style draws with.
+void setButtonColour(QPushButton* button, const QColor& colour);
 
 // Selects position index. A position the list does not have (a value from a controller or a
 // file that no item shows) leaves the list showing nothing and runs no handler, so the byte

@@ -1,0 +1,71 @@
+#pragma once
+// The real window with the fake port and desktop, as the editor tests drive it.
+
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QPalette>
+#include <QPushButton>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+#include "link/fake_port.h"
+#include "support/fake_platform.h"
+#include "ui/form1.h"
+
+namespace qz::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline const QColor kRed(255, 0, 0);
+inline const QColor kLightOrange(255, 224, 192);
+
+struct EditorWindow {
+  FakePort port;
+  FakePlatform platform;
+  std::unique_ptr<Form1> w;
+
+  EditorWindow() {
+    port.ports[1] = PortError::None;  // COM1 is there
+    w = std::make_unique<Form1>(port, platform);
+  }
+
+  // Connect button, first handshake, the controller's answer naming `model`, settled, the
+  // version asked for and shown; then the line is cleared for the test.
+  void connect(std::uint8_t model) {
+    w->Command建立连接->click();
+    if (!port.isOpen()) {
+      // Opening COM1 is the port layer's business; where it does not open the port yet, open
+      // the fake as it would.
+      port.setPortNumber(1);
+      port.open();
+    }
+    w->Timer2_Timer();
+    port.inject({0xAA, 0x55, model, 0x88, 0x66});
+    for (int t = 0; t < 6; ++t) w->Timer2_Timer();
+    w->Timer3_Timer();
+    w->TimerGetVision_Timer();
+    port.writes.clear();
+  }
+
+  // The user picks item `index` of a list.
+  static void choose(QComboBox* list, int index) { list->setCurrentIndex(index); }
+
+  [[nodiscard]] Bytes row(int r) const {
+    const auto& data = w->SetData.rows.at(static_cast<std::size_t>(r));
+    return {data.begin(), data.end()};
+  }
+};
+
+[[nodiscard]] inline QColor buttonColour(const QPushButton* b) {
+  return b->palette().color(QPalette::Button);
+}
+
+[[nodiscard]] inline QStringList items(const QComboBox* list) {
+  QStringList out;
+  for (int i = 0; i < list->count(); ++i) out.append(list->itemText(i));
+  return out;
+}
+
+}  // namespace qz::test
