@@ -286,7 +286,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
     EXPECT_FALSE(t.w->Timer2->isActive());
   }
   {
-    Window t({});  // no ports at all: nothing opens, nothing is said
+    Window t(std::map<int, PortError>{});  // no ports at all: nothing opens, nothing is said
     EXPECT_EQ(t.w->Combo串口->count(), 0);
     EXPECT_EQ(t.w->Combo串口->currentIndex(), -1);
     t.w->Command建立连接->click();
