@@ -125,6 +125,11 @@ QtSerialPort::Impl::~Impl() {
 }
 
 bool QtSerialPort::Impl::apply(const LineSettings& s) {
+  // A terminal knows one or two stop bits; Qt would quietly send one.
+  if (s.stopBits == StopBits::OneAndHalf) {
+    fail(PortError::SettingsRefused, "1.5 stop bits are not available on this device");
+    return false;
+  }
   if (!serial.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) ||
       !serial.setParity(qtParity(s.parity)) || !serial.setStopBits(qtStopBits(s.stopBits)) ||
       !serial.setBaudRate(s.baud)) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -12,6 +10,7 @@
 #include "link/fake_port.h"
 #include "link/hex_text.h"
 #include "link/line_settings.h"
+#include "support/runtime_dir.h"
 
 namespace qz {
 namespace {
@@ -19,38 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-// XDG_RUNTIME_DIR pointed at a fresh folder for one test, and put back afterwards.
-class RuntimeDir {
- public:
-  RuntimeDir() {
-    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) old_ = old;
-    std::string pattern = (fs::temp_directory_path() / "qz-link-XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
-    ::setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
-  }
-  ~RuntimeDir() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-    if (old_) {
-      ::setenv("XDG_RUNTIME_DIR", old_->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_RUNTIME_DIR");
-    }
-  }
-  RuntimeDir(const RuntimeDir&) = delete;
-  RuntimeDir& operator=(const RuntimeDir&) = delete;
-
-  [[nodiscard]] const fs::path& root() const { return root_; }
-  // COMn -> target in the alias folder.
-  void alias(int n, const fs::path& target) const {
-    fs::create_directories(root_ / "qzconfig" / "ports");
-    fs::create_symlink(target, root_ / "qzconfig" / "ports" / ("COM" + std::to_string(n)));
-  }
-
- private:
-  fs::path root_;
-  std::optional<std::string> old_;
-};
+using test::RuntimeDir;
 
 TEST(HexText, ConvertsAndWritesEachFrameInOneOperation) {
   FakePort port;
@@ -140,7 +108,7 @@ TEST(LineSettingsText, SpeedMatchesWithinWhatAUartTolerates) {
 
 TEST(ComNames, AliasFirstThenTheFixedTable) {
   RuntimeDir dir;
-  EXPECT_EQ(comAliasFolder(), dir.root() / "qzconfig" / "ports");
+  EXPECT_EQ(comAliasFolder(), dir.ports());
 
   // The fixed table, with no alias folder at all.
   EXPECT_EQ(comDevicePath(1), "/dev/ttyUSB0");
@@ -161,16 +129,15 @@ TEST(ComNames, AliasFirstThenTheFixedTable) {
   EXPECT_EQ(comDevicePath(1), real.string());
   EXPECT_EQ(comDevicePath(2), "/dev/ttyUSB1");
   EXPECT_EQ(comDevicePath(40), real.string());
-  EXPECT_EQ(comDevicePath(50), (dir.root() / "qzconfig" / "ports" / "COM50").string());
+  EXPECT_EQ(comDevicePath(50), (dir.ports() / "COM50").string());
   EXPECT_EQ(comDevicePath(51), "");
 
   // Something that is not a link is no alias.
-  std::ofstream(dir.root() / "qzconfig" / "ports" / "COM41").put('x');
+  std::ofstream(dir.ports() / "COM41").put('x');
   EXPECT_EQ(comDevicePath(41), "");
 
   // A folder any user may write into could send the tool's frames anywhere: not trusted.
-  fs::permissions(dir.root() / "qzconfig" / "ports", fs::perms::others_write,
-                  fs::perm_options::add);
+  fs::permissions(dir.ports(), fs::perms::others_write, fs::perm_options::add);
   EXPECT_EQ(comDevicePath(1), "/dev/ttyUSB0");
   EXPECT_EQ(comDevicePath(40), "");
 }
