@@ -27,8 +27,9 @@ inline constexpr int kLastComPort = 50;
 // The 11 baud rates the port list offers, "1200".."256000".
 [[nodiscard]] const std::vector<std::string>& baudRates();
 
-// The names of the usable ports among COM1..COM50, ascending: a port that opens, and a port
-// another program holds. Every failure is absorbed; the port is left closed.
+// The names of the usable ports among COM1..COM50, ascending: a port that opens, a port
+// another program holds, and a port the user has no permission for (opening it then says how
+// to get one). Every failure is absorbed; the port is left closed. An open port is not probed.
 [[nodiscard]] std::vector<std::string> EnumComPorts(SerialPort& port);
 
 struct OpenResult {
@@ -38,7 +39,9 @@ struct OpenResult {
 };
 
 // Configures and opens the port: "COMn", then "baud,P,data,stop". True only when this call
-// opened the port; an open port gives false and nothing else.
+// opened the port; an open port gives false and nothing else. The message tells settings the
+// port refused, a port that is gone, one in use and one the user may not open; anything else
+// (no port text at all, not a terminal) fails without a word.
 OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_view baud,
                        std::string_view parity, std::string_view dataBits,
                        std::string_view stopBits);

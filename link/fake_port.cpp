@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include "link/line_settings.h"
+
 namespace qz {
 
 bool FakePort::setSettings(std::string_view text) {
-  if (std::find(refusedSettings.begin(), refusedSettings.end(), text) != refusedSettings.end()) {
+  if (!parseLineSettings(text) ||
+      std::find(refusedSettings.begin(), refusedSettings.end(), text) != refusedSettings.end()) {
     error_ = PortError::SettingsRefused;
     return false;
   }
@@ -38,7 +41,9 @@ void FakePort::close() {
   history.push_back("close " + std::to_string(number_));
 }
 
-void FakePort::setReceiveThreshold(int bytes) { threshold_ = bytes; }
+void FakePort::setReceiveThreshold(int bytes) {
+  threshold_ = bytes;
+}
 
 std::vector<std::uint8_t> FakePort::readAll() {
   std::vector<std::uint8_t> out;

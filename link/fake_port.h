@@ -19,7 +19,10 @@ class FakePort final : public SerialPort {
   [[nodiscard]] bool isOpen() const override { return open_; }
   [[nodiscard]] PortError lastError() const override { return error_; }
   [[nodiscard]] std::string lastErrorText() const override { return errorText_; }
-  void clearError() override { error_ = PortError::None; errorText_.clear(); }
+  void clearError() override {
+    error_ = PortError::None;
+    errorText_.clear();
+  }
   void setReceiveThreshold(int bytes) override;
   [[nodiscard]] int receiveThreshold() const override { return threshold_; }
   [[nodiscard]] std::size_t bytesWaiting() const override { return input_.size(); }

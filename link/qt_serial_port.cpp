@@ -1,27 +1,346 @@
 #include "link/qt_serial_port.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+#include <QSerialPort>
+#include <cerrno>
+#include <system_error>
+
+#include "link/com_ports.h"
+#include "link/line_settings.h"
+#include "link/line_speed.h"
+
 namespace qz {
 
-struct QtSerialPort::Impl {};
+namespace {
 
-QtSerialPort::QtSerialPort() : d_(std::make_unique<Impl>()) {}
+QSerialPort::Parity qtParity(char letter) {
+  switch (letter) {
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
+}
+
+QSerialPort::StopBits qtStopBits(StopBits s) {
+  switch (s) {
+    case StopBits::OneAndHalf:
+      return QSerialPort::OneAndHalfStop;
+    case StopBits::Two:
+      return QSerialPort::TwoStop;
+    case StopBits::One:
+      break;
+  }
+  return QSerialPort::OneStop;
+}
+
+std::string osWords(int err) {
+  return std::generic_category().message(err);
+}
+
+// Qt says "permission" both for a lock file another QSerialPort holds and for a device the
+// user may not open. Opening the device directly tells them apart.
+PortError permissionCause(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    ::close(fd);
+    return PortError::InUse;  // the device opens: the lock is what stopped Qt
+  }
+  switch (errno) {
+    case EACCES:
+    case EPERM:
+      return PortError::AccessDenied;
+    case ENOENT:
+    case ENODEV:
+      return PortError::NoSuchPort;
+    default:
+      return PortError::InUse;  // EBUSY: held with the exclusive flag
+  }
+}
+
+}  // namespace
+
+struct QtSerialPort::Impl {
+  explicit Impl(QtSerialPort& o);
+  ~Impl();
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+
+  void fail(PortError e, std::string text) {
+    error = e;
+    errorText = std::move(text);
+  }
+  // Puts the settings on the open device and checks the speed it really took.
+  bool apply(const LineSettings& s);
+  void schedule();
+  void service();
+  void notify(CommEvent e);
+  [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
+
+  QtSerialPort& owner;
+  int number = 0;
+  LineSettings line;
+  std::string settingsText = "9600,N,8,1";
+  PortError error = PortError::None;
+  std::string errorText;
+  int threshold = 0;
+  CommEvent event = CommEvent::None;
+  bool opening = false;     // errors while opening are the open's own answer
+  bool lost = false;        // the device went away; the port is closed from the event loop
+  bool lostUntold = false;  // the Lost notification is still to be delivered
+  bool inOnComm = false;    // a notification is running
+  bool recheck = false;     // something happened meanwhile that may need a notification
+  bool serviceQueued = false;
+  QSerialPort serial;  // last: destroyed first, while the fields its handlers touch still live
+};
+
+QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
+  QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] { schedule(); });
+  QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
+                   [this](QSerialPort::SerialPortError e) {
+                     // Qt reports the other end going away as a read error and repeats it
+                     // for as long as the port stays open; the first one closes the port.
+                     if (opening || lost || !serial.isOpen()) return;
+                     if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+                     lost = true;
+                     lostUntold = true;
+                     fail(PortError::Other, serial.errorString().toStdString());
+                     schedule();
+                   });
+}
+
+QtSerialPort::Impl::~Impl() {
+  QObject::disconnect(&serial, nullptr, nullptr, nullptr);
+  if (serial.isOpen()) serial.close();
+}
+
+bool QtSerialPort::Impl::apply(const LineSettings& s) {
+  // A terminal knows one or two stop bits; Qt would quietly send one.
+  if (s.stopBits == StopBits::OneAndHalf) {
+    fail(PortError::SettingsRefused, "1.5 stop bits are not available on this device");
+    return false;
+  }
+  if (!serial.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) ||
+      !serial.setParity(qtParity(s.parity)) || !serial.setStopBits(qtStopBits(s.stopBits)) ||
+      !serial.setBaudRate(s.baud)) {
+    fail(PortError::SettingsRefused, serial.errorString().toStdString());
+    return false;
+  }
+  // A UART that cannot do the rate clips it or keeps the old one without an error.
+  const auto speed = deviceLineSpeed(static_cast<int>(serial.handle()));
+  if (speed && !lineSpeedMatches(s.baud, *speed)) {
+    fail(PortError::SettingsRefused, "the device runs at " + std::to_string(*speed) + " baud");
+    return false;
+  }
+  return true;
+}
+
+void QtSerialPort::Impl::schedule() {
+  if (serviceQueued) return;
+  serviceQueued = true;
+  QMetaObject::invokeMethod(
+      &serial, [this] { service(); }, Qt::QueuedConnection);
+}
+
+// Runs from the event loop only, never from inside a call of the tool, so a notification can
+// never run inside another one or inside the call that caused it.
+void QtSerialPort::Impl::service() {
+  serviceQueued = false;
+  if (lost && serial.isOpen()) serial.close();
+  if (inOnComm) {
+    recheck = true;
+    return;
+  }
+  if (lostUntold) {
+    lostUntold = false;
+    notify(CommEvent::Lost);
+    return;
+  }
+  if (live() && threshold > 0 && serial.bytesAvailable() >= threshold) notify(CommEvent::Receive);
+}
+
+void QtSerialPort::Impl::notify(CommEvent e) {
+  event = e;
+  const auto handler = owner.onComm;  // the handler may replace itself
+  inOnComm = true;
+  if (handler) handler();
+  inOnComm = false;
+  if (recheck) {
+    recheck = false;
+    schedule();
+  }
+}
+
+QtSerialPort::QtSerialPort() : d_(std::make_unique<Impl>(*this)) {}
 QtSerialPort::~QtSerialPort() = default;
-void QtSerialPort::setPortNumber(int) {}
-int QtSerialPort::portNumber() const { return 0; }
-bool QtSerialPort::setSettings(std::string_view) { return true; }
-std::string QtSerialPort::settings() const { return {}; }
-bool QtSerialPort::open() { return false; }
-void QtSerialPort::close() {}
-bool QtSerialPort::isOpen() const { return false; }
-PortError QtSerialPort::lastError() const { return PortError::None; }
-std::string QtSerialPort::lastErrorText() const { return {}; }
-void QtSerialPort::clearError() {}
-void QtSerialPort::setReceiveThreshold(int) {}
-int QtSerialPort::receiveThreshold() const { return 0; }
-std::size_t QtSerialPort::bytesWaiting() const { return 0; }
-std::vector<std::uint8_t> QtSerialPort::readAll() { return {}; }
-void QtSerialPort::discardInput() {}
-bool QtSerialPort::write(std::span<const std::uint8_t>) { return false; }
-CommEvent QtSerialPort::commEvent() const { return CommEvent::None; }
+
+void QtSerialPort::setPortNumber(int n) {
+  d_->number = n;
+}
+int QtSerialPort::portNumber() const {
+  return d_->number;
+}
+
+bool QtSerialPort::setSettings(std::string_view text) {
+  const auto parsed = parseLineSettings(text);
+  if (!parsed) {
+    d_->fail(PortError::SettingsRefused, "invalid settings " + std::string(text));
+    return false;
+  }
+  if (d_->live() && !d_->apply(*parsed)) {
+    const std::string why = d_->errorText;
+    d_->apply(d_->line);  // back to what worked
+    d_->fail(PortError::SettingsRefused, why);
+    return false;
+  }
+  d_->line = *parsed;
+  d_->settingsText = std::string(text);
+  return true;
+}
+
+std::string QtSerialPort::settings() const {
+  return d_->settingsText;
+}
+
+bool QtSerialPort::open() {
+  Impl& d = *d_;
+  if (d.live()) {
+    d.fail(PortError::Other, "the port is already open");
+    return false;
+  }
+  if (d.serial.isOpen()) d.serial.close();  // went away; the event loop has not closed it yet
+  d.lost = false;
+  d.lostUntold = false;
+  d.event = CommEvent::None;
+
+  const std::string path = comDevicePath(d.number);
+  if (path.empty()) {
+    d.fail(PortError::NoSuchPort, osWords(ENOENT));
+    return false;
+  }
+  // A device that is not there is known without touching a lock file; this keeps the probe of
+  // fifty names at start-up quick.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    d.fail(PortError::NoSuchPort, osWords(ENOENT));
+    return false;
+  }
+
+  // Qt opens with its defaults (9600,N,8,1, no flow control); the settings go on afterwards so
+  // that a refused setting is told apart from a device that does not open.
+  d.serial.setPortName(QString::fromLocal8Bit(path.c_str()));
+  d.serial.setBaudRate(QSerialPort::Baud9600);
+  d.serial.setDataBits(QSerialPort::Data8);
+  d.serial.setParity(QSerialPort::NoParity);
+  d.serial.setStopBits(QSerialPort::OneStop);
+  d.opening = true;
+  const bool opened = d.serial.open(QIODevice::ReadWrite);
+  if (!opened) {
+    d.opening = false;
+    const std::string words = d.serial.errorString().toStdString();
+    switch (d.serial.error()) {
+      case QSerialPort::DeviceNotFoundError:
+        d.fail(PortError::NoSuchPort, words);
+        break;
+      case QSerialPort::PermissionError:
+        d.fail(permissionCause(path), words);
+        break;
+      default:
+        d.fail(PortError::Other, words);
+        break;
+    }
+    d.serial.clearError();
+    return false;
+  }
+  const bool applied = d.apply(d.line);
+  d.opening = false;
+  if (!applied) {
+    d.serial.close();
+    d.serial.clearError();
+    return false;
+  }
+  d.error = PortError::None;
+  d.errorText.clear();
+  return true;
+}
+
+void QtSerialPort::close() {
+  d_->lost = false;
+  d_->lostUntold = false;
+  if (d_->serial.isOpen()) d_->serial.close();
+}
+
+bool QtSerialPort::isOpen() const {
+  return d_->live();
+}
+PortError QtSerialPort::lastError() const {
+  return d_->error;
+}
+std::string QtSerialPort::lastErrorText() const {
+  return d_->errorText;
+}
+
+void QtSerialPort::clearError() {
+  d_->error = PortError::None;
+  d_->errorText.clear();
+}
+
+void QtSerialPort::setReceiveThreshold(int bytes) {
+  d_->threshold = bytes > 0 ? bytes : 0;
+  // Enough may wait already; that notification too comes from the event loop.
+  if (d_->threshold > 0 && d_->live() && d_->serial.bytesAvailable() >= d_->threshold) {
+    d_->schedule();
+  }
+}
+
+int QtSerialPort::receiveThreshold() const {
+  return d_->threshold;
+}
+
+std::size_t QtSerialPort::bytesWaiting() const {
+  return d_->live() ? static_cast<std::size_t>(d_->serial.bytesAvailable()) : 0;
+}
+
+std::vector<std::uint8_t> QtSerialPort::readAll() {
+  if (!d_->live()) return {};
+  const QByteArray data = d_->serial.readAll();
+  const auto* first = reinterpret_cast<const std::uint8_t*>(data.constData());
+  return {first, first + data.size()};
+}
+
+void QtSerialPort::discardInput() {
+  if (d_->live()) d_->serial.clear(QSerialPort::Input);
+}
+
+bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {
+  Impl& d = *d_;
+  if (!d.live()) {
+    d.fail(PortError::Other, "the port is closed");
+    return false;
+  }
+  const auto size = static_cast<qint64>(bytes.size());
+  if (d.serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+    d.fail(PortError::Other, d.serial.errorString().toStdString());
+    return false;
+  }
+  // Hands the bytes to the driver now rather than on the next turn of the event loop, so a
+  // frame written right before close() still goes out. It does not wait for the line.
+  d.serial.flush();
+  return d.live();
+}
+
+CommEvent QtSerialPort::commEvent() const {
+  return d_->event;
+}
 
 }  // namespace qz

@@ -1,0 +1,366 @@
+// The real port adapter against a pseudo-terminal: the test holds the controller's end (the
+// master) and reaches the other end through a COM alias, as the tool does.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <algorithm>
+#include <ctime>
+#include <fstream>
+
+#include "link/com_ports.h"
+#include "link/hex_text.h"
+#include "link/line_speed.h"
+#include "link/qt_serial_port.h"
+#include "support/runtime_dir.h"
+
+namespace qz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+constexpr int kCom = 40;
+const Bytes kHandshakeReply{0xAA, 0x55, 0x02, 0x88, 0x66};
+
+// Runs the event loop until done() holds; false when it did not within the limit.
+template <typename Done>
+bool pumpUntil(Done done, qint64 limitMs = 5000) {
+  QElapsedTimer t;
+  t.start();
+  while (!done()) {
+    if (t.elapsed() > limitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// Lets the event loop run idle for a while, to see that nothing more happens.
+void settle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+double cpuSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+class Pty {
+ public:
+  Pty() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
+    name_ = name;
+    termios tio{};
+    ::tcgetattr(slave_, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave_, TCSANOW, &tio);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+  }
+  ~Pty() {
+    closeMaster();
+    if (slave_ >= 0) ::close(slave_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  [[nodiscard]] bool ok() const { return master_ >= 0; }
+  [[nodiscard]] const std::string& name() const { return name_; }
+  [[nodiscard]] int slave() const { return slave_; }
+
+  void send(const Bytes& bytes) const {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What one read of the master gives once something arrived (empty after 5 s of nothing).
+  [[nodiscard]] Bytes readOnce() const {
+    pollfd p{master_, POLLIN, 0};
+    if (::poll(&p, 1, 5000) != 1) return {};
+    Bytes buf(4096);
+    const ssize_t n = ::read(master_, buf.data(), buf.size());
+    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
+    return buf;
+  }
+  // The controller's end hangs up.
+  void closeMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string name_;
+};
+
+class PortAdapter : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!pty.ok()) GTEST_SKIP() << "no pseudo-terminal on this machine";
+    dir.alias(kCom, pty.name());
+    port.onComm = [this] { events.push_back(port.commEvent()); };
+  }
+  void TearDown() override { port.onComm = nullptr; }
+
+  bool openAt(const char* baud) {
+    const OpenResult r = OpenComPort(port, "COM" + std::to_string(kCom), baud, "NONE", "8", "1");
+    EXPECT_FALSE(r.message) << *r.message;
+    return r.opened;
+  }
+
+  test::RuntimeDir dir;
+  Pty pty;
+  QtSerialPort port;
+  std::vector<CommEvent> events;
+};
+
+TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
+  ASSERT_TRUE(openAt("9600"));
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(port.settings(), "9600,N,8,1");
+
+  HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
+  EXPECT_EQ(pty.readOnce(),
+            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
+
+  port.setReceiveThreshold(5);
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+  settle(50);
+  EXPECT_EQ(events, std::vector<CommEvent>{CommEvent::Receive});
+  EXPECT_EQ(port.bytesWaiting(), 5U);
+  EXPECT_EQ(port.readAll(), kHandshakeReply);
+
+  events.clear();
+  for (std::size_t i = 0; i < kHandshakeReply.size(); ++i) {
+    pty.send({kHandshakeReply[i]});
+    ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == i + 1; }));
+    if (i + 1 < kHandshakeReply.size()) {
+      settle(10);
+      EXPECT_TRUE(events.empty()) << "after byte " << i + 1;
+    }
+  }
+  ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
+  settle(50);
+  EXPECT_EQ(events, std::vector<CommEvent>{CommEvent::Receive});
+  EXPECT_EQ(port.readAll(), kHandshakeReply);
+  EXPECT_EQ(port.bytesWaiting(), 0U);
+
+  // The disconnect frame written right before the port closes still goes out.
+  HexTextToBytes(port, "A1 B2 C3 D4 E5 A2 AD 5E 4D 3C 2B 1A");
+  CloseComPort(port);
+  EXPECT_EQ(pty.readOnce(),
+            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
+}
+
+TEST_F(PortAdapter, ReadTakesEverythingWaitingAndDiscardDropsIt) {
+  ASSERT_TRUE(openAt("9600"));
+  port.setReceiveThreshold(0);  // nobody is told
+  pty.send({1, 2, 3, 4, 5, 6, 7});
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 7; }));
+  settle(20);
+  EXPECT_TRUE(events.empty());
+  port.discardInput();
+  EXPECT_EQ(port.bytesWaiting(), 0U);
+
+  pty.send({8, 9});
+  pty.send({10});
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 3; }));
+  EXPECT_EQ(port.readAll(), (Bytes{8, 9, 10}));
+  EXPECT_TRUE(port.readAll().empty());
+}
+
+TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
+  ASSERT_TRUE(openAt("9600"));
+
+  // Lowering the threshold below what waits already tells through the event loop.
+  port.setReceiveThreshold(10);
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
+  settle(20);
+  EXPECT_TRUE(events.empty());
+  port.setReceiveThreshold(5);
+  EXPECT_TRUE(events.empty());
+  ASSERT_TRUE(pumpUntil([&] { return events.size() == 1; }));
+  port.discardInput();
+
+  // A handler that runs the event loop itself (as a message box does) while the next reply
+  // comes in is not entered a second time; that reply is told once it returned.
+  events.clear();
+  int depth = 0;
+  int deepest = 0;
+  std::vector<Bytes> read;
+  port.onComm = [&] {
+    ++depth;
+    deepest = std::max(deepest, depth);
+    events.push_back(port.commEvent());
+    read.push_back(port.readAll());
+    if (read.size() == 1) {
+      pty.send(kHandshakeReply);
+      EXPECT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
+      settle(30);
+    }
+    --depth;
+  };
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return read.size() == 2; }));
+  settle(30);
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(events, (std::vector<CommEvent>{CommEvent::Receive, CommEvent::Receive}));
+  EXPECT_EQ(read, (std::vector<Bytes>{kHandshakeReply, kHandshakeReply}));
+}
+
+TEST_F(PortAdapter, OpenFailuresAreToldApart) {
+  // A device that is gone, a number with no device at all.
+  dir.alias(41, dir.root() / "gone");
+  for (const int n : {41, 45}) {
+    port.setPortNumber(n);
+    EXPECT_FALSE(port.open());
+    EXPECT_EQ(port.lastError(), PortError::NoSuchPort) << n;
+    EXPECT_FALSE(port.lastErrorText().empty());
+  }
+  OpenResult r = OpenComPort(port, "COM41", "9600", "NONE", "8", "1");
+  EXPECT_FALSE(r.opened);
+  EXPECT_EQ(r.message, "COM41已移除，请选择其它串口！");
+
+  // Not a terminal at all.
+  std::ofstream(dir.root() / "plain") << "x";
+  dir.alias(42, dir.root() / "plain");
+  port.setPortNumber(42);
+  EXPECT_FALSE(port.open());
+  EXPECT_EQ(port.lastError(), PortError::Other);
+  EXPECT_FALSE(port.isOpen());
+  r = OpenComPort(port, "COM42", "9600", "NONE", "8", "1");
+  EXPECT_FALSE(r.opened);
+  EXPECT_FALSE(r.message);
+
+  // Held by another program, under its own name or another name of the same device.
+  dir.alias(43, pty.name());
+  QtSerialPort other;
+  other.setPortNumber(kCom);
+  ASSERT_TRUE(other.open());
+  for (const int n : {kCom, 43}) {
+    port.setPortNumber(n);
+    EXPECT_FALSE(port.open()) << n;
+    EXPECT_EQ(port.lastError(), PortError::InUse) << n;
+  }
+  r = OpenComPort(port, "COM43", "9600", "NONE", "8", "1");
+  EXPECT_EQ(r.message, "COM43已被其它程序打开，请选择其它串口！");
+  port.clearError();
+
+  // The probe at start-up lists the held port under both names and leaves the holder alone.
+  const auto names = EnumComPorts(port);
+  auto listed = [&](const char* name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+  };
+  EXPECT_TRUE(listed("COM40"));
+  EXPECT_TRUE(listed("COM43"));
+  EXPECT_FALSE(listed("COM41"));
+  EXPECT_FALSE(listed("COM42"));
+  EXPECT_FALSE(listed("COM45"));
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_TRUE(other.isOpen());
+  ASSERT_TRUE(other.write(kHandshakeReply));
+  EXPECT_EQ(pty.readOnce(), kHandshakeReply);
+
+  // Free again: it opens, and a port already open is not opened twice.
+  other.close();
+  EXPECT_TRUE(openAt("9600"));
+  r = OpenComPort(port, "COM40", "9600", "NONE", "8", "1");
+  EXPECT_FALSE(r.opened);
+  EXPECT_FALSE(r.message);
+  EXPECT_TRUE(port.isOpen());
+  CloseComPort(port);
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_FALSE(port.write(kHandshakeReply));
+
+  // Settings no port takes.
+  r = OpenComPort(port, "COM40", "0", "NONE", "8", "1");
+  EXPECT_EQ(r.message, "波特率不适应，请重新设置波特率！");
+  r = OpenComPort(port, "COM40", "9600", "NONE", "8", "1.5");  // no such stop bits here
+  EXPECT_EQ(r.message, "波特率不适应，请重新设置波特率！");
+  EXPECT_FALSE(port.isOpen());
+}
+
+TEST_F(PortAdapter, EveryListedRateTakesOnAPseudoTerminal) {
+  for (const std::string& rate : baudRates()) {
+    ASSERT_TRUE(openAt(rate.c_str())) << rate;
+    EXPECT_EQ(deviceLineSpeed(pty.slave()), std::stoll(rate)) << rate;
+    HexTextToBytes(port, "A1 B2");
+    EXPECT_EQ(pty.readOnce(), (Bytes{0xA1, 0xB2})) << rate;
+    CloseComPort(port);
+  }
+}
+
+TEST_F(PortAdapter, TheOtherEndGoingAwayClosesThePortAndTellsOnce) {
+  ASSERT_TRUE(openAt("9600"));
+  port.setReceiveThreshold(5);
+  pty.closeMaster();
+
+  const double before = cpuSeconds();
+  settle(200);
+  const double used = cpuSeconds() - before;
+  EXPECT_EQ(events, std::vector<CommEvent>{CommEvent::Lost});
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_FALSE(port.write(kHandshakeReply));
+  EXPECT_EQ(port.bytesWaiting(), 0U);
+  // Left open, the port would report the error again and again at full speed.
+  EXPECT_LT(used, 0.05) << "the event loop kept spinning: " << used << " s";
+
+  CloseComPort(port);  // what the window does next: nothing left to do
+  settle(20);
+  EXPECT_EQ(events.size(), 1U);
+}
+
+TEST_F(PortAdapter, AUserOutsideTheDeviceGroupIsToldSo) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  // The other user's own alias folder.
+  constexpr uid_t kNobody = 65534;
+  test::RuntimeDir theirs;
+  theirs.alias(kCom, pty.name());
+  for (const fs::path& p : {theirs.root(), theirs.root() / "qzconfig", theirs.ports()}) {
+    ASSERT_EQ(::chown(p.c_str(), kNobody, kNobody), 0);
+  }
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(out[0]);
+    std::string answer = "?";
+    if (::setgroups(0, nullptr) == 0 && ::setresgid(kNobody, kNobody, kNobody) == 0 &&
+        ::setresuid(kNobody, kNobody, kNobody) == 0) {
+      QtSerialPort probe;
+      const OpenResult r = OpenComPort(probe, "COM40", "9600", "NONE", "8", "1");
+      answer = r.opened ? "opened" : r.message.value_or("no message");
+    }
+    const ssize_t ignored = ::write(out[1], answer.data(), answer.size());
+    static_cast<void>(ignored);
+    ::_exit(0);
+  }
+  ::close(out[1]);
+  std::string answer;
+  char buf[256];
+  for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) {
+    answer.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_EQ(answer, "COM40没有访问权限，请把用户加入dialout组！");
+}
+
+}  // namespace
+}  // namespace qz

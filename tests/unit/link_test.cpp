@@ -1,0 +1,270 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "link/com_ports.h"
+#include "link/fake_port.h"
+#include "link/hex_text.h"
+#include "link/line_settings.h"
+#include "support/runtime_dir.h"
+
+namespace qz {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+using test::RuntimeDir;
+
+TEST(HexText, ConvertsAndWritesEachFrameInOneOperation) {
+  FakePort port;
+  port.ports[1] = PortError::None;
+  port.setPortNumber(1);
+  ASSERT_TRUE(port.open());
+
+  HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
+  ASSERT_EQ(port.writes.size(), 1U);
+  EXPECT_EQ(port.writes[0],
+            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
+
+  HexTextToBytes(port, "a1b2");
+  HexTextToBytes(port, "A1 B");  // odd count: "0" goes before the last digit
+  HexTextToBytes(port, "  A  1  ");
+  ASSERT_EQ(port.writes.size(), 4U);
+  EXPECT_EQ(port.writes[1], (Bytes{0xA1, 0xB2}));
+  EXPECT_EQ(port.writes[2], (Bytes{0xA1, 0x0B}));
+  EXPECT_EQ(port.writes[3], (Bytes{0xA1}));
+
+  // Bad or empty text writes nothing at all, not even the good bytes before the fault.
+  for (const char* bad : {"A1 ZZ", "", "   ", "A1-B2", "A1\tB2", "G"}) {
+    HexTextToBytes(port, bad);
+    EXPECT_EQ(port.writes.size(), 4U) << bad;
+    EXPECT_EQ(port.lastError(), PortError::None) << bad;
+  }
+
+  // The disconnect frame after the port was already closed.
+  port.close();
+  HexTextToBytes(port, "A1 B2 C3 D4 E5 A2 AD 5E 4D 3C 2B 1A");
+  EXPECT_EQ(port.writes.size(), 4U);
+  EXPECT_EQ(port.lastError(), PortError::None);
+}
+
+TEST(HexText, StripSpacesAndPadZeros) {
+  EXPECT_EQ(StripSpaces(" A 1 "), "A1");
+  EXPECT_EQ(StripSpaces("\tA B\t"), "\tAB\t");  // only the blank is removed
+  EXPECT_EQ(StripSpaces(""), "");
+
+  std::string a = "A";
+  EXPECT_EQ(PadZeros(a, 2), "0A");
+  EXPECT_EQ(a, "0A");  // the caller's text is padded too
+  std::string b = "1A";
+  EXPECT_EQ(PadZeros(b, 2), "1A");
+  std::string c = "123";
+  EXPECT_EQ(PadZeros(c, 2), "123");  // never cut
+  std::string empty;
+  EXPECT_EQ(PadZeros(empty, 3), "000");
+  std::string d = "7";
+  EXPECT_EQ(PadZeros(d, -1), "7");
+}
+
+TEST(LineSettingsText, ReadsTheFourFieldsAndRefusesAnythingElse) {
+  const auto s = parseLineSettings("9600,N,8,1");
+  ASSERT_TRUE(s);
+  EXPECT_EQ(s->baud, 9600);
+  EXPECT_EQ(s->parity, 'N');
+  EXPECT_EQ(s->dataBits, 8);
+  EXPECT_EQ(s->stopBits, StopBits::One);
+
+  const auto t = parseLineSettings("256000,e,7,1.5");
+  ASSERT_TRUE(t);
+  EXPECT_EQ(t->baud, 256000);
+  EXPECT_EQ(t->parity, 'E');
+  EXPECT_EQ(t->dataBits, 7);
+  EXPECT_EQ(t->stopBits, StopBits::OneAndHalf);
+  EXPECT_EQ(parseLineSettings("1200,S,5,2")->stopBits, StopBits::Two);
+
+  for (const char* bad :
+       {"", "9600", "9600,N,8", "9600,N,8,1,", "0,N,8,1", "-9600,N,8,1", ",N,8,1", "96OO,N,8,1",
+        "9600,X,8,1", "9600,NO,8,1", "9600,,8,1", "9600,N,4,1", "9600,N,9,1", "9600,N,8,3",
+        "9600,N,8,1.0", " 9600,N,8,1", "99999999999,N,8,1", "2147483648,N,8,1"}) {
+    EXPECT_FALSE(parseLineSettings(bad)) << bad;
+  }
+  EXPECT_TRUE(parseLineSettings("2147483647,N,8,1"));
+}
+
+TEST(LineSettingsText, SpeedMatchesWithinWhatAUartTolerates) {
+  EXPECT_TRUE(lineSpeedMatches(9600, 9600));
+  EXPECT_TRUE(lineSpeedMatches(256000, 255319));  // a divisor's nearest rate
+  EXPECT_TRUE(lineSpeedMatches(256000, 256000 + 5120));
+  EXPECT_FALSE(lineSpeedMatches(256000, 256000 + 5121));
+  EXPECT_FALSE(lineSpeedMatches(256000, 115200));  // a 16550 clipped it
+  EXPECT_FALSE(lineSpeedMatches(14400, 9600));     // the old rate was kept
+  EXPECT_FALSE(lineSpeedMatches(9600, 0));
+}
+
+TEST(ComNames, AliasFirstThenTheFixedTable) {
+  RuntimeDir dir;
+  EXPECT_EQ(comAliasFolder(), dir.ports());
+
+  // The fixed table, with no alias folder at all.
+  EXPECT_EQ(comDevicePath(1), "/dev/ttyUSB0");
+  EXPECT_EQ(comDevicePath(8), "/dev/ttyUSB7");
+  EXPECT_EQ(comDevicePath(9), "/dev/ttyACM0");
+  EXPECT_EQ(comDevicePath(16), "/dev/ttyACM7");
+  EXPECT_EQ(comDevicePath(17), "/dev/ttyS0");
+  EXPECT_EQ(comDevicePath(32), "/dev/ttyS15");
+  for (const int n : {33, 40, 50, 0, -1, 51, 255}) EXPECT_EQ(comDevicePath(n), "") << n;
+
+  // An alias wins over the table and is followed to its device; COM33..50 exist only so.
+  const fs::path device = dir.root() / "device";
+  std::ofstream(device).put('x');
+  const fs::path real = fs::canonical(device);
+  dir.alias(1, device);
+  dir.alias(40, dir.root() / "." / "device");
+  dir.alias(50, dir.root() / "gone");  // the device behind it vanished
+  EXPECT_EQ(comDevicePath(1), real.string());
+  EXPECT_EQ(comDevicePath(2), "/dev/ttyUSB1");
+  EXPECT_EQ(comDevicePath(40), real.string());
+  EXPECT_EQ(comDevicePath(50), (dir.ports() / "COM50").string());
+  EXPECT_EQ(comDevicePath(51), "");
+
+  // Something that is not a link is no alias.
+  std::ofstream(dir.ports() / "COM41").put('x');
+  EXPECT_EQ(comDevicePath(41), "");
+
+  // A folder any user may write into could send the tool's frames anywhere: not trusted.
+  fs::permissions(dir.ports(), fs::perms::others_write, fs::perm_options::add);
+  EXPECT_EQ(comDevicePath(1), "/dev/ttyUSB0");
+  EXPECT_EQ(comDevicePath(40), "");
+}
+
+TEST(ComNames, WithoutRuntimeDirTheFolderIsPerUserInTmp) {
+  RuntimeDir dir;
+  const std::string expected = "/tmp/qzconfig-" + std::to_string(::getuid()) + "/ports";
+  ::unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_EQ(comAliasFolder(), expected);
+  ::setenv("XDG_RUNTIME_DIR", "", 1);
+  EXPECT_EQ(comAliasFolder(), expected);
+}
+
+TEST(ComPorts, ListsPortsThatOpenAndPortsHeldElsewhere) {
+  FakePort port;
+  port.ports = {{1, PortError::None},  {2, PortError::InUse},        {3, PortError::NoSuchPort},
+                {5, PortError::Other}, {7, PortError::AccessDenied}, {50, PortError::None}};
+  EXPECT_EQ(EnumComPorts(port), (std::vector<std::string>{"COM1", "COM2", "COM7", "COM50"}));
+  EXPECT_FALSE(port.isOpen());
+  EXPECT_EQ(port.lastError(), PortError::None);
+  // Every port that opened was closed again at once.
+  EXPECT_EQ(port.history, (std::vector<std::string>{"open 1", "close 1", "open 50", "close 50"}));
+
+  FakePort none;
+  EXPECT_TRUE(EnumComPorts(none).empty());
+  EXPECT_EQ(none.lastError(), PortError::None);
+}
+
+TEST(ComPorts, OpenTellsWhyItFailed) {
+  FakePort port;
+  port.ports = {{1, PortError::None},
+                {2, PortError::InUse},
+                {4, PortError::NoSuchPort},
+                {5, PortError::AccessDenied},
+                {6, PortError::Other}};
+
+  OpenResult r = OpenComPort(port, "COM1", "9600", "NONE", "8", "1");
+  EXPECT_TRUE(r.opened);
+  EXPECT_FALSE(r.message);
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(port.portNumber(), 1);
+  EXPECT_EQ(port.settings(), "9600,N,8,1");
+  EXPECT_EQ(port.receiveThreshold(), 1);
+
+  // Already open: false, nothing said, nothing changed.
+  r = OpenComPort(port, "COM2", "19200", "EVEN", "7", "2");
+  EXPECT_FALSE(r.opened);
+  EXPECT_FALSE(r.message);
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(port.portNumber(), 1);
+  EXPECT_EQ(port.settings(), "9600,N,8,1");
+  EXPECT_EQ(port.history, (std::vector<std::string>{"open 1"}));
+  port.close();
+
+  struct Case {
+    const char* portText;
+    const char* baud;
+    std::optional<std::string> message;
+  };
+  const Case cases[] = {
+      {"COM4", "9600", "COM4已移除，请选择其它串口！"},
+      {"COM2", "9600", "COM2已被其它程序打开，请选择其它串口！"},
+      {"COM5", "9600", "COM5没有访问权限，请把用户加入dialout组！"},
+      {"COM1", "0", "波特率不适应，请重新设置波特率！"},
+      {"COM1", "", "波特率不适应，请重新设置波特率！"},
+      {"COM6", "9600", std::nullopt},
+      {"", "9600", std::nullopt},  // no port in the list at all
+      {"COM", "9600", std::nullopt},
+      {"COMx", "9600", std::nullopt},
+      {"COM99999", "9600", std::nullopt},
+      // The number is read the old way: blanks anywhere, rounding to the nearest number.
+      {"COM 1 2", "9600", "COM12已移除，请选择其它串口！"},
+      {"COM12abc", "9600", "COM12已移除，请选择其它串口！"},
+      {"COM3.6", "9600", "COM4已移除，请选择其它串口！"},
+      {"COM4.5", "9600", "COM4已移除，请选择其它串口！"},
+      {"COM8.5", "9600", "COM8已移除，请选择其它串口！"},
+      {"COM9.5", "9600", "COM10已移除，请选择其它串口！"},
+  };
+  for (const Case& c : cases) {
+    r = OpenComPort(port, c.portText, c.baud, "NONE", "8", "1");
+    EXPECT_FALSE(r.opened) << c.portText << " " << c.baud;
+    EXPECT_EQ(r.message, c.message) << c.portText << " " << c.baud;
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.lastError(), PortError::None);  // cleared for the next caller
+  }
+
+  // A rate the port refuses, and the parity passed by its first letter.
+  port.refusedSettings = {"256000,N,8,1"};
+  r = OpenComPort(port, "COM1", "256000", "NONE", "8", "1");
+  EXPECT_EQ(r.message, "波特率不适应，请重新设置波特率！");
+  r = OpenComPort(port, "COM1", "115200", "EVEN", "8", "1");
+  EXPECT_TRUE(r.opened);
+  EXPECT_EQ(port.settings(), "115200,E,8,1");
+  EXPECT_EQ(port.history, (std::vector<std::string>{"open 1", "close 1", "open 1"}));
+}
+
+TEST(FakePortThreshold, NotifiesOnceTheThresholdWaitsWholeOrByteByByte) {
+  const Bytes reply{0xAA, 0x55, 0x02, 0x88, 0x66};
+  for (const bool byteByByte : {false, true}) {
+    FakePort port;
+    port.ports[1] = PortError::None;
+    port.setPortNumber(1);
+    ASSERT_TRUE(port.open());
+    std::vector<Bytes> seen;
+    port.onComm = [&] {
+      ASSERT_EQ(port.commEvent(), CommEvent::Receive);
+      seen.push_back(port.readAll());
+    };
+    port.setReceiveThreshold(5);
+    if (byteByByte) {
+      for (const std::uint8_t b : reply) port.inject({b});
+    } else {
+      port.inject(reply);
+    }
+    ASSERT_EQ(seen.size(), 1U) << byteByByte;
+    EXPECT_EQ(seen[0], reply);
+    EXPECT_EQ(port.bytesWaiting(), 0U);
+
+    // Threshold 0: bytes wait, nobody is told; discarding drops them.
+    port.setReceiveThreshold(0);
+    port.inject(reply);
+    EXPECT_EQ(seen.size(), 1U);
+    EXPECT_EQ(port.bytesWaiting(), 5U);
+    port.discardInput();
+    EXPECT_EQ(port.bytesWaiting(), 0U);
+  }
+}
+
+}  // namespace
+}  // namespace qz
