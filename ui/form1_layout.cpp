@@ -1,5 +1,5 @@
 // The controls of the window, where they stand, their tab order and the names assistive
-// technology reads. Widgets are created in the order the keyboard visits them.
+// technology reads. The keyboard's order is set once all controls exist (setFocusChain).
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -50,16 +50,17 @@ class WrappingButton final : public QPushButton {
  private:
   [[nodiscard]] QString brokenCaption(const QString& caption, const QRect& area) const {
     const qsizetype length = caption.size();
-    for (qsizetype lines = 1; lines < length; ++lines) {
+    for (qsizetype lines = 1; lines <= length; ++lines) {
       const qsizetype perLine = (length + lines - 1) / lines;
       QStringList parts;
       for (qsizetype at = 0; at < length; at += perLine) parts.append(caption.mid(at, perLine));
       bool fits = true;
-      for (const QString& part : parts)
+      for (const QString& part : parts) {
         fits = fits && fontMetrics().horizontalAdvance(part) <= area.width();
-      if (fits) return parts.join(QLatin1Char('\n'));
+      }
+      if (fits || perLine == 1) return parts.join(QLatin1Char('\n'));
     }
-    return QStringList(caption.split(QString(), Qt::SkipEmptyParts)).join(QLatin1Char('\n'));
+    return caption;
   }
 };
 
