@@ -1,11 +1,12 @@
 // The controls of the window, where they stand, their tab order and the names assistive
-// technology reads. Widgets are created in the order the keyboard visits them.
+// technology reads. The keyboard's order is set once all controls exist (setFocusChain).
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,7 +14,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionButton>
+#include <QStylePainter>
 #include <QTimer>
+#include <vector>
 
 #include "ui/form1.h"
 
@@ -22,6 +26,43 @@ namespace qz {
 namespace {
 
 constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
+
+// A button whose caption breaks into lines of equal length when the button is narrower than the
+// caption, as the tall, narrow "调光设置" button needs ("调光" over "设置"). The caption stays one
+// text.
+class WrappingButton final : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter p(this);
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QString caption = option.text;
+    option.text.clear();
+    p.drawControl(QStyle::CE_PushButton, option);
+    const QRect area = rect().adjusted(2, 2, -2, -2);
+    p.drawItemText(area, Qt::AlignCenter, option.palette, isEnabled(), brokenCaption(caption, area),
+                   QPalette::ButtonText);
+  }
+
+ private:
+  [[nodiscard]] QString brokenCaption(const QString& caption, const QRect& area) const {
+    const qsizetype length = caption.size();
+    for (qsizetype lines = 1; lines <= length; ++lines) {
+      const qsizetype perLine = (length + lines - 1) / lines;
+      QStringList parts;
+      for (qsizetype at = 0; at < length; at += perLine) parts.append(caption.mid(at, perLine));
+      bool fits = true;
+      for (const QString& part : parts) {
+        fits = fits && fontMetrics().horizontalAdvance(part) <= area.width();
+      }
+      if (fits || perLine == 1) return parts.join(QLatin1Char('\n'));
+    }
+    return caption;
+  }
+};
 
 template <class W>
 W* make(QWidget* parent, int x, int y, int w, int h) {
@@ -68,6 +109,10 @@ void paint(QPushButton* b, QColor colour) {
   b->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
 }
 
+const QString kLogoText = QStringLiteral("QZ 灯光场景控制");
+const QString kLogoBorder = QStringLiteral("QLabel { border: 1px solid rgb(0, 0, 160); }");
+const QString kLogoFocusBorder = QStringLiteral("QLabel { border: 1px solid rgb(255, 200, 0); }");
+
 QPixmap logo() {
   QPixmap pm(twips(2955), twips(390));
   pm.fill(QColor(0, 0, 160));
@@ -77,8 +122,29 @@ QPixmap logo() {
   f.setBold(true);
   f.setPixelSize(16);
   p.setFont(f);
-  p.drawText(pm.rect(), Qt::AlignCenter, QStringLiteral("QZ 灯光场景控制"));
+  p.drawText(pm.rect(), Qt::AlignCenter, kLogoText);
   return pm;
+}
+
+// The keyboard visits the window in reading order, frame by frame: the connection, the scene
+// keys, the global settings, the panel of the model, the level table with its password panel
+// right after the button that opens it, the fan and air-conditioner lists, the two service
+// frames, the prompt, and last the logo, the exit button and the history.
+void setFocusChain(Form1& w) {
+  std::vector<QWidget*> chain = {w.Combo串口,   w.Combo波特率, w.Combo机型, w.Command建立连接,
+                                 w.Command上传, w.Command下载, w.Command4,  w.Command5};
+  for (int i = 1; i <= 17; ++i) chain.push_back(w.Command6[i]);
+  chain.insert(chain.end(), {w.Combo开机场景, w.Combo工作模式, w.Combo1DMX地址, w.Combo场景模式});
+  for (int m = 0; m < kModels; ++m) {
+    for (int s = 0; s < switchCount(m); ++s) chain.push_back(w.switchBox(m, s));
+    for (int d = 0; d < dimCount(m); ++d) chain.push_back(w.levelList(m, d));
+  }
+  chain.insert(chain.end(), {w.Command9, w.Text, w.Command10, w.Command11});
+  for (int k = 0; k < kLevels; ++k) chain.push_back(w.Combo调光级别[k]);
+  for (int i = 0; i < 9; ++i) chain.push_back(w.Combo空调排风[i]);
+  chain.insert(chain.end(), {w.Option1, w.Option2, w.Command2, w.Command3, w.Option3, w.Option4,
+                             w.Command8, w.Command1, w.Image1, w.Command7, w.List1});
+  for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 }  // namespace
@@ -141,24 +207,24 @@ void Form1::buildWindow() {
       row = 3;
       col = i - 16;
     }
-    auto* key = button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW,
-                       keyH);
+    auto* key =
+        button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
     paint(key, keyColour);
     Command6.slot(i) = key;
     QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }
   // Global settings beside the short key rows.
   Label26 = label(f2, QStringLiteral("开机场景"), 200, 86, 60);
-  Combo开机场景 = list(f2, 262, 85, 100);
+  Combo开机场景 = list(f2, 282, 85, 100);
   nameBy(Label26, Combo开机场景);
-  Label5 = label(f2, QStringLiteral("工作模式"), 376, 86, 60);
-  Combo工作模式 = list(f2, 438, 85, 110);
+  Label5 = label(f2, QStringLiteral("工作模式"), 396, 86, 60);
+  Combo工作模式 = list(f2, 458, 85, 110);
   nameBy(Label5, Combo工作模式);
   Label17 = label(f2, QStringLiteral("DMX512地址"), 200, 117, 80);
-  Combo1DMX地址 = list(f2, 282, 116, 80);
+  Combo1DMX地址 = list(f2, 282, 116, 100);
   nameBy(Label17, Combo1DMX地址);
-  Label21 = label(f2, QStringLiteral("场景模式"), 376, 117, 60);
-  Combo场景模式 = list(f2, 438, 116, 110);
+  Label21 = label(f2, QStringLiteral("场景模式"), 396, 117, 60);
+  Combo场景模式 = list(f2, 458, 116, 110);
   nameBy(Label21, Combo场景模式);
   Label21->hide();
   Combo场景模式->hide();
@@ -184,19 +250,39 @@ void Form1::buildWindow() {
         auto* box = make<QCheckBox>(panel, x, y, 96, 22);
         box->setText(QStringLiteral("开关通道%1").arg(pos + 1));
         switch (m) {
-          case 0: TD1.slot(pos) = box; break;
-          case 1: TD2.slot(pos) = box; break;
-          case 2: TD3.slot(pos) = box; break;
-          case 3: TD4.slot(pos) = box; break;
-          default: TD5.slot(pos) = box; break;
+          case 0:
+            TD1.slot(pos) = box;
+            break;
+          case 1:
+            TD2.slot(pos) = box;
+            break;
+          case 2:
+            TD3.slot(pos) = box;
+            break;
+          case 3:
+            TD4.slot(pos) = box;
+            break;
+          default:
+            TD5.slot(pos) = box;
+            break;
         }
         QObject::connect(box, &QCheckBox::stateChanged, this, [this, m, pos](int) {
           switch (m) {
-            case 0: TD1_Click(pos); break;
-            case 1: TD2_Click(pos); break;
-            case 2: TD3_Click(pos); break;
-            case 3: TD4_Click(pos); break;
-            default: TD5_Click(pos); break;
+            case 0:
+              TD1_Click(pos);
+              break;
+            case 1:
+              TD2_Click(pos);
+              break;
+            case 2:
+              TD3_Click(pos);
+              break;
+            case 3:
+              TD4_Click(pos);
+              break;
+            default:
+              TD5_Click(pos);
+              break;
           }
         });
       } else {
@@ -206,17 +292,33 @@ void Form1::buildWindow() {
         nameBy(l, c);
         Label16.slot(labelIndex++) = l;
         switch (m) {
-          case 0: TG1.slot(d) = c; break;
-          case 1: TG2.slot(d) = c; break;
-          case 2: TG3.slot(d) = c; break;
-          default: TG4.slot(d) = c; break;
+          case 0:
+            TG1.slot(d) = c;
+            break;
+          case 1:
+            TG2.slot(d) = c;
+            break;
+          case 2:
+            TG3.slot(d) = c;
+            break;
+          default:
+            TG4.slot(d) = c;
+            break;
         }
         QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, m, d](int) {
           switch (m) {
-            case 0: TG1_Click(d); break;
-            case 1: TG2_Click(d); break;
-            case 2: TG3_Click(d); break;
-            default: TG4_Click(d); break;
+            case 0:
+              TG1_Click(d);
+              break;
+            case 1:
+              TG2_Click(d);
+              break;
+            case 2:
+              TG3_Click(d);
+              break;
+            default:
+              TG4_Click(d);
+              break;
           }
         });
       }
@@ -225,8 +327,8 @@ void Form1::buildWindow() {
 
   // Dimming level table, behind the password.
   Frame3 = frame(f2, QStringLiteral("调光级别设置"), 10, 238, 617, 92);
-  Command9 = button(Frame3, QStringLiteral("调光设置"), twips(240), twips(360), twips(615),
-                    twips(855));
+  Command9 = make<WrappingButton>(Frame3, twips(240), twips(360), twips(615), twips(855));
+  Command9->setText(QStringLiteral("调光设置"));
   for (int k = 0; k < kLevels; ++k) {
     const int x = 66 + (k % 5) * 108;
     const int y = 24 + (k / 5) * 32;
@@ -240,39 +342,40 @@ void Form1::buildWindow() {
   }
   Frame密码 = make<QGroupBox>(Frame3, twips(2280), 0, twips(4455), twips(1215));
   Frame密码->setAutoFillBackground(true);
-  Frame密码->setStyleSheet(
-      QStringLiteral("QGroupBox { background-color: rgb(128, 255, 128); border: 1px solid gray; }"));
+  Frame密码->setStyleSheet(QStringLiteral(
+      "QGroupBox { background-color: rgb(128, 255, 128); border: 1px solid gray; }"));
   Label27 = label(Frame密码, QStringLiteral("请输入密码"), twips(240), twips(360), twips(1020),
                   twips(255));
   Label27->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
   Text = make<QLineEdit>(Frame密码, twips(1320), twips(240), twips(2295), twips(390));
   nameBy(Label27, Text);
-  Command10 = button(Frame密码, QStringLiteral("确认"), twips(1440), twips(720), twips(855),
-                     twips(420));
-  Command11 = button(Frame密码, QStringLiteral("取消"), twips(2640), twips(720), twips(855),
-                     twips(420));
+  Command10 =
+      button(Frame密码, QStringLiteral("确认"), twips(1440), twips(720), twips(855), twips(420));
+  Command11 =
+      button(Frame密码, QStringLiteral("取消"), twips(2640), twips(720), twips(855), twips(420));
 
   // Exhaust fans and the ducted air conditioner.
-  Frame4 = frame(f2, QStringLiteral("排风"), 10, 336, 300, 80);
-  Frame5 = frame(f2, QStringLiteral("风管机空调"), 318, 336, 309, 80);
+  // Room for "通道12" in every channel list.
+  Frame4 = frame(f2, QStringLiteral("排风"), 10, 336, 262, 80);
+  Frame5 = frame(f2, QStringLiteral("风管机空调"), 280, 336, 347, 80);
   Label3 = label(Frame4, QStringLiteral("排风1"), 10, 24, 40);
-  Combo空调排风.slot(0) = list(Frame4, 52, 23, 84);
-  Label6 = label(Frame4, QStringLiteral("上电"), 152, 24, 32);
-  Combo空调排风.slot(1) = list(Frame4, 186, 23, 84);
+  Combo空调排风.slot(0) = list(Frame4, 52, 23, 76);
+  Label6 = label(Frame4, QStringLiteral("上电"), 140, 24, 32);
+  Combo空调排风.slot(1) = list(Frame4, 174, 23, 76);
   Label4 = label(Frame4, QStringLiteral("排风2"), 10, 52, 40);
-  Combo空调排风.slot(2) = list(Frame4, 52, 51, 84);
-  Label7 = label(Frame4, QStringLiteral("上电"), 152, 52, 32);
-  Combo空调排风.slot(3) = list(Frame4, 186, 51, 84);
-  Label8 = label(Frame5, QStringLiteral("阀开"), 8, 24, 30);
-  Combo空调排风.slot(4) = list(Frame5, 38, 23, 62);
-  Label9 = label(Frame5, QStringLiteral("阀关"), 106, 24, 30);
-  Combo空调排风.slot(5) = list(Frame5, 136, 23, 62);
-  Label10 = label(Frame5, QStringLiteral("高风"), 204, 24, 30);
-  Combo空调排风.slot(6) = list(Frame5, 234, 23, 62);
-  Label11 = label(Frame5, QStringLiteral("中风"), 8, 52, 30);
-  Combo空调排风.slot(7) = list(Frame5, 38, 51, 62);
-  Label12 = label(Frame5, QStringLiteral("低风"), 106, 52, 30);
-  Combo空调排风.slot(8) = list(Frame5, 136, 51, 62);
+  Combo空调排风.slot(2) = list(Frame4, 52, 51, 76);
+  Label7 = label(Frame4, QStringLiteral("上电"), 140, 52, 32);
+  Combo空调排风.slot(3) = list(Frame4, 174, 51, 76);
+  Label8 = label(Frame5, QStringLiteral("阀开"), 10, 24, 30);
+  Combo空调排风.slot(4) = list(Frame5, 42, 23, 72);
+  Label9 = label(Frame5, QStringLiteral("阀关"), 122, 24, 30);
+  Combo空调排风.slot(5) = list(Frame5, 154, 23, 72);
+  Label10 = label(Frame5, QStringLiteral("高风"), 234, 24, 30);
+  Combo空调排风.slot(6) = list(Frame5, 266, 23, 72);
+  Label11 = label(Frame5, QStringLiteral("中风"), 10, 52, 30);
+  Combo空调排风.slot(7) = list(Frame5, 42, 51, 72);
+  Label12 = label(Frame5, QStringLiteral("低风"), 122, 52, 30);
+  Combo空调排风.slot(8) = list(Frame5, 154, 51, 72);
   const std::array<QLabel*, 9> assignmentLabels = {Label3, Label6,  Label4,  Label7, Label8,
                                                    Label9, Label10, Label11, Label12};
   for (int i = 0; i < 9; ++i) {
@@ -325,24 +428,35 @@ void Form1::buildWindow() {
   // ---- Logo, clock, exit ----
   Image1 = make<QLabel>(this, twips(120), twips(9720), twips(2955), twips(390));
   Image1->setPixmap(logo());
+  Image1->setScaledContents(true);
   Image1->installEventFilter(this);
-  Image1->setAccessibleName(QStringLiteral("QZ"));
-  LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9700), 330, 30);
+  // The logo switches the layout; the keyboard reaches it too (Enter or Space), and a thin ring
+  // shows when it has the focus.
+  Image1->setFocusPolicy(Qt::StrongFocus);
+  Image1->setStyleSheet(kLogoBorder);
+  Image1->setAccessibleName(kLogoText);
+  Image1->setAccessibleDescription(QStringLiteral("双击切换窗口宽度，显示或隐藏上传记录"));
+  LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9720) - 2, 0, 30);
   QFont clockFont(QStringLiteral("宋体"));
   clockFont.setPointSizeF(14.25);
   LBDATA->setFont(clockFont);
   LBDATA->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192);"));
-  Command7 = button(this, QStringLiteral("退  出"), 565, twips(9700), 80, 28);
+  LBDATA->resize(LBDATA->sizeHint().width(), LBDATA->height());
+  Command7 = button(this, QStringLiteral("退  出"), 565, twips(9720) - 1, 80, 28);
 
-  // ---- History ----
+  // ---- History, shown in the wide layout only ----
   List1 = make<QListWidget>(this, twips(kHistoryLeftTwips), twips(120), twips(3855), twips(8160));
   List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  List1->setAccessibleName(QStringLiteral("上传参数"));
+  List1->setAccessibleName(QStringLiteral("上传记录"));
   List1->installEventFilter(this);
   List1->viewport()->installEventFilter(this);
+  List1->hide();
+
+  setFocusChain(*this);
 
   // ---- Buttons ----
-  QObject::connect(Command建立连接, &QPushButton::clicked, this, [this] { Command建立连接_Click(); });
+  QObject::connect(Command建立连接, &QPushButton::clicked, this,
+                   [this] { Command建立连接_Click(); });
   QObject::connect(Command上传, &QPushButton::clicked, this, [this] { Command上传_Click(); });
   QObject::connect(Command下载, &QPushButton::clicked, this, [this] { Command下载_Click(); });
   QObject::connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
@@ -355,7 +469,8 @@ void Form1::buildWindow() {
   QObject::connect(Command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
   QObject::connect(Command11, &QPushButton::clicked, this, [this] { Command11_Click(); });
   QObject::connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
-  QObject::connect(Combo机型, &QComboBox::currentIndexChanged, this, [this](int) { Combo机型_Click(); });
+  QObject::connect(Combo机型, &QComboBox::currentIndexChanged, this,
+                   [this](int) { Combo机型_Click(); });
   QObject::connect(Combo开机场景, &QComboBox::currentIndexChanged, this,
                    [this](int) { Combo开机场景_Click(); });
   QObject::connect(Combo工作模式, &QComboBox::currentIndexChanged, this,
@@ -383,20 +498,29 @@ void Form1::buildWindow() {
 
 QCheckBox* Form1::switchBox(int model, int index) const {
   switch (model) {
-    case 0: return TD1[index];
-    case 1: return TD2[index];
-    case 2: return TD3[index];
-    case 3: return TD4[index];
-    default: return TD5[index];
+    case 0:
+      return TD1[index];
+    case 1:
+      return TD2[index];
+    case 2:
+      return TD3[index];
+    case 3:
+      return TD4[index];
+    default:
+      return TD5[index];
   }
 }
 
 QComboBox* Form1::levelList(int model, int index) const {
   switch (model) {
-    case 0: return TG1[index];
-    case 1: return TG2[index];
-    case 2: return TG3[index];
-    default: return TG4[index];
+    case 0:
+      return TG1[index];
+    case 1:
+      return TG2[index];
+    case 2:
+      return TG3[index];
+    default:
+      return TG4[index];
   }
 }
 
@@ -408,6 +532,17 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched == List1 || watched == List1->viewport()) {
       List1_DblClick();
+      return true;
+    }
+  }
+  if (watched == Image1 &&
+      (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
+    Image1->setStyleSheet(event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
+  }
+  if (event->type() == QEvent::KeyPress && watched == Image1) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+      Image1_DblClick();
       return true;
     }
   }

@@ -1,0 +1,723 @@
+// The password gate of the level table, the clock line, the wide and narrow layouts with the
+// history list, and the window's layout, keyboard order and accessible names, through the real
+// window with the fake port.
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <map>
+#include <memory>
+
+#include "link/fake_port.h"
+#include "support/fake_platform.h"
+#include "ui/clock_text.h"
+#include "ui/form1.h"
+#include "ui/module1.h"
+
+namespace qz {
+namespace {
+
+constexpr std::array<int, kLevels> kDefaultLevels = {0, 20, 40, 70, 100, 130, 160, 190, 220, 250};
+
+struct Window {
+  FakePort port;
+  test::FakePlatform platform;
+  std::unique_ptr<Form1> w;
+
+  Window() {
+    port.ports = {{1, PortError::None}};
+    w = std::make_unique<Form1>(port, platform);
+    // The level table as start-up leaves it: filled, on the default values, locked.
+    for (int k = 0; k < kLevels; ++k) {
+      QComboBox* list = w->Combo调光级别[k];
+      if (list->count() != 256) {
+        fillList(list, numberItems(0, 255));
+        selectPosition(list, kDefaultLevels[static_cast<std::size_t>(k)]);
+      }
+      list->setEnabled(false);
+    }
+    // Start-up ends with the password panel hidden.
+    w->Frame密码->hide();
+  }
+  [[nodiscard]] std::vector<bool> levelsEnabled() const {
+    std::vector<bool> states;
+    for (int k = 0; k < kLevels; ++k) states.push_back(w->Combo调光级别[k]->isEnabled());
+    return states;
+  }
+  [[nodiscard]] QStringList levelTexts() const {
+    QStringList texts;
+    for (int k = 0; k < kLevels; ++k) texts.append(w->Combo调光级别[k]->currentText());
+    return texts;
+  }
+  void enter(const QString& entry) {
+    w->Command9->click();
+    w->Text->setText(entry);
+    w->Command10->click();
+  }
+  void showActive() {
+    w->show();
+    w->activateWindow();
+    QApplication::processEvents();
+  }
+};
+
+const std::vector<bool> kAllLocked(kLevels, false);
+const std::vector<bool> kAllUnlocked(kLevels, true);
+
+void doubleClick(QWidget* target) {
+  const QPointF at(target->width() / 2.0, target->height() / 2.0);
+  QMouseEvent event(QEvent::MouseButtonDblClick, at, target->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &event);
+}
+
+void press(QWidget* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent event(QEvent::KeyPress, key, modifiers);
+  QApplication::sendEvent(target, &event);
+}
+
+// The default locale stands for the desktop's; each test that sets it puts it back.
+struct LocaleScope {
+  explicit LocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
+  ~LocaleScope() { QLocale::setDefault(QLocale::system()); }
+  LocaleScope(const LocaleScope&) = delete;
+  LocaleScope& operator=(const LocaleScope&) = delete;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Password gate
+
+TEST(PasswordGate, EveryEntryButTheExactPasswordIsRefusedAndChangesNothing) {
+  Window t;
+  Form1& w = *t.w;
+  const QStringList before = t.levelTexts();
+
+  w.Command9->click();
+  EXPECT_TRUE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_TRUE(w.Text->text().isEmpty());
+  EXPECT_EQ(w.focusWidget(), w.Text);
+
+  const QStringList wrong = {QString(),
+                             QStringLiteral("KESTREL2019"),
+                             QStringLiteral("Kestrel2019"),
+                             QStringLiteral(" kestrel2019"),
+                             QStringLiteral("kestrel2019 "),
+                             QStringLiteral("kestrel201"),
+                             QStringLiteral("kestrel20199"),
+                             QStringLiteral("kestrel2019\t")};
+  for (const QString& entry : wrong) {
+    SCOPED_TRACE(entry.toStdString());
+    w.Text->setText(entry);
+    const std::size_t said = t.platform.messages.size();
+    w.Command10->click();
+    ASSERT_EQ(t.platform.messages.size(), said + 1);
+    EXPECT_EQ(t.platform.messages.back().text, "密码错误");
+    EXPECT_EQ(t.platform.messages.back().title, "工程1");
+    EXPECT_EQ(t.platform.messages.back().icon, MessageIcon::None);
+    // The panel stays open with the entry as typed; the table stays locked.
+    EXPECT_TRUE(w.Frame密码->isVisibleTo(&w));
+    EXPECT_EQ(w.Text->text(), entry);
+    EXPECT_EQ(t.levelsEnabled(), kAllLocked);
+  }
+  EXPECT_EQ(t.levelTexts(), before);
+  EXPECT_TRUE(t.port.writes.empty());
+}
+
+TEST(PasswordGate, PasswordUnlocksCancelLocksAgainAndValuesStay) {
+  Window t;
+  Form1& w = *t.w;
+
+  // Asking, locked -> Locked.
+  w.Command9->click();
+  w.Text->setText(QStringLiteral("kestrel2019"));
+  w.Command11->click();
+  EXPECT_FALSE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_EQ(t.levelsEnabled(), kAllLocked);
+  EXPECT_EQ(w.focusWidget(), w.Command9);
+
+  // Asking, locked -> Unlocked.
+  t.enter(QStringLiteral("kestrel2019"));
+  EXPECT_TRUE(t.platform.messages.empty());
+  EXPECT_FALSE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_EQ(t.levelsEnabled(), kAllUnlocked);
+  EXPECT_EQ(w.focusWidget(), w.Command9);
+
+  // An unlocked list is edited.
+  w.Combo调光级别[3]->setCurrentIndex(99);
+  w.Combo调光级别[9]->setCurrentIndex(255);
+
+  // Opening again empties the entry, also after a success.
+  w.Command9->click();
+  EXPECT_TRUE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_TRUE(w.Text->text().isEmpty());
+  EXPECT_EQ(t.levelsEnabled(), kAllUnlocked);
+
+  // Asking, unlocked: a wrong entry is refused and the lists stay enabled.
+  w.Text->setText(QStringLiteral("kestrel"));
+  w.Command10->click();
+  ASSERT_EQ(t.platform.messages.size(), 1U);
+  EXPECT_EQ(t.platform.messages[0].text, "密码错误");
+  EXPECT_TRUE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_EQ(t.levelsEnabled(), kAllUnlocked);
+
+  // Asking, unlocked -> Unlocked with the password again.
+  w.Text->setText(QStringLiteral("kestrel2019"));
+  w.Command10->click();
+  EXPECT_EQ(t.platform.messages.size(), 1U);
+  EXPECT_FALSE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_EQ(t.levelsEnabled(), kAllUnlocked);
+
+  // Asking, unlocked -> Locked: the lists keep what was set.
+  w.Command9->click();
+  w.Command11->click();
+  EXPECT_FALSE(w.Frame密码->isVisibleTo(&w));
+  EXPECT_EQ(t.levelsEnabled(), kAllLocked);
+  EXPECT_EQ(w.Combo调光级别[3]->currentText(), "99");
+  EXPECT_EQ(w.Combo调光级别[9]->currentText(), "255");
+  EXPECT_EQ(w.Combo调光级别[2]->currentText(), "40");
+
+  // Cancelling from the locked state leaves it locked.
+  w.Command9->click();
+  w.Command11->click();
+  EXPECT_EQ(t.levelsEnabled(), kAllLocked);
+  EXPECT_EQ(t.platform.messages.size(), 1U);
+}
+
+TEST(PasswordGate, PanelLiesOverTheMiddleOfTheLevelListsInItsColours) {
+  Window t;
+  Form1& w = *t.w;
+  EXPECT_EQ(w.Frame密码->parentWidget(), w.Frame3);
+  EXPECT_TRUE(w.Frame密码->title().isEmpty());
+  EXPECT_EQ(w.Command9->parentWidget(), w.Frame3);
+  EXPECT_EQ(w.Command9->text(), "调光设置");
+  EXPECT_EQ(w.Command9->geometry(), QRect(twips(240), twips(360), twips(615), twips(855)));
+  EXPECT_EQ(w.Frame密码->geometry(), QRect(twips(2280), 0, twips(4455), twips(1215)));
+  EXPECT_EQ(w.Label27->geometry(), QRect(twips(240), twips(360), twips(1020), twips(255)));
+  EXPECT_EQ(w.Text->geometry(), QRect(twips(1320), twips(240), twips(2295), twips(390)));
+  EXPECT_EQ(w.Command10->geometry(), QRect(twips(1440), twips(720), twips(855), twips(420)));
+  EXPECT_EQ(w.Command11->geometry(), QRect(twips(2640), twips(720), twips(855), twips(420)));
+  EXPECT_EQ(w.Label27->text(), "请输入密码");
+  EXPECT_EQ(w.Command10->text(), "确认");
+  EXPECT_EQ(w.Command11->text(), "取消");
+  EXPECT_EQ(w.Text->echoMode(), QLineEdit::Normal);
+
+  w.Command9->click();
+  t.showActive();
+  // Shown, the panel covers the lists beneath it.
+  int covered = 0;
+  for (int k = 0; k < kLevels; ++k) {
+    const QRect list = w.Combo调光级别[k]->geometry();
+    if (!w.Frame密码->geometry().contains(list.center())) continue;
+    ++covered;
+    EXPECT_TRUE(w.Frame密码->isAncestorOf(w.Frame3->childAt(list.center())) ||
+                w.Frame3->childAt(list.center()) == w.Frame密码)
+        << "level list " << k << " shows through the panel";
+  }
+  EXPECT_GE(covered, 2);
+
+  const QImage panel = w.Frame密码->grab().toImage();
+  EXPECT_EQ(QColor(panel.pixel(4, panel.height() - 4)), QColor(128, 255, 128));
+  const QImage caption = w.Label27->grab().toImage();
+  bool red = false;
+  for (int y = 0; y < caption.height() && !red; ++y) {
+    for (int x = 0; x < caption.width() && !red; ++x) {
+      const QColor c(caption.pixel(x, y));
+      red = c.red() > 200 && c.green() < 60 && c.blue() < 60;
+    }
+  }
+  EXPECT_TRUE(red) << "the prompt is not written in red";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clock and history
+
+TEST(Clock, CaptionShowsPaddedDateTimeOfDayAndChineseWeekday) {
+  const LocaleScope locale(QLocale::c());
+  Window t;
+  Form1& w = *t.w;
+  EXPECT_EQ(w.LBDATA->text(), "time");
+  EXPECT_EQ(w.Timer1->interval(), 333);
+  EXPECT_TRUE(w.Timer1->isActive());
+
+  const struct {
+    QDateTime at;
+    const char* caption;
+  } ticks[] = {
+      {{QDate(2019, 7, 1), QTime(14, 5, 9)}, "2019年07月01日 14:05:09 星期一"},
+      {{QDate(2019, 7, 6), QTime(23, 59, 59)}, "2019年07月06日 23:59:59 星期六"},
+      {{QDate(2019, 7, 7), QTime(0, 0, 0)}, "2019年07月07日 00:00:00 星期日"},
+      {{QDate(2020, 3, 5), QTime(9, 8, 7)}, "2020年03月05日 09:08:07 星期四"},
+      {{QDate(2024, 12, 31), QTime(12, 0, 1)}, "2024年12月31日 12:00:01 星期二"},
+  };
+  for (const auto& tick : ticks) {
+    t.platform.clock = tick.at;
+    w.Timer1_Timer();
+    EXPECT_EQ(w.LBDATA->text(), QString::fromUtf8(tick.caption));
+    // Sized to its text, in its place beside the logo.
+    EXPECT_EQ(w.LBDATA->x(), twips(3360));
+    EXPECT_GE(w.LBDATA->width(), w.LBDATA->fontMetrics().horizontalAdvance(w.LBDATA->text()));
+    EXPECT_LE(w.LBDATA->geometry().right(), w.Command7->x());
+  }
+}
+
+TEST(Clock, TimeOfDayFollowsTheDesktopLocaleWithoutTheZone) {
+  const QDateTime at(QDate(2019, 7, 1), QTime(14, 5, 9));
+  EXPECT_EQ(timeOfDayText(at.time(), QLocale::c()), "14:05:09");
+  EXPECT_EQ(timeOfDayText(at.time(), QLocale(QLocale::Chinese, QLocale::China)), "14:05:09");
+  EXPECT_EQ(timeOfDayText(at.time(), QLocale(QLocale::English, QLocale::UnitedStates)),
+            "2:05:09 PM");
+  EXPECT_EQ(timeOfDayText(at.time(), QLocale(QLocale::German, QLocale::Germany)), "14:05:09");
+  EXPECT_EQ(timeOfDayText(at.time(), QLocale(QLocale::Japanese, QLocale::Japan)), "14時05分09秒");
+  const QString persian = timeOfDayText(at.time(), QLocale(QLocale::Persian, QLocale::Iran));
+  EXPECT_FALSE(persian.contains(QLatin1Char('('))) << persian.toStdString();
+  EXPECT_FALSE(persian.endsWith(QLatin1Char(' ')));
+
+  {
+    const LocaleScope locale(QLocale(QLocale::English, QLocale::UnitedStates));
+    Window t;
+    t.w->Timer1_Timer();
+    EXPECT_EQ(t.w->LBDATA->text(), "2019年07月01日 2:05:09 PM 星期一");
+  }
+  // Whatever this machine's locale, the caption has the date, a time without the zone and the
+  // weekday.
+  Window t;
+  t.w->Timer1_Timer();
+  EXPECT_EQ(t.w->LBDATA->text(),
+            "2019年07月01日 " + timeOfDayText(QTime(14, 5, 9), QLocale::system()) + " 星期一");
+  EXPECT_FALSE(t.w->LBDATA->text().contains(QStringLiteral("UTC")));
+
+  EXPECT_EQ(uploadHeaderText(at, QLocale::c()), "上传参数 2019-07-01 14:05:09");
+  EXPECT_EQ(uploadHeaderText({QDate(2020, 3, 5), QTime(9, 8, 7)}, QLocale::c()),
+            "上传参数 2020-03-05 09:08:07");
+}
+
+TEST(History, LogoSwitchesTheWidthAndTheListKeepsItsLinesUntilDoubleClicked) {
+  Window t;
+  Form1& w = *t.w;
+  w.move(100, 80);
+  t.showActive();
+  const int left = w.x();
+  const int narrow = twips(kNarrowWidthTwips);
+  const int wide = twips(kWideWidthTwips);
+  EXPECT_FALSE(w.WideView);
+  EXPECT_EQ(w.width(), narrow);
+  EXPECT_FALSE(w.List1->isVisible());
+  EXPECT_EQ(w.List1->count(), 0);
+
+  // An empty list double-clicked: nothing visible happens.
+  doubleClick(w.List1->viewport());
+  EXPECT_EQ(w.List1->count(), 0);
+  EXPECT_FALSE(w.WideView);
+  EXPECT_EQ(w.width(), narrow);
+
+  // Lines arrive while the list is hidden.
+  w.List1->addItem(QStringLiteral("上传参数 2019-07-01 14:05:09"));
+  w.List1->addItem(QStringLiteral("01 00 00 00 00 00 00 00 00 00 00 0A "));
+  w.List1->setCurrentRow(1);
+
+  doubleClick(w.Image1);
+  EXPECT_TRUE(w.WideView);
+  EXPECT_EQ(w.width(), wide);
+  EXPECT_EQ(w.minimumWidth(), wide);
+  EXPECT_EQ(w.maximumWidth(), wide);
+  EXPECT_EQ(w.x(), left);
+  EXPECT_TRUE(w.List1->isVisible());
+  EXPECT_LE(w.List1->geometry().right(), w.width() - 1);
+  EXPECT_EQ(w.List1->count(), 2);
+
+  doubleClick(w.Image1);
+  EXPECT_FALSE(w.WideView);
+  EXPECT_EQ(w.width(), narrow);
+  EXPECT_EQ(w.maximumWidth(), narrow);
+  EXPECT_EQ(w.x(), left);
+  EXPECT_FALSE(w.List1->isVisible());
+  EXPECT_EQ(w.List1->count(), 2);
+  w.List1->addItem(QStringLiteral("00 00 00 00 00 00 00 00 00 00 00 00 "));
+  EXPECT_EQ(w.List1->count(), 3);
+
+  // The keyboard reaches the logo too.
+  w.Image1->setFocus();
+  press(w.Image1, Qt::Key_Space);
+  EXPECT_TRUE(w.WideView);
+  EXPECT_EQ(w.width(), wide);
+  EXPECT_EQ(w.List1->count(), 3);
+  EXPECT_EQ(w.List1->item(2)->text(), "00 00 00 00 00 00 00 00 00 00 00 00 ");
+
+  // A double click anywhere on the list clears it without asking.
+  doubleClick(w.List1->viewport());
+  EXPECT_EQ(w.List1->count(), 0);
+  EXPECT_TRUE(t.platform.messages.empty());
+  EXPECT_TRUE(w.WideView);
+  EXPECT_TRUE(w.List1->isVisible());
+
+  press(w.Image1, Qt::Key_Return);
+  EXPECT_FALSE(w.WideView);
+  EXPECT_EQ(w.width(), narrow);
+  EXPECT_TRUE(t.port.writes.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+std::vector<QWidget*> childWidgets(const QWidget* parent) {
+  const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  return {children.begin(), children.end()};
+}
+
+// Siblings that are drawn over each other on purpose: the password panel over the level lists,
+// and the fill of the progress bar inside its outline.
+bool meantToOverlap(const Form1& w, const QWidget* a, const QWidget* b) {
+  if (a == w.Frame密码 || b == w.Frame密码) return true;
+  return (a == w.Shape1 && b == w.Shape2) || (a == w.Shape2 && b == w.Shape1);
+}
+
+// Every shown control inside its frame, clear of the frame's title and of its shown siblings.
+void expectTidy(const Form1& w, const QWidget* parent, const std::string& state) {
+  const auto children = childWidgets(parent);
+  const auto* group = qobject_cast<const QGroupBox*>(parent);
+  const int titleBottom =
+      group != nullptr && !group->title().isEmpty() ? group->fontMetrics().height() : 0;
+  for (std::size_t i = 0; i < children.size(); ++i) {
+    QWidget* a = children[i];
+    if (!a->isVisibleTo(&w)) continue;
+    const std::string name =
+        (a->accessibleName().isEmpty() ? std::string(a->metaObject()->className())
+                                       : a->accessibleName().toStdString()) +
+        " in " + state;
+    EXPECT_TRUE(parent->rect().contains(a->geometry())) << name << " sticks out of its frame";
+    if (a != w.Frame密码) {
+      EXPECT_GE(a->y(), titleBottom) << name << " covers the frame title";
+    }
+    for (std::size_t j = i + 1; j < children.size(); ++j) {
+      QWidget* b = children[j];
+      if (!b->isVisibleTo(&w) || meantToOverlap(w, a, b)) continue;
+      EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+          << name << " overlaps " << b->metaObject()->className() << " "
+          << b->accessibleName().toStdString() << " "
+          << b->property("text").toString().toStdString();
+    }
+    if (!childWidgets(a).empty() && qobject_cast<QComboBox*>(a) == nullptr &&
+        qobject_cast<QListWidget*>(a) == nullptr && qobject_cast<QLineEdit*>(a) == nullptr) {
+      expectTidy(w, a, state);
+    }
+  }
+}
+
+TEST(Layout, WindowWidthsHistoryPaneLogoAndKeysStandWhereTheyShould) {
+  Window t;
+  Form1& w = *t.w;
+  EXPECT_EQ(w.windowTitle(), "QZ系列灯光场景配置 A24");
+  EXPECT_EQ(w.width(), twips(9795));
+  EXPECT_EQ(w.minimumWidth(), w.maximumWidth());
+  EXPECT_EQ(w.minimumHeight(), w.maximumHeight());
+  EXPECT_EQ(w.List1->parentWidget(), &w);
+  EXPECT_EQ(w.List1->geometry(), QRect(twips(9720), twips(120), twips(3855), twips(8160)));
+  EXPECT_EQ(w.List1->selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_FALSE(w.List1->isSortingEnabled());
+  EXPECT_EQ(w.Image1->geometry(), QRect(twips(120), twips(9720), twips(2955), twips(390)));
+  EXPECT_LE(w.Image1->geometry().bottom(), w.height() - 1);
+  EXPECT_EQ(w.LBDATA->x(), twips(3360));
+  EXPECT_EQ(w.Command7->text(), "退  出");
+  for (int i = 1; i <= 17; ++i) EXPECT_EQ(w.Command6[i]->size(), QSize(twips(1300), twips(400)));
+  // The wide window shows the whole history list; the narrow one shows everything else.
+  EXPECT_LE(w.List1->geometry().right(), twips(13800) - 1);
+  for (QWidget* child : childWidgets(&w)) {
+    if (child == w.List1) continue;
+    EXPECT_LE(child->geometry().right(), twips(9720) - 1)
+        << child->metaObject()->className() << " reaches into the history pane";
+  }
+}
+
+TEST(Layout, NothingOverlapsWithAnyModelPanelOrTheSignalFramesShown) {
+  Window t;
+  Form1& w = *t.w;
+  // The prompt and status frames with all they can show.
+  w.Frame7->show();
+  w.Frame提示->show();
+  w.Label18->show();
+  w.Shape1->show();
+  w.Shape2->show();
+  for (int m = 0; m < kModels; ++m) {
+    for (int other = 0; other < kModels; ++other) w.Frame6[other]->setVisible(other == m);
+    expectTidy(w, &w, "the panel of model " + std::to_string(m));
+  }
+  w.Command9->click();
+  expectTidy(w, w.Frame密码, "the password panel");
+}
+
+// A caption fits when the text is no wider than the room the style gives it.
+void expectCaptionFits(const QWidget* widget, const QString& text, int room) {
+  EXPECT_LE(widget->fontMetrics().horizontalAdvance(text), room)
+      << widget->metaObject()->className() << " \"" << text.toStdString() << "\" is cut";
+}
+
+// Room for an item text in a closed list: the list's width less its frame and arrow.
+void expectItemFits(const QComboBox* list, const QString& item) {
+  QStyleOptionComboBox option;
+  option.initFrom(list);
+  option.editable = false;
+  option.frame = true;
+  const QSize needed = list->style()->sizeFromContents(
+      QStyle::CT_ComboBox, &option,
+      QSize(list->fontMetrics().horizontalAdvance(item), list->fontMetrics().height()), list);
+  EXPECT_LE(needed.width(), list->width())
+      << list->accessibleName().toStdString() << " cuts \"" << item.toStdString() << "\"";
+}
+
+TEST(Layout, EveryCaptionAndListItemFitsItsControl) {
+  Window t;
+  Form1& w = *t.w;
+  // Every caption there is, also in the frames that appear later.
+  w.Label19->setText(QStringLiteral("与“排风1”通道定义重复"));
+  w.Label提示->setText(QStringLiteral("正在初始化，请稍后"));
+  w.Label18->setText(QStringLiteral("100%"));
+  w.Label机型->setText(QStringLiteral("QZ-0408"));
+  w.Label软件版本->setText(QString(31, QLatin1Char('W')));
+  w.Timer1_Timer();
+  for (const QLabel* label : w.findChildren<QLabel*>()) {
+    if (!label->pixmap().isNull()) continue;
+    expectCaptionFits(label, label->text(), label->contentsRect().width());
+  }
+  for (const QPushButton* button : w.findChildren<QPushButton*>()) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    const QRect room =
+        button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    if (button == w.Command9) {
+      // Tall and narrow: its caption is drawn on two lines.
+      const QFontMetrics fm = button->fontMetrics();
+      EXPECT_LE(fm.horizontalAdvance(QStringLiteral("调光")), button->width() - 4);
+      EXPECT_LE(2 * fm.height(), button->height() - 4);
+      continue;
+    }
+    expectCaptionFits(button, button->text(), room.width());
+  }
+  for (const QCheckBox* box : w.findChildren<QCheckBox*>()) {
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect room = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    expectCaptionFits(box, box->text(), box->width() - room.x());
+  }
+  for (int m = 0; m < kModels; ++m) {
+    for (const char* key : {"场景1", "场景13", "灯光全关", "灯光全开"}) {
+      expectCaptionFits(w.Frame6[m], QStringLiteral("当前设置->") + QString::fromUtf8(key),
+                        w.Frame6[m]->width() - 16);
+    }
+  }
+  for (const QGroupBox* frame : w.findChildren<QGroupBox*>()) {
+    expectCaptionFits(frame, frame->title(), frame->width() - 16);
+  }
+
+  // The widest item each list will hold.
+  const std::map<const QComboBox*, QStringList> items = {
+      {w.Combo串口, {"COM50"}},
+      {w.Combo波特率, {"256000"}},
+      {w.Combo机型, {"QZ-0408", "QZ-1200"}},
+      {w.Combo开机场景, {"场景13", "灯光全开"}},
+      {w.Combo工作模式, {"LINK模式", "DMX512模式"}},
+      {w.Combo1DMX地址, {"501"}},
+      {w.Combo场景模式, {"切换", "叠加"}},
+  };
+  for (const auto& [list, texts] : items) {
+    for (const QString& text : texts) expectItemFits(list, text);
+  }
+  for (int m = 0; m < 4; ++m) {
+    for (int d = 0; d < dimCount(m); ++d) expectItemFits(w.levelList(m, d), QStringLiteral("9"));
+  }
+  for (int k = 0; k < kLevels; ++k) expectItemFits(w.Combo调光级别[k], QStringLiteral("255"));
+  for (int i = 0; i < 9; ++i) {
+    const bool powerOn = i == 1 || i == 3;
+    for (const QString& text :
+         powerOn ? QStringList{"关闭", "打开"} : QStringList{"关闭", "通道12"}) {
+      expectItemFits(w.Combo空调排风[i], text);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard and assistive technology
+
+// The controls in the order the keyboard should visit them: frame by frame in reading order.
+std::vector<QWidget*> readingOrder(const Form1& w) {
+  std::vector<QWidget*> order = {w.Combo串口,   w.Combo波特率, w.Combo机型, w.Command建立连接,
+                                 w.Command上传, w.Command下载, w.Command4,  w.Command5};
+  for (int i = 1; i <= 17; ++i) order.push_back(w.Command6[i]);
+  order.insert(order.end(), {w.Combo开机场景, w.Combo工作模式, w.Combo1DMX地址, w.Combo场景模式});
+  for (int m = 0; m < kModels; ++m) {
+    for (int s = 0; s < switchCount(m); ++s) order.push_back(w.switchBox(m, s));
+    for (int d = 0; d < dimCount(m); ++d) order.push_back(w.levelList(m, d));
+  }
+  order.insert(order.end(), {w.Command9, w.Text, w.Command10, w.Command11});
+  for (int k = 0; k < kLevels; ++k) order.push_back(w.Combo调光级别[k]);
+  for (int i = 0; i < 9; ++i) order.push_back(w.Combo空调排风[i]);
+  order.insert(order.end(), {w.Option1, w.Option2, w.Command2, w.Command3, w.Option3, w.Option4,
+                             w.Command8, w.Command1, w.Image1, w.Command7, w.List1});
+  return order;
+}
+
+// What the Tab key can land on now: shown, enabled, taking focus by Tab; of a group of radio
+// buttons only the chosen one (the arrow keys move within the group).
+bool tabStop(const Form1& w, const QWidget* widget) {
+  if (!widget->isVisibleTo(&w) || !widget->isEnabled()) return false;
+  if ((widget->focusPolicy() & Qt::TabFocus) == 0) return false;
+  const auto* radio = qobject_cast<const QRadioButton*>(widget);
+  return radio == nullptr || radio->isChecked();
+}
+
+std::vector<QWidget*> tabAround(QWidget* from, int key, int presses) {
+  std::vector<QWidget*> visited;
+  from->setFocus(Qt::TabFocusReason);
+  for (int i = 0; i < presses; ++i) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == nullptr) break;
+    visited.push_back(focus);
+    press(focus, key == Qt::Key_Backtab ? Qt::Key_Backtab : Qt::Key_Tab,
+          key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+  }
+  return visited;
+}
+
+void expectReadingOrder(Form1& w, const std::string& state) {
+  std::vector<QWidget*> expected;
+  for (QWidget* widget : readingOrder(w)) {
+    if (tabStop(w, widget)) expected.push_back(widget);
+  }
+  ASSERT_FALSE(expected.empty());
+  // Nothing the keyboard can reach is left out of the order.
+  for (QWidget* widget : w.findChildren<QWidget*>()) {
+    if (!tabStop(w, widget) || widget->focusProxy() != nullptr) continue;
+    if (widget->parentWidget() != nullptr && qobject_cast<QComboBox*>(widget->parentWidget()))
+      continue;
+    EXPECT_NE(std::find(expected.begin(), expected.end(), widget), expected.end())
+        << widget->metaObject()->className() << " \"" << widget->accessibleName().toStdString()
+        << "\" is a tab stop out of order in " << state;
+  }
+  const int n = static_cast<int>(expected.size());
+  const auto forward = tabAround(expected.front(), Qt::Key_Tab, n + 1);
+  ASSERT_EQ(static_cast<int>(forward.size()), n + 1) << state;
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(forward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)])
+        << "Tab stop " << i << " in " << state;
+  }
+  EXPECT_EQ(forward.back(), expected.front()) << "Tab does not wrap around in " << state;
+  const auto backward = tabAround(expected.back(), Qt::Key_Backtab, n);
+  ASSERT_EQ(static_cast<int>(backward.size()), n) << state;
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(backward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(n - 1 - i)])
+        << "Shift+Tab stop " << i << " in " << state;
+  }
+}
+
+TEST(Keyboard, TabVisitsEveryControlInReadingOrderInBothLayouts) {
+  Window t;
+  Form1& w = *t.w;
+  t.showActive();
+  ASSERT_TRUE(w.isActiveWindow()) << "the offscreen window did not become active";
+  expectReadingOrder(w, "the narrow layout");
+
+  t.enter(QStringLiteral("kestrel2019"));
+  w.Image1_DblClick();
+  expectReadingOrder(w, "the wide layout, level table unlocked");
+
+  // The open password panel comes right after the button that opens it.
+  w.Command9->setFocus();
+  press(w.Command9, Qt::Key_Space);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier);
+  QApplication::sendEvent(w.Command9, &release);
+  EXPECT_TRUE(w.Frame密码->isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), w.Text);
+  press(w.Text, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.Command10);
+  press(w.Command10, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), w.Command11);
+  expectReadingOrder(w, "the password panel open");
+}
+
+QString accessibleName(QWidget* widget) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+  return face != nullptr ? face->text(QAccessible::Name) : QString();
+}
+
+// The captions of the labels assistive technology reads for a control ("labelled by").
+QStringList labelledBy(QWidget* widget) {
+  QStringList captions;
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+  if (face == nullptr) return captions;
+  for (const auto& [label, relation] : face->relations(QAccessible::Label)) {
+    captions.append(label->text(QAccessible::Name));
+  }
+  return captions;
+}
+
+// A list is announced by its label and its current item: on Linux the item is the list's
+// accessible name and the label comes by the "labelled by" relation; elsewhere the label is
+// the name. Either way the widget's accessible name carries the label.
+void expectNamed(QWidget* widget, const QString& name) {
+  EXPECT_EQ(widget->accessibleName(), name);
+  if (qobject_cast<QComboBox*>(widget) != nullptr) {
+    EXPECT_TRUE(labelledBy(widget).contains(name))
+        << name.toStdString() << ": " << labelledBy(widget).join(QLatin1Char('|')).toStdString();
+  } else {
+    EXPECT_EQ(accessibleName(widget), name);
+  }
+}
+
+TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
+  Window t;
+  Form1& w = *t.w;
+  const std::vector<std::pair<QWidget*, const char*>> named = {
+      {w.Combo串口, "串口"},         {w.Combo波特率, "波特率"},     {w.Combo机型, "机型"},
+      {w.Combo开机场景, "开机场景"}, {w.Combo工作模式, "工作模式"}, {w.Combo1DMX地址, "DMX512地址"},
+      {w.Combo场景模式, "场景模式"}, {w.TG1[2], "调光3"},           {w.TG2[5], "调光6"},
+      {w.TG3[0], "调光1"},           {w.TG4[1], "调光2"},           {w.Combo调光级别[0], "0级"},
+      {w.Combo调光级别[9], "9级"},   {w.Text, "请输入密码"},        {w.Combo空调排风[0], "排风1"},
+      {w.Combo空调排风[1], "上电"},  {w.Combo空调排风[2], "排风2"}, {w.Combo空调排风[4], "阀开"},
+      {w.Combo空调排风[8], "低风"},  {w.Option1, "1200旧协议"},     {w.Option2, "19200协议"},
+      {w.Option3, "场景切换模式"},   {w.Option4, "场景叠加模式"},   {w.Label机型, "机型："},
+  };
+  for (const auto& [widget, name] : named) expectNamed(widget, QString::fromUtf8(name));
+  EXPECT_EQ(accessibleName(w.TD1[0]), "开关通道1");
+  EXPECT_EQ(accessibleName(w.TD5[11]), "开关通道12");
+  // The two power-on lists say whose they are.
+  EXPECT_NE(w.Combo空调排风[1]->accessibleDescription(),
+            w.Combo空调排风[3]->accessibleDescription());
+
+  // Every label that names a control is its buddy, and its caption is the control's name.
+  int buddies = 0;
+  for (QLabel* label : w.findChildren<QLabel*>()) {
+    if (label->buddy() == nullptr) continue;
+    ++buddies;
+    expectNamed(label->buddy(), label->text());
+  }
+  EXPECT_GE(buddies, 50);
+  // Nothing a user edits is nameless.
+  for (QWidget* widget : w.findChildren<QWidget*>()) {
+    const bool edited = qobject_cast<QComboBox*>(widget) || qobject_cast<QCheckBox*>(widget) ||
+                        qobject_cast<QLineEdit*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+                        qobject_cast<QListWidget*>(widget) || widget == w.Image1;
+    if (!edited || qobject_cast<QComboBox*>(widget->parentWidget())) continue;
+    EXPECT_FALSE(widget->accessibleName().isEmpty() && accessibleName(widget).isEmpty())
+        << widget->metaObject()->className();
+  }
+}
+
+}  // namespace
+}  // namespace qz
