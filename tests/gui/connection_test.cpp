@@ -66,8 +66,8 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   EXPECT_EQ(w.Label提示->text(), "   正在连接……");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
   EXPECT_FALSE(w.isEnabled());
-  EXPECT_FALSE(w.Combo串口->isEnabled());
-  EXPECT_FALSE(w.Combo机型->isEnabled());
+  EXPECT_FALSE(w.Combo串口->isEnabledTo(&w));
+  EXPECT_FALSE(w.Combo机型->isEnabledTo(&w));
   EXPECT_TRUE(w.Timer2->isActive());
   EXPECT_EQ(w.Timer2->interval(), 200);
   EXPECT_TRUE(t.port.writes.empty());
@@ -90,11 +90,11 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   EXPECT_EQ(w.Label提示->text(), "    连接成功");
   EXPECT_FALSE(w.isEnabled());
   for (int tick = 2; tick <= 5; ++tick) w.Timer2_Timer();
-  EXPECT_FALSE(w.Command下载->isEnabled());
+  EXPECT_FALSE(w.Command下载->isEnabledTo(&w));
   EXPECT_FALSE(w.Timer3->isActive());
   w.Timer2_Timer();  // tick 6
-  EXPECT_TRUE(w.Command下载->isEnabled());
-  EXPECT_TRUE(w.Command上传->isEnabled());
+  EXPECT_TRUE(w.Command下载->isEnabledTo(&w));
+  EXPECT_TRUE(w.Command上传->isEnabledTo(&w));
   EXPECT_FALSE(w.Timer2->isActive());
   EXPECT_TRUE(w.Timer3->isActive());
   EXPECT_EQ(w.Timer3->interval(), 500);

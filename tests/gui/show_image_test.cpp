@@ -210,10 +210,10 @@ TEST(Handshake, ShowsTheModelsPanelAndRebuildsTheListsWithoutAPreview) {
     EXPECT_EQ(w.Combo空调排风[k]->count(), 9) << k;
     EXPECT_EQ(w.Combo空调排风[k]->currentIndex(), 0) << k;
   }
-  EXPECT_TRUE(w.Frame5->isEnabled());
+  EXPECT_TRUE(w.Frame5->isEnabledTo(&w));
   EXPECT_EQ(w.SetData(17, 6), 0);
   EXPECT_EQ(w.SetData(17, 0), 3);
-  EXPECT_FALSE(w.TD3[2]->isEnabled());
+  EXPECT_FALSE(w.TD3[2]->isEnabledTo(&w));
   EXPECT_EQ(w.SetData(8, 8), 9);  // the QZ-0804 pattern
   // Only the handshake went out.
   ASSERT_EQ(t.port.writes.size(), 1U);

@@ -35,12 +35,6 @@ struct EditorWindow {
   // version asked for and shown; then the line is cleared for the test.
   void connect(std::uint8_t model) {
     w->Command建立连接->click();
-    if (!port.isOpen()) {
-      // Opening COM1 is the port layer's business; where it does not open the port yet, open
-      // the fake as it would.
-      port.setPortNumber(1);
-      port.open();
-    }
     w->Timer2_Timer();
     port.inject({0xAA, 0x55, model, 0x88, 0x66});
     for (int t = 0; t < 6; ++t) w->Timer2_Timer();
