@@ -133,9 +133,11 @@ void PtyServer::start() {
     if (::tcsetattr(ownSlave_, TCSANOW, &tio) != 0) {
       throw failure("cannot set the line to raw mode", errno);
     }
-    const int flags = ::fcntl(master_, F_GETFL);
-    if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
-      throw failure("cannot make the pseudo-terminal non-blocking", errno);
+    for (const int fd : {master_, ownSlave_}) {
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) {
+        throw failure("cannot make the pseudo-terminal non-blocking", errno);
+      }
     }
     stopEvent_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (stopEvent_ < 0) throw failure("cannot create an event", errno);
@@ -246,6 +248,12 @@ bool PtyServer::waitForLog(std::size_t entries, std::chrono::milliseconds timeou
 bool PtyServer::waitForHangUp(std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return hungUp_; });
+}
+
+bool PtyServer::waitForListeners(int count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return listeners_ == count || hungUp_; }) &&
+         listeners_ == count;
 }
 
 std::vector<LogEntry> PtyServer::log() const {
@@ -376,10 +384,9 @@ void PtyServer::watchOpens() {
           flush = listeners_ == 0;
         }
       }
-      // On a real line whatever the controller sent while nobody listened is gone; here it
-      // would wait in the pseudo-terminal for the next opener.
-      if (flush) ::tcflush(ownSlave_, TCIFLUSH);
+      if (flush) dropUnread();
       if (!what.empty()) emit(what, Clock::now());
+      changed_.notify_all();
     }
   }
 }
@@ -420,21 +427,27 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
   return {};
 }
 
+void PtyServer::dropUnread() {
+  // On a real line whatever the controller sent while nobody listened is gone; here it would
+  // wait in the pseudo-terminal for the next opener. Flushing also drops bytes still on their
+  // way from the master.
+  ::tcflush(ownSlave_, TCIFLUSH);
+}
+
 void PtyServer::waitUntilTaken() {
   // Cutting the line discards what the tool has not read yet, so give it up to a second to
-  // take the last answer. The bytes reach the tool's queue a moment after the write.
-  const Clock::time_point settle = Clock::now() + 5ms;
+  // take the last answer. Polling the device first delivers bytes still on their way, so
+  // "nothing to read" means the tool has them.
   const Clock::time_point limit = Clock::now() + 1s;
   for (;;) {
     const Clock::time_point now = Clock::now();
     if (now >= limit || stopping_) return;
-    int waiting = 0;
-    if (::ioctl(ownSlave_, FIONREAD, &waiting) != 0) return;
     {
       std::lock_guard lock(mutex_);
       if (listeners_ == 0) return;
     }
-    if (waiting == 0 && now >= settle) return;
+    pollfd p{ownSlave_, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0 || (p.revents & POLLIN) == 0) return;
     if (!sleepUntil(now + 1ms)) return;
   }
 }

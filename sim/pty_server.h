@@ -62,6 +62,10 @@ class PtyServer {
   // line is cut, or the time is up; true when the entries are there.
   bool waitForLog(std::size_t entries, std::chrono::milliseconds timeout) const;
   bool waitForHangUp(std::chrono::milliseconds timeout) const;
+  // Waits until exactly `count` descriptors besides the server's own have the device open
+  // (for example 0: the tool has closed the port); false when the time is up or the count is
+  // unknown.
+  bool waitForListeners(int count, std::chrono::milliseconds timeout) const;
 
   // Copies taken under the lock.
   [[nodiscard]] std::vector<LogEntry> log() const;
@@ -81,6 +85,7 @@ class PtyServer {
   // Writes the reply as the line would carry it; returns why bytes were lost, if they were.
   std::string send(const Bytes& reply, Clock::time_point requestEnd, std::size_t requestLength);
   void waitUntilTaken();
+  void dropUnread();
   void cutLine(const std::string& why);
   bool sleepUntil(Clock::time_point t);
   void emit(const std::string& text, Clock::time_point time);
