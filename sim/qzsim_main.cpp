@@ -58,6 +58,8 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A log reader that goes away must not kill the simulator before it removes its alias.
+  ::signal(SIGPIPE, SIG_IGN);
   // Every thread inherits the blocked signals, so they wait for sigtimedwait below.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
