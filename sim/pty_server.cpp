@@ -342,7 +342,7 @@ void PtyServer::run() {
         controller_.annotateLast(lost);
         entry = controller_.log().back();
       }
-      emit(describe(entry), entry.time);
+      logLine(describe(entry), entry.time);
       if (response.hangUp && !response.reply.empty()) waitUntilTaken();
       {
         std::lock_guard lock(mutex_);
@@ -385,7 +385,7 @@ void PtyServer::watchOpens() {
         }
       }
       if (flush) dropUnread();
-      if (!what.empty()) emit(what, Clock::now());
+      if (!what.empty()) logLine(what, Clock::now());
       changed_.notify_all();
     }
   }
@@ -457,7 +457,7 @@ void PtyServer::cutLine(const std::string& why) {
   closeFd(master_);
   closeFd(ownSlave_);
   closeFd(watch_);
-  emit(why, Clock::now());
+  logLine(why, Clock::now());
   {
     std::lock_guard lock(mutex_);
     hungUp_ = true;
@@ -477,7 +477,7 @@ bool PtyServer::sleepUntil(Clock::time_point t) {
   }
 }
 
-void PtyServer::emit(const std::string& text, Clock::time_point time) {
+void PtyServer::logLine(const std::string& text, Clock::time_point time) {
   if (sink_) sink_(wallClockText(time) + " " + text);
 }
 

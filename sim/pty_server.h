@@ -88,7 +88,7 @@ class PtyServer {
   void dropUnread();
   void cutLine(const std::string& why);
   bool sleepUntil(Clock::time_point t);
-  void emit(const std::string& text, Clock::time_point time);
+  void logLine(const std::string& text, Clock::time_point time);
   void createAlias();
   void closeAll();
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <QObject>  // Qt's keywords are macros (emit, signals, slots): the server lives beside them
 
 #include <chrono>
 #include <cstdlib>
