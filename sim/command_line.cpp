@@ -1,0 +1,241 @@
+#include "sim/command_line.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "link/hex_text.h"
+
+namespace qz::sim {
+
+namespace {
+
+[[noreturn]] void fail(std::string_view option, const std::string& what) {
+  throw std::invalid_argument(std::string(option) + ": " + what);
+}
+
+int number(std::string_view option, std::string_view text, int low, int high, int base = 10) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
+      value > high) {
+    fail(option,
+         "\"" + std::string(text) + "\" is not a number from " +
+             (base == 16 ? "00 to FF" : std::to_string(low) + " to " + std::to_string(high)));
+  }
+  return value;
+}
+
+std::uint8_t hexByte(std::string_view option, std::string_view text) {
+  if (text.size() > 2) fail(option, "\"" + std::string(text) + "\" is not one hex byte");
+  return static_cast<std::uint8_t>(number(option, text, 0, 255, 16));
+}
+
+Bytes hexBytesOf(std::string_view option, std::string_view text) {
+  const auto bytes = hexTextBytes(text);
+  if (!bytes) fail(option, "\"" + std::string(text) + "\" is not hex bytes");
+  return *bytes;
+}
+
+ReplySelector parseSelector(std::string_view option, std::string_view text) {
+  struct Name {
+    std::string_view name;
+    ReplyKind kind;
+  };
+  constexpr Name kNames[] = {{"handshake", ReplyKind::Handshake},
+                             {"version", ReplyKind::Version},
+                             {"download", ReplyKind::Download},
+                             {"upload", ReplyKind::Upload},
+                             {"service", ReplyKind::Service}};
+  ReplySelector s;
+  if (!text.empty() && text.front() >= '0' && text.front() <= '9') {
+    s.ordinal = number(option, text, 1, 1'000'000);
+    return s;
+  }
+  const std::size_t colon = text.find(':');
+  const std::string_view name = text.substr(0, colon);
+  for (const Name& n : kNames) {
+    if (n.name == name) s.kind = n.kind;
+  }
+  if (s.kind == ReplyKind::Any) {
+    fail(option, "\"" + std::string(text) +
+                     "\" names no reply (N, handshake, version, download[:ROW], upload[:ROW], "
+                     "service[:XX])");
+  }
+  if (colon != std::string_view::npos) {
+    const std::string_view arg = text.substr(colon + 1);
+    if (s.kind == ReplyKind::Download || s.kind == ReplyKind::Upload) {
+      s.argument = number(option, arg, 0, 255);
+    } else if (s.kind == ReplyKind::Service) {
+      s.argument = hexByte(option, arg);
+    } else {
+      fail(option, "a " + std::string(name) + " reply has no argument to choose");
+    }
+  }
+  return s;
+}
+
+std::string_view optionName(FaultAction action) {
+  switch (action) {
+    case FaultAction::Drop:
+      return "--drop";
+    case FaultAction::Duplicate:
+      return "--duplicate";
+    case FaultAction::Corrupt:
+      return "--corrupt";
+    case FaultAction::Extra:
+      return "--extra";
+  }
+  return "--fault";
+}
+
+}  // namespace
+
+FaultRule parseFaultRule(FaultAction action, std::string_view text) {
+  const std::string_view option = optionName(action);
+  FaultRule rule;
+  rule.action = action;
+  if (action == FaultAction::Extra) {
+    const std::size_t eq = text.find('=');
+    rule.extra = hexBytesOf(option, eq == std::string_view::npos ? text : text.substr(eq + 1));
+    if (eq == std::string_view::npos) return rule;  // after every reply
+    text = text.substr(0, eq);
+  }
+  if (const std::size_t slash = text.rfind('/'); slash != std::string_view::npos) {
+    rule.count = number(option, text.substr(slash + 1), 1, 1'000'000);
+    text = text.substr(0, slash);
+  }
+  if (const std::size_t at = text.rfind('@'); at != std::string_view::npos) {
+    if (action != FaultAction::Corrupt) fail(option, "only --corrupt takes @BYTE");
+    rule.offset = static_cast<std::size_t>(number(option, text.substr(at + 1), 0, 255));
+    text = text.substr(0, at);
+  }
+  rule.which = parseSelector(option, text);
+  return rule;
+}
+
+CommandLine parseCommandLine(std::span<const std::string_view> args) {
+  CommandLine cl;
+  Options& o = cl.options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string_view option = args[i];
+    std::string_view inlineValue;
+    bool hasInline = false;
+    if (option.starts_with("--")) {
+      if (const std::size_t eq = option.find('='); eq != std::string_view::npos) {
+        inlineValue = option.substr(eq + 1);
+        option = option.substr(0, eq);
+        hasInline = true;
+      }
+    }
+    auto value = [&]() -> std::string_view {
+      if (hasInline) return inlineValue;
+      if (i + 1 >= args.size()) fail(option, "needs a value");
+      return args[++i];
+    };
+    auto flag = [&] {
+      if (hasInline) fail(option, "takes no value");
+    };
+
+    if (option == "--help" || option == "-h") {
+      flag();
+      cl.help = true;
+    } else if (option == "--model") {
+      const std::string_view v = value();
+      int model = -1;
+      for (int m = 0; m < kModels; ++m) {
+        if (v == kModelNames[m]) model = m;
+      }
+      if (model < 0 && (v.size() != 1 || v[0] < '0' || v[0] > '4')) {
+        fail(option, "\"" + std::string(v) + "\" names no model (0..4, QZ-0408 .. QZ-1200)");
+      }
+      o.model = model >= 0 ? model : v[0] - '0';
+    } else if (option == "--baud") {
+      o.baud = number(option, value(), 50, 4'000'000);
+    } else if (option == "--no-pacing") {
+      flag();
+      o.pacing = false;
+    } else if (option == "--com") {
+      o.comNumber = number(option, value(), 1, 50);
+    } else if (option == "--version") {
+      o.versionText = paddedVersionText(value());
+    } else if (option == "--version-hex") {
+      const Bytes bytes = hexBytesOf(option, value());
+      o.versionText.assign(bytes.begin(), bytes.end());
+    } else if (option == "--silent") {
+      flag();
+      o.faults.silent = true;
+    } else if (option == "--answer-from") {
+      o.faults.answerFrom = number(option, value(), 1, 1'000'000);
+    } else if (option == "--hangup-after") {
+      o.faults.hangupAfter = number(option, value(), 1, 1'000'000);
+    } else if (option == "--drop") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Drop, value()));
+    } else if (option == "--duplicate") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Duplicate, value()));
+    } else if (option == "--corrupt") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Corrupt, value()));
+    } else if (option == "--extra") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Extra, value()));
+    } else if (option == "--result") {
+      const std::string_view v = value();
+      const std::size_t eq = v.find('=');
+      if (eq == std::string_view::npos) fail(option, "expects ARG=CODE, for example 10=90");
+      o.serviceResults[hexByte(option, v.substr(0, eq))] = hexByte(option, v.substr(eq + 1));
+    } else if (option == "--log") {
+      cl.logFile = std::string(value());
+      if (cl.logFile.empty()) fail(option, "needs a file name");
+    } else {
+      fail(option, "unknown option");
+    }
+  }
+  return cl;
+}
+
+std::string_view usageText() {
+  return R"(Usage: qzsim [OPTION]...
+A simulated QZ lighting-scene controller on a pseudo-terminal, for qzconfig and its tests.
+
+It prints "COMn DEVICE" on its first line, makes COMn an alias of DEVICE in
+$XDG_RUNTIME_DIR/qzconfig/ports (or /tmp/qzconfig-<uid>/ports), then logs every frame it
+receives, one line each: time, bytes, what they are and the answer. Ctrl+C or SIGTERM stops
+it and removes the alias.
+
+Controller:
+  --model M          0..4 or QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200 (default QZ-0804)
+  --version TEXT     firmware version text, blank-padded or cut to 31 bytes
+  --version-hex HEX  version reply as exact bytes, any length ("41 42 43")
+  --result XX=YY     answer service request F5 XX with result code YY (hex); by default
+                     each request gets its success code (01, 02, FF, 10, 20); failure
+                     codes: 11, 12, 0F, 90, A0; any other code is unknown to the tool
+
+Line:
+  --baud B           bit rate of the simulated line (default 9600)
+  --no-pacing        answer at once in one write, instead of waiting for the request's
+                     wire time and sending each byte at 10 bit times
+  --com N            alias COMn (1..50); default: the lowest n whose COMn is neither a
+                     serial device on this machine nor an alias yet
+  --log FILE         write the log to FILE instead of standard output
+
+Faults (counted since start; REPLY chooses replies):
+  REPLY is N (the N-th reply), handshake, version, download, upload, service,
+  download:ROW or upload:ROW (decimal row), service:XX (hex request byte);
+  a rule ending in /K affects only the first K replies it matches.
+  --silent           receive and store everything, answer nothing
+  --answer-from N    leave handshakes 1..N-1 unanswered
+  --drop REPLY[/K]   do not send the reply
+  --duplicate REPLY[/K]
+                     send the reply twice, back to back
+  --corrupt REPLY[@BYTE][/K]
+                     invert byte BYTE (default 0; past the end: the last byte)
+  --extra [REPLY[/K]=]HEX
+                     send HEX after the reply (without REPLY: after every reply)
+  --hangup-after N   cut the line once N frames are handled (the N-th answered)
+
+  Examples: --drop download:5/1   --corrupt handshake@2   --extra version=00
+            --result 10=90        --answer-from 3         --hangup-after 4
+
+  -h, --help         show this text
+)";
+}
+
+}  // namespace qz::sim

@@ -1,0 +1,30 @@
+#pragma once
+// qzsim's command line.
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "sim/controller.h"
+
+namespace qz::sim {
+
+inline constexpr std::string_view kModelNames[] = {"QZ-0408", "QZ-0606", "QZ-0804", "QZ-1002",
+                                                   "QZ-1200"};
+
+struct CommandLine {
+  Options options;
+  std::string logFile;  // empty: the log goes to standard output
+  bool help = false;
+};
+
+// The arguments after the program name. Throws std::invalid_argument with a message that
+// names the option at fault.
+[[nodiscard]] CommandLine parseCommandLine(std::span<const std::string_view> args);
+
+// A fault rule as the options --drop, --duplicate, --corrupt and --extra write it.
+[[nodiscard]] FaultRule parseFaultRule(FaultAction action, std::string_view text);
+
+[[nodiscard]] std::string_view usageText();
+
+}  // namespace qz::sim

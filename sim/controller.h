@@ -1,0 +1,158 @@
+#pragma once
+// The simulated controller: what it stores and what it answers to each frame, with no line
+// and no clock of its own, so every answer can be checked byte for byte.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/frames.h"
+#include "config/image.h"
+#include "sim/frame_reader.h"
+
+namespace qz::sim {
+
+inline constexpr std::size_t kVersionTextLength = 31;
+
+// The text padded with blanks, or cut, to the 31 bytes the tool waits for.
+[[nodiscard]] std::string paddedVersionText(std::string_view text);
+
+inline constexpr std::string_view kDefaultVersionText = "QZSIM V1.0 simulated controller";
+
+// What a controller holds when it leaves the factory: the model's default scene pattern and
+// the default dimming level table.
+[[nodiscard]] ConfigImage defaultImage(int model);
+
+// Which replies a fault rule applies to.
+enum class ReplyKind : std::uint8_t { Any, Handshake, Version, Download, Upload, Service };
+
+struct ReplySelector {
+  ReplyKind kind = ReplyKind::Any;
+  // With ReplyKind::Any: the n-th reply since start (1-based); 0 matches every reply.
+  int ordinal = 0;
+  // Download/Upload: the row asked about; Service: the request's argument byte; -1: any.
+  int argument = -1;
+};
+
+enum class FaultAction : std::uint8_t {
+  Drop,       // the reply is not sent
+  Duplicate,  // the reply is sent twice, back to back
+  Corrupt,    // one byte of the reply is inverted (xor FF)
+  Extra,      // bytes are sent after the reply
+};
+
+struct FaultRule {
+  FaultAction action = FaultAction::Drop;
+  ReplySelector which;
+  int count = 0;           // how many matching replies it affects; 0: all of them
+  std::size_t offset = 0;  // Corrupt: the byte inverted; past the end: the last byte
+  Bytes extra;             // Extra: the bytes sent after the reply
+};
+
+struct Faults {
+  bool silent = false;  // receives and stores everything, answers nothing
+  int answerFrom = 1;   // handshakes before this one (1-based, since start) get no answer
+  int hangupAfter = 0;  // the line is cut once this many frames are handled; 0: never
+  // Applied in this order to a reply that several rules match: corrupt, extra, duplicate,
+  // drop.
+  std::vector<FaultRule> rules;
+};
+
+struct Options {
+  int model = 2;    // 0..4: QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
+  int baud = 9600;  // paces the answers; a pseudo-terminal itself ignores the baud rate
+  bool pacing = true;
+  int comNumber = 0;  // COMn for the alias, 1..50; 0: the lowest free one
+  // Where the COM alias goes; empty: the per-user alias folder the tool looks in.
+  std::filesystem::path aliasFolder;
+  std::string versionText = std::string(kDefaultVersionText);  // sent as is, byte for byte
+  std::optional<ConfigImage> image;                            // empty: defaultImage(model)
+  // Result code of a service request per argument byte; without an entry the code is the
+  // argument itself, the success code of each request (01, 02, FF, 10, 20).
+  std::map<std::uint8_t, std::uint8_t> serviceResults;
+  Faults faults;
+};
+
+// One received frame and what became of it.
+struct LogEntry {
+  Clock::time_point time;
+  FrameKind kind = FrameKind::Noise;
+  Bytes received;
+  Bytes sent;        // after faults; empty: no answer
+  std::string note;  // why there is no answer, or which faults changed it
+};
+
+// "RX <hex>  <what>" then "-> <hex>" or the note; one line, without time.
+[[nodiscard]] std::string describe(const LogEntry& entry);
+[[nodiscard]] std::string hexBytes(std::span<const std::uint8_t> bytes);
+
+using Outputs = std::array<std::uint8_t, kRowBytes>;
+
+class Controller {
+ public:
+  explicit Controller(const Options& options);
+
+  struct Response {
+    Bytes reply;          // empty: nothing to send
+    bool hangUp = false;  // cut the line once the reply is out
+  };
+
+  // Handles one frame from the reader (noise included, which is only logged).
+  Response handle(const Frame& frame);
+
+  void setFaults(Faults faults);
+  void setServiceResult(std::uint8_t request, std::uint8_t code);
+  void setImage(const ConfigImage& image) { image_ = image; }
+  // Adds what the line did to the latest entry (bytes lost, nobody listening).
+  void annotateLast(std::string_view note);
+
+  [[nodiscard]] int model() const { return model_; }
+  [[nodiscard]] const ConfigImage& image() const { return image_; }
+  [[nodiscard]] const std::vector<LogEntry>& log() const { return log_; }
+  // The last scene preview frame, whole.
+  [[nodiscard]] const std::optional<RowFrame>& lastPreview() const { return lastPreview_; }
+  // What the twelve outputs show: switch channels 0/1, dimming channels their output value;
+  // set by previews and channel tests.
+  [[nodiscard]] const Outputs& outputs() const { return outputs_; }
+  [[nodiscard]] std::optional<std::uint8_t> protocolAndRunMode() const {
+    return protocolAndRunMode_;
+  }
+  [[nodiscard]] int handshakes() const { return handshakes_; }
+  [[nodiscard]] int disconnects() const { return disconnects_; }
+  [[nodiscard]] int frames() const { return frames_; }
+  [[nodiscard]] int replies() const { return replies_; }
+
+ private:
+  struct Answer {
+    Bytes bytes;
+    ReplyKind kind = ReplyKind::Any;
+    int argument = -1;
+    std::string note;
+  };
+  Answer answer(const Frame& frame);
+  void applyFaults(Answer& a);
+  [[nodiscard]] bool matches(const ReplySelector& s, const Answer& a) const;
+
+  int model_;
+  std::string version_;
+  ConfigImage image_;
+  std::map<std::uint8_t, std::uint8_t> serviceResults_;
+  Faults faults_;
+  std::vector<int> ruleHits_;
+
+  std::vector<LogEntry> log_;
+  std::optional<RowFrame> lastPreview_;
+  Outputs outputs_{};
+  std::optional<std::uint8_t> protocolAndRunMode_;
+  int handshakes_ = 0;
+  int disconnects_ = 0;
+  int frames_ = 0;   // frames handled, noise not counted
+  int replies_ = 0;  // answers made, before faults
+};
+
+}  // namespace qz::sim

@@ -1,0 +1,117 @@
+#pragma once
+// The simulated controller on a pseudo-terminal, answering on a thread of its own, with a COM
+// alias so the tool finds it under a COM name.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/controller.h"
+
+namespace qz::sim {
+
+// The per-user alias folder: $XDG_RUNTIME_DIR/qzconfig/ports, or /tmp/qzconfig-<uid>/ports
+// when XDG_RUNTIME_DIR is unset or empty.
+[[nodiscard]] std::filesystem::path defaultAliasFolder();
+
+// The device COMn means without an alias: COM1..8 = /dev/ttyUSB0..7, COM9..16 =
+// /dev/ttyACM0..7, COM17..32 = /dev/ttyS0..15; COM33..50 have none (empty).
+[[nodiscard]] std::string fixedComDevice(int n);
+
+// Creates the folder (and the parents it owns) with mode 0700 when missing and makes sure it
+// is a real folder of this user that nobody else can write to; throws std::runtime_error with
+// the reason otherwise.
+void ensurePrivateFolder(const std::filesystem::path& folder);
+
+class PtyServer {
+ public:
+  // Called on the server's thread with each log line (wall-clock time first), one per frame.
+  using LogSink = std::function<void(const std::string& line)>;
+
+  explicit PtyServer(Options options, LogSink sink = {});
+  ~PtyServer();
+  PtyServer(const PtyServer&) = delete;
+  PtyServer& operator=(const PtyServer&) = delete;
+
+  // Opens the pseudo-terminal, starts answering and creates the alias COMn -> device.
+  // Throws std::runtime_error with the reason when it cannot.
+  void start();
+  // Stops answering, closes the pseudo-terminal and removes the alias. Safe to call twice.
+  void stop();
+
+  [[nodiscard]] int comNumber() const { return comNumber_; }
+  [[nodiscard]] std::string comName() const { return "COM" + std::to_string(comNumber_); }
+  [[nodiscard]] const std::string& devicePath() const { return devicePath_; }
+  [[nodiscard]] const std::filesystem::path& aliasPath() const { return aliasPath_; }
+
+  // The line was cut (Faults::hangupAfter), or the pseudo-terminal failed.
+  [[nodiscard]] bool hungUp() const;
+  // How many descriptors other than the server's own have the device open; -1: unknown.
+  [[nodiscard]] int listeners() const;
+
+  // Waits until the log holds at least `entries` entries (each one answered by then), or the
+  // line is cut, or the time is up; true when the entries are there.
+  bool waitForLog(std::size_t entries, std::chrono::milliseconds timeout) const;
+  bool waitForHangUp(std::chrono::milliseconds timeout) const;
+  // Waits until exactly `count` descriptors besides the server's own have the device open
+  // (for example 0: the tool has closed the port); false when the time is up or the count is
+  // unknown.
+  bool waitForListeners(int count, std::chrono::milliseconds timeout) const;
+
+  // Copies taken under the lock.
+  [[nodiscard]] std::vector<LogEntry> log() const;
+  [[nodiscard]] ConfigImage image() const;
+  [[nodiscard]] std::optional<RowFrame> lastPreview() const;
+  [[nodiscard]] Outputs outputs() const;
+  [[nodiscard]] Controller snapshot() const;
+
+  // Take effect from the next frame.
+  void setFaults(Faults faults);
+  void setServiceResult(std::uint8_t request, std::uint8_t code);
+  void setImage(const ConfigImage& image);
+
+ private:
+  void run();
+  void watchOpens();
+  // Writes the reply as the line would carry it; returns why bytes were lost, if they were.
+  std::string send(const Bytes& reply, Clock::time_point requestEnd, std::size_t requestLength);
+  void waitUntilTaken();
+  void dropUnread();
+  void cutLine(const std::string& why);
+  bool sleepUntil(Clock::time_point t);
+  void logLine(const std::string& text, Clock::time_point time);
+  void createAlias();
+  void closeAll();
+
+  Options options_;
+  LogSink sink_;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  Controller controller_;
+  std::size_t settled_ = 0;  // log entries whose answer is out
+  bool hungUp_ = false;
+  int listeners_ = -1;
+  std::atomic<bool> stopping_{false};
+
+  int master_ = -1;
+  int ownSlave_ = -1;
+  int stopEvent_ = -1;
+  int watch_ = -1;
+  std::string devicePath_;
+  int comNumber_ = 0;
+  std::filesystem::path aliasPath_;
+  std::thread thread_;
+  Clock::time_point lineFreeAt_{};
+};
+
+}  // namespace qz::sim

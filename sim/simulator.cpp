@@ -1,1 +1,0 @@
-#include "sim/simulator.h"
