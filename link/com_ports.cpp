@@ -77,13 +77,17 @@ std::filesystem::path comAliasFolder() {
   return fs::path("/tmp") / ("qzconfig-" + std::to_string(::getuid())) / "ports";
 }
 
+std::string fixedComDevice(int n) {
+  if (n >= 1 && n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
+  if (n >= 9 && n <= 16) return "/dev/ttyACM" + std::to_string(n - 9);
+  if (n >= 17 && n <= 32) return "/dev/ttyS" + std::to_string(n - 17);
+  return {};
+}
+
 std::string comDevicePath(int n) {
   if (n < kFirstComPort || n > kLastComPort) return {};
   if (std::string alias = aliasDevice(n); !alias.empty()) return alias;
-  if (n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
-  if (n <= 16) return "/dev/ttyACM" + std::to_string(n - 9);
-  if (n <= 32) return "/dev/ttyS" + std::to_string(n - 17);
-  return {};
+  return fixedComDevice(n);
 }
 
 const std::vector<std::string>& baudRates() {

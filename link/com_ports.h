@@ -21,6 +21,9 @@ inline constexpr int kLastComPort = 50;
 // $XDG_RUNTIME_DIR/qzconfig/ports, or /tmp/qzconfig-<uid>/ports without it.
 [[nodiscard]] std::filesystem::path comAliasFolder();
 
+// The device of COMn in the fixed table, aliases aside; empty for COM33..50.
+[[nodiscard]] std::string fixedComDevice(int n);
+
 // The device behind COMn, or empty when n names none.
 [[nodiscard]] std::string comDevicePath(int n);
 

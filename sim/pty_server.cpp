@@ -1,5 +1,7 @@
 #include "sim/pty_server.h"
 
+#include "link/com_ports.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -70,21 +72,6 @@ bool isStaleAlias(const std::filesystem::path& path) {
 }
 
 }  // namespace
-
-std::filesystem::path defaultAliasFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') {
-    return std::filesystem::path(runtime) / "qzconfig" / "ports";
-  }
-  return std::filesystem::path("/tmp") / ("qzconfig-" + std::to_string(::getuid())) / "ports";
-}
-
-std::string fixedComDevice(int n) {
-  if (n >= 1 && n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
-  if (n >= 9 && n <= 16) return "/dev/ttyACM" + std::to_string(n - 9);
-  if (n >= 17 && n <= 32) return "/dev/ttyS" + std::to_string(n - 17);
-  return {};
-}
 
 void ensurePrivateFolder(const std::filesystem::path& folder) {
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -160,7 +147,7 @@ void PtyServer::start() {
 void PtyServer::createAlias() {
   std::filesystem::path folder = options_.aliasFolder;
   if (folder.empty()) {
-    folder = defaultAliasFolder();
+    folder = comAliasFolder();
     ensurePrivateFolder(folder.parent_path());
   }
   ensurePrivateFolder(folder);

@@ -19,14 +19,6 @@
 
 namespace qz::sim {
 
-// The per-user alias folder: $XDG_RUNTIME_DIR/qzconfig/ports, or /tmp/qzconfig-<uid>/ports
-// when XDG_RUNTIME_DIR is unset or empty.
-[[nodiscard]] std::filesystem::path defaultAliasFolder();
-
-// The device COMn means without an alias: COM1..8 = /dev/ttyUSB0..7, COM9..16 =
-// /dev/ttyACM0..7, COM17..32 = /dev/ttyS0..15; COM33..50 have none (empty).
-[[nodiscard]] std::string fixedComDevice(int n);
-
 // Creates the folder (and the parents it owns) with mode 0700 when missing and makes sure it
 // is a real folder of this user that nobody else can write to; throws std::runtime_error with
 // the reason otherwise.

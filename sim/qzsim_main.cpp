@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/com_ports.h"
 #include "sim/command_line.h"
 #include "sim/pty_server.h"
 
@@ -41,7 +42,7 @@ int main(int argc, char** argv) {
   }
   const qz::sim::Options& o = cl.options;
   if (o.comNumber != 0) {
-    const std::string fixed = qz::sim::fixedComDevice(o.comNumber);
+    const std::string fixed = qz::fixedComDevice(o.comNumber);
     struct stat st {};
     if (!fixed.empty() && ::stat(fixed.c_str(), &st) == 0) {
       std::fprintf(stderr, "qzsim: warning: the alias COM%d hides %s from the tool\n", o.comNumber,

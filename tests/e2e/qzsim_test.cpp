@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "config/frames.h"
+#include "link/com_ports.h"
 #include "link/hex_text.h"
 #include "protocol/frames.h"
 #include "sim/command_line.h"

@@ -1,0 +1,229 @@
+// The tool as the user runs it: the real window and the real serial port adapter, talking to
+// qzsim on a pseudo-terminal found through its COM alias.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "link/com_ports.h"
+#include "link/qt_serial_port.h"
+#include "sim/pty_server.h"
+#include "support/fake_platform.h"
+#include "support/runtime_dir.h"
+#include "ui/form1.h"
+
+namespace qz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+
+const Bytes kHandshake = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+const Bytes kDisconnect = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return true;
+}
+
+// qzsim and the tool, each with its own end of one pseudo-terminal.
+struct Rig {
+  test::RuntimeDir runtime;
+  std::unique_ptr<sim::PtyServer> server;
+  QtSerialPort port;
+  test::FakePlatform platform;
+  std::unique_ptr<Form1> w;
+
+  explicit Rig(sim::Options options = {}) {
+    server = std::make_unique<sim::PtyServer>(options);
+    server->start();
+    w = std::make_unique<Form1>(port, platform);
+    // Ticks are driven by the test, one by one, as the timers would.
+    w->Timer1->stop();
+  }
+  ~Rig() {
+    w.reset();
+    server->stop();
+  }
+  Rig(const Rig&) = delete;
+  Rig& operator=(const Rig&) = delete;
+
+  [[nodiscard]] std::vector<Bytes> received() const {
+    std::vector<Bytes> frames;
+    for (const auto& e : server->log()) frames.push_back(e.received);
+    return frames;
+  }
+  [[nodiscard]] int count(const Bytes& frame) const {
+    const auto all = received();
+    return static_cast<int>(std::count(all.begin(), all.end(), frame));
+  }
+
+  // Presses "建立连接" and runs the attempt tick by tick; the controller's answers arrive
+  // through the real port. False when no handshake reply came within the 30 attempts.
+  bool connect() {
+    const int index = w->Combo串口->findText(QString::fromStdString(server->comName()));
+    if (index < 0) return false;
+    w->Combo串口->setCurrentIndex(index);
+    w->Command建立连接->click();
+    if (!port.isOpen()) return false;
+    w->Timer2->stop();
+    for (int tick = 1; tick <= 30 && !w->Connected; ++tick) {
+      w->Timer2_Timer();
+      waitFor([&] { return w->Connected; }, 200);
+    }
+    if (!w->Connected) return false;
+    for (int tick = 1; tick <= 6; ++tick) w->Timer2_Timer();
+    w->Timer3->stop();
+    w->Timer3_Timer();
+    w->TimerGetVision->stop();
+    waitFor([&] { return w->VersionText.size() >= 31; }, 2000);
+    w->TimerGetVision_Timer();
+    return true;
+  }
+};
+
+TEST(ToolAgainstQzsim, ConnectsShowsModelAndVersionAndDisconnects) {
+  sim::Options options;
+  options.model = 2;
+  options.versionText = sim::paddedVersionText("QZ-0804 V2.4 2019-07-01 sim 01");
+  Rig rig(options);
+  Form1& w = *rig.w;
+  if (!std::filesystem::exists("/dev/ttyUSB0")) {
+    // With no adapter plugged in the simulator is COM1, the port the tool preselects.
+    EXPECT_EQ(rig.server->comName(), "COM1");
+    EXPECT_EQ(w.Combo串口->currentText(), "COM1");
+  }
+  ASSERT_TRUE(rig.connect());
+  EXPECT_EQ(rig.count(kHandshake), 1);
+  EXPECT_EQ(w.Label机型->text(), "QZ-0804");
+  EXPECT_EQ(w.Combo机型->currentText(), "QZ-0804");
+  EXPECT_TRUE(w.Frame6[2]->isVisibleTo(&w));
+  EXPECT_EQ(w.Label软件版本->text().trimmed(), "QZ-0804 V2.4 2019-07-01 sim 01");
+  EXPECT_EQ(w.Command建立连接->text(), "断开连接");
+  EXPECT_TRUE(w.isEnabled());
+  EXPECT_TRUE(w.Command上传->isEnabled());
+  EXPECT_TRUE(w.Command下载->isEnabled());
+
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.server->waitForLog(5, milliseconds(3000)));
+  EXPECT_EQ(rig.count(kDisconnect), 3);
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_TRUE(rig.server->waitForListeners(0, milliseconds(3000)));
+  EXPECT_TRUE(w.Label软件版本->text().isEmpty());
+  EXPECT_TRUE(w.Label机型->text().isEmpty());
+
+  // The simulator keeps the line: a second connection works as the first.
+  rig.platform.messages.clear();
+  ASSERT_TRUE(rig.connect());
+  EXPECT_EQ(rig.count(kHandshake), 2);
+  EXPECT_TRUE(rig.platform.messages.empty());
+}
+
+TEST(ToolAgainstQzsim, ControllerAnsweringLateGetsItsHandshakesUntilItAnswers) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.answerFrom = 3;
+  Rig rig(options);
+  ASSERT_TRUE(rig.connect());
+  EXPECT_EQ(rig.count(kHandshake), 3);
+}
+
+TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.silent = true;
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  w.Timer2->stop();
+  for (int tick = 1; tick <= 30; ++tick) w.Timer2_Timer();
+  ASSERT_TRUE(rig.server->waitForLog(30, milliseconds(3000)));
+  waitFor([] { return false; }, 50);  // anything the controller might say arrives now
+  EXPECT_FALSE(w.Connected);
+  w.Timer2_Timer();  // 31
+  EXPECT_EQ(w.Label提示->text(), " 连接失败，请重试");
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_TRUE(rig.server->waitForListeners(0, milliseconds(3000)));
+  for (int tick = 32; tick <= 36; ++tick) w.Timer2_Timer();
+  EXPECT_EQ(w.Command建立连接->text(), "建立连接");
+  EXPECT_TRUE(w.isEnabled());
+  EXPECT_EQ(rig.count(kHandshake), 30);
+  EXPECT_EQ(rig.received().size(), 30U);
+}
+
+TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.hangupAfter = 3;  // handshake, version query, then the first scene preview
+  Rig rig(options);
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  w.Command6[2]->click();
+  ASSERT_TRUE(rig.server->waitForHangUp(milliseconds(3000)));
+  ASSERT_TRUE(waitFor([&] { return !w.Connected; }));
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_EQ(w.Command建立连接->text(), "建立连接");
+  EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
+  EXPECT_FALSE(w.Label提示->text().trimmed().isEmpty());
+  EXPECT_FALSE(w.Command下载->isEnabled());
+  EXPECT_TRUE(w.Combo串口->isEnabled());
+  // The tool settles: more events, more edits and leaving the window write nothing and
+  // raise nothing.
+  waitFor([] { return false; }, 100);
+  w.TD3[0]->click();
+  w.close();
+  EXPECT_TRUE(rig.platform.messages.empty());
+}
+
+TEST(ToolAgainstQzsim, EditsAreShownOnTheInstallationAtOnce) {
+  sim::Options options;
+  options.model = 2;  // QZ-0804: eight switch channels, four dimming channels
+  Rig rig(options);
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  const std::size_t before = rig.server->log().size();
+
+  // The installer picks "场景3", ticks switch channel 1 and sets dimming channel 2 to level 5.
+  w.Command6[3]->click();
+  const Row row = w.SetData.rows[2];  // the scene as the key opened it
+  const bool wasTicked = w.TD3[0]->isChecked();
+  w.TD3[0]->click();
+  w.TG3[1]->setCurrentIndex(5);
+  ASSERT_TRUE(rig.server->waitForLog(before + 3, milliseconds(3000)));
+  const auto log = rig.server->log();
+  ASSERT_EQ(log.size(), before + 3);
+
+  Bytes preview = {0xD1, 0xD1};
+  for (std::size_t c = 0; c < 12; ++c)
+    preview.push_back(c < 8 ? row[c] : kDefaultLevelTable.at(row[c]));
+  preview.push_back(0x55);
+  EXPECT_EQ(log[before].received, preview);
+  EXPECT_EQ(
+      log[before + 1].received,
+      (Bytes{0xA0, 0x01, static_cast<std::uint8_t>(wasTicked ? 0xD0 : 0xD1), 0xAA, 0xFE, 0xFF}));
+  EXPECT_EQ(log[before + 2].received, (Bytes{0xA1, 0x02, 0x82, 0xAA, 0xFE, 0xFF}));
+  // Nothing was answered, and the controller's outputs follow the edits.
+  for (std::size_t i = before; i < log.size(); ++i) EXPECT_TRUE(log[i].sent.empty());
+  EXPECT_EQ(rig.server->outputs()[9], 0x82);
+  EXPECT_EQ(w.SetData(2, 9), 5);
+}
+
+}  // namespace
+}  // namespace qz
