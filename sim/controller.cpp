@@ -82,8 +82,12 @@ void Controller::annotateLast(std::string_view note) {
   n += note;
 }
 
+void Controller::markLastSent(Clock::time_point time) {
+  if (!log_.empty()) log_.back().sentAt = time;
+}
+
 Controller::Response Controller::handle(const Frame& frame) {
-  LogEntry entry{frame.time, frame.kind, frame.bytes, {}, {}};
+  LogEntry entry{frame.time, frame.kind, frame.bytes, {}, {}, {}};
   Response response;
   if (frame.kind == FrameKind::Noise) {
     entry.note = "not a frame, skipped";

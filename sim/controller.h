@@ -85,6 +85,8 @@ struct LogEntry {
   Bytes received;
   Bytes sent;        // after faults; empty: no answer
   std::string note;  // why there is no answer, or which faults changed it
+  // When the last byte of the answer was handed to the line; empty: nothing went out.
+  std::optional<Clock::time_point> sentAt;
 };
 
 // "RX <hex>  <what>" then "-> <hex>" or the note; one line, without time.
@@ -110,6 +112,8 @@ class Controller {
   void setImage(const ConfigImage& image) { image_ = image; }
   // Adds what the line did to the latest entry (bytes lost, nobody listening).
   void annotateLast(std::string_view note);
+  // Notes when the answer to the latest entry left.
+  void markLastSent(Clock::time_point time);
 
   [[nodiscard]] int model() const { return model_; }
   [[nodiscard]] const ConfigImage& image() const { return image_; }

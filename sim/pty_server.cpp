@@ -323,9 +323,11 @@ void PtyServer::run() {
       }
       std::string lost;
       if (!response.reply.empty()) lost = send(response.reply, frame.time, frame.bytes.size());
+      const Clock::time_point sentAt = Clock::now();
       LogEntry entry;
       {
         std::lock_guard lock(mutex_);
+        if (!response.reply.empty() && lost.empty()) controller_.markLastSent(sentAt);
         controller_.annotateLast(lost);
         entry = controller_.log().back();
       }
