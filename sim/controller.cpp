@@ -209,9 +209,11 @@ Controller::Answer Controller::answer(const Frame& frame) {
       }
       a.kind = ReplyKind::Upload;
       a.argument = r;
-      a.bytes = {f::kUploadRequest, static_cast<std::uint8_t>(r)};
       const Row& row = image_.rows[static_cast<std::size_t>(r)];
-      a.bytes.insert(a.bytes.end(), row.begin(), row.end());
+      a.bytes.resize(2 + row.size());
+      a.bytes[0] = f::kUploadRequest;
+      a.bytes[1] = static_cast<std::uint8_t>(r);
+      std::copy(row.begin(), row.end(), a.bytes.begin() + 2);
       break;
     }
   }

@@ -22,6 +22,7 @@
 #include "link/hex_text.h"
 #include "link/line_speed.h"
 #include "link/qt_serial_port.h"
+#include "support/event_loop.h"
 #include "support/runtime_dir.h"
 
 namespace qz {
@@ -31,26 +32,10 @@ using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr int kCom = 40;
+using test::pumpUntil;
+using test::settle;
+
 const Bytes kHandshakeReply{0xAA, 0x55, 0x02, 0x88, 0x66};
-
-// Runs the event loop until done() holds; false when it did not within the limit.
-template <typename Done>
-bool pumpUntil(Done done, qint64 limitMs = 5000) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
-
-// Lets the event loop run idle for a while, to see that nothing more happens.
-void settle(int ms) {
-  QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-  loop.exec();
-}
 
 double cpuSeconds() {
   timespec ts{};

@@ -16,6 +16,7 @@
 #include "link/com_ports.h"
 #include "link/qt_serial_port.h"
 #include "sim/pty_server.h"
+#include "support/event_loop.h"
 #include "support/fake_platform.h"
 #include "support/runtime_dir.h"
 #include "ui/form1.h"
@@ -28,17 +29,6 @@ using std::chrono::milliseconds;
 
 const Bytes kHandshake = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
 const Bytes kDisconnect = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
-
-// Runs the event loop until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& done, int ms = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 // qzsim and the tool, each with its own end of one pseudo-terminal.
 struct Rig {
@@ -83,14 +73,14 @@ struct Rig {
     w->Timer2->stop();
     for (int tick = 1; tick <= 30 && !w->Connected; ++tick) {
       w->Timer2_Timer();
-      waitFor([&] { return w->Connected; }, 200);
+      test::pumpUntil([&] { return w->Connected; }, 200);
     }
     if (!w->Connected) return false;
     for (int tick = 1; tick <= 6; ++tick) w->Timer2_Timer();
     w->Timer3->stop();
     w->Timer3_Timer();
     w->TimerGetVision->stop();
-    waitFor([&] { return w->VersionText.size() >= 31; }, 2000);
+    test::pumpUntil([&] { return w->VersionText.size() >= 31; }, 2000);
     w->TimerGetVision_Timer();
     return true;
   }
@@ -155,7 +145,7 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   w.Timer2->stop();
   for (int tick = 1; tick <= 30; ++tick) w.Timer2_Timer();
   ASSERT_TRUE(rig.server->waitForLog(30, milliseconds(3000)));
-  waitFor([] { return false; }, 50);  // anything the controller might say arrives now
+  test::settle(50);  // anything the controller might say arrives now
   EXPECT_FALSE(w.Connected);
   w.Timer2_Timer();  // 31
   EXPECT_EQ(w.Label提示->text(), " 连接失败，请重试");
@@ -177,7 +167,7 @@ TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   ASSERT_TRUE(rig.connect());
   w.Command6[2]->click();
   ASSERT_TRUE(rig.server->waitForHangUp(milliseconds(3000)));
-  ASSERT_TRUE(waitFor([&] { return !w.Connected; }));
+  ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected; }));
   EXPECT_FALSE(rig.port.isOpen());
   EXPECT_EQ(w.Command建立连接->text(), "建立连接");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
@@ -186,7 +176,7 @@ TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   EXPECT_TRUE(w.Combo串口->isEnabled());
   // The tool settles: more events, more edits and leaving the window write nothing and
   // raise nothing.
-  waitFor([] { return false; }, 100);
+  test::settle(100);
   w.TD3[0]->click();
   w.close();
   EXPECT_TRUE(rig.platform.messages.empty());
