@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
@@ -99,14 +100,6 @@ QComboBox* list(QWidget* parent, int x, int y, int w, int h = 22) {
 void nameBy(QLabel* l, QWidget* control) {
   l->setBuddy(control);
   control->setAccessibleName(l->text());
-}
-
-void paint(QPushButton* b, QColor colour) {
-  QPalette p = b->palette();
-  p.setColor(QPalette::Button, colour);
-  b->setPalette(p);
-  b->setAutoFillBackground(true);
-  b->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
 }
 
 const QString kLogoText = QStringLiteral("QZ 灯光场景控制");
@@ -209,7 +202,7 @@ void Form1::buildWindow() {
     }
     auto* key =
         button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
-    paint(key, keyColour);
+    setButtonColour(key, keyColour);
     Command6.slot(i) = key;
     QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }

@@ -8,34 +8,29 @@
 namespace qz {
 
 namespace {
-const QString kNotConnected = QStringLiteral("设备没有连接!");
-const QString kProtocolTitle = QStringLiteral("接口协议配置");
+// Every service command arms the threshold for the 8-byte answer first, then refuses to go out
+// without a connection. True when the command may be sent.
+bool mayCommand(SerialPort& port, Platform& desktop, bool connected) {
+  port.setReceiveThreshold(frames::kServiceReplyLength);
+  if (connected) return true;
+  desktop.messageBox(QStringLiteral("设备没有连接!"), QStringLiteral("接口协议配置"),
+                     MessageIcon::Exclamation);
+  return false;
+}
 }  // namespace
 
 void Form1::Command2_Click() {
-  MSComm1.setReceiveThreshold(frames::kServiceReplyLength);
-  if (!Connected) {
-    CommonDialog1.messageBox(kNotConnected, kProtocolTitle, MessageIcon::Exclamation);
-    return;
-  }
+  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
   sendText(Option1->isChecked() ? frames::kProtocol1200 : frames::kProtocol19200);
 }
 
 void Form1::Command3_Click() {
-  MSComm1.setReceiveThreshold(frames::kServiceReplyLength);
-  if (!Connected) {
-    CommonDialog1.messageBox(kNotConnected, kProtocolTitle, MessageIcon::Exclamation);
-    return;
-  }
+  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
   sendText(frames::kProtocolCancel);
 }
 
 void Form1::Command8_Click() {
-  MSComm1.setReceiveThreshold(frames::kServiceReplyLength);
-  if (!Connected) {
-    CommonDialog1.messageBox(kNotConnected, kProtocolTitle, MessageIcon::Exclamation);
-    return;
-  }
+  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
   sendText(Option4->isChecked() ? frames::kRunModeOverlay : frames::kRunModeSwitch);
 }
 

@@ -11,13 +11,7 @@ namespace {
 
 using test::Bytes;
 using test::EditorWindow;
-
-Bytes preview(std::initializer_list<std::uint8_t> outputs) {
-  Bytes f = {0xD1, 0xD1};
-  f.insert(f.end(), outputs);
-  f.push_back(0x55);
-  return f;
-}
+using test::preview;
 
 TEST(SceneKeys, AllLightsOffEditsRow13AndTitlesEveryPanel) {
   EditorWindow t;

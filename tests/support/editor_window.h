@@ -52,6 +52,14 @@ struct EditorWindow {
   }
 };
 
+// The scene preview frame carrying these twelve outputs.
+[[nodiscard]] inline Bytes preview(std::initializer_list<std::uint8_t> outputs) {
+  Bytes f = {0xD1, 0xD1};
+  f.insert(f.end(), outputs);
+  f.push_back(0x55);
+  return f;
+}
+
 [[nodiscard]] inline QColor buttonColour(const QPushButton* b) {
   return b->palette().color(QPalette::Button);
 }
