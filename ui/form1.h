@@ -12,6 +12,7 @@
 //   form1_password.cpp    the password gate of the level table
 //   form1_clock.cpp       clock, wide/narrow layout, history list
 //   form1_transfer.cpp    moving the image to and from the controller
+//   form1_files.cpp       parameter files
 
 #include <QWidget>
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Moving the image to and from the controller, and parameter files.
+// Moving the image to and from the controller.
 
 #include <QFrame>
 #include <QLabel>
@@ -23,9 +23,6 @@ void Form1::Load_JD(std::uint8_t mode, std::uint8_t) {
     Label18->hide();
   }
 }
-
-void Form1::Command4_Click() {}
-void Form1::Command5_Click() {}
 
 void Form1::downloadAcknowledged(std::uint8_t) {}
 void Form1::uploadRowReceived(std::uint8_t, const Row&) {}
