@@ -44,8 +44,12 @@ QString DesktopPlatform::saveFileName(const QString& filter) {
                                       dialogFilter(filter));
 }
 
-void DesktopPlatform::beep(int, int) { QApplication::beep(); }
+void DesktopPlatform::beep(int, int) {
+  QApplication::beep();
+}
 
-QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
+QDateTime DesktopPlatform::now() const {
+  return QDateTime::currentDateTime();
+}
 
 }  // namespace qz
