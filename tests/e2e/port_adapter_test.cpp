@@ -23,6 +23,7 @@
 #include "link/line_speed.h"
 #include "link/qt_serial_port.h"
 #include "support/event_loop.h"
+#include "support/pty.h"
 #include "support/runtime_dir.h"
 
 namespace qz {
@@ -32,6 +33,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr int kCom = 40;
+using test::Pty;
 using test::pumpUntil;
 using test::settle;
 
@@ -42,53 +44,6 @@ double cpuSeconds() {
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
-
-class Pty {
- public:
-  Pty() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
-    name_ = name;
-    termios tio{};
-    ::tcgetattr(slave_, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(slave_, TCSANOW, &tio);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-  }
-  ~Pty() {
-    closeMaster();
-    if (slave_ >= 0) ::close(slave_);
-  }
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-
-  [[nodiscard]] bool ok() const { return master_ >= 0; }
-  [[nodiscard]] const std::string& name() const { return name_; }
-  [[nodiscard]] int slave() const { return slave_; }
-
-  void send(const Bytes& bytes) const {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // What one read of the master gives once something arrived (empty after 5 s of nothing).
-  [[nodiscard]] Bytes readOnce() const {
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, 5000) != 1) return {};
-    Bytes buf(4096);
-    const ssize_t n = ::read(master_, buf.data(), buf.size());
-    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
-    return buf;
-  }
-  // The controller's end hangs up.
-  void closeMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string name_;
-};
 
 class PortAdapter : public ::testing::Test {
  protected:
