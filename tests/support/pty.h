@@ -15,6 +15,25 @@
 
 namespace qz::test {
 
+// Whether this machine gives out pseudo-terminals at all (a container without /dev/pts does not).
+inline bool pseudoTerminalsWork() {
+  static const bool works = [] {
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return false;
+    ::close(master);
+    ::close(slave);
+    return true;
+  }();
+  return works;
+}
+
+// First line of a test that needs a pseudo-terminal.
+#define QZ_SKIP_WITHOUT_PTY()                             \
+  if (!::qz::test::pseudoTerminalsWork()) {               \
+    GTEST_SKIP() << "no pseudo-terminal on this machine"; \
+  }
+
 class Pty {
  public:
   Pty() {
