@@ -105,62 +105,7 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
 }
 
-TEST_F(PortAdapter, ReadTakesEverythingWaitingAndDiscardDropsIt) {
-  ASSERT_TRUE(openAt("9600"));
-  port.setReceiveThreshold(0);  // nobody is told
-  pty.send({1, 2, 3, 4, 5, 6, 7});
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 7; }));
-  settle(20);
-  EXPECT_TRUE(events.empty());
-  port.discardInput();
-  EXPECT_EQ(port.bytesWaiting(), 0U);
-
-  pty.send({8, 9});
-  pty.send({10});
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 3; }));
-  EXPECT_EQ(port.readAll(), (Bytes{8, 9, 10}));
-  EXPECT_TRUE(port.readAll().empty());
-}
-
-TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
-  ASSERT_TRUE(openAt("9600"));
-
-  // Lowering the threshold below what waits already tells through the event loop.
-  port.setReceiveThreshold(10);
-  pty.send(kHandshakeReply);
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
-  settle(20);
-  EXPECT_TRUE(events.empty());
-  port.setReceiveThreshold(5);
-  EXPECT_TRUE(events.empty());
-  ASSERT_TRUE(pumpUntil([&] { return events.size() == 1; }));
-  port.discardInput();
-
-  // A handler that runs the event loop itself (as a message box does) while the next reply
-  // comes in is not entered a second time; that reply is told once it returned.
-  events.clear();
-  int depth = 0;
-  int deepest = 0;
-  std::vector<Bytes> read;
-  port.onComm = [&] {
-    ++depth;
-    deepest = std::max(deepest, depth);
-    events.push_back(port.commEvent());
-    read.push_back(port.readAll());
-    if (read.size() == 1) {
-      pty.send(kHandshakeReply);
-      EXPECT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
-      settle(30);
-    }
-    --depth;
-  };
-  pty.send(kHandshakeReply);
-  ASSERT_TRUE(pumpUntil([&] { return read.size() == 2; }));
-  settle(30);
-  EXPECT_EQ(deepest, 1);
-  EXPECT_EQ(events, (std::vector<CommEvent>{CommEvent::Receive, CommEvent::Receive}));
-  EXPECT_EQ(read, (std::vector<Bytes>{kHandshakeReply, kHandshakeReply}));
-}
+// Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
 
 TEST_F(PortAdapter, OpenFailuresAreToldApart) {
   // A device that is gone, a number with no device at all.
