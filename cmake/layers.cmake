@@ -18,7 +18,12 @@ set(QZ_LAYER_USES_ctl config protocol link)
 # The include folder that shows one source folder and nothing beside it.
 function(qz_layer_include_dir layer out_var)
   set(dir ${PROJECT_BINARY_DIR}/layers/${layer})
-  if(NOT IS_SYMLINK ${dir}/${layer})
+  set(target "")
+  if(IS_SYMLINK ${dir}/${layer})
+    file(READ_SYMLINK ${dir}/${layer} target)
+  endif()
+  # Made again when the source tree moved.
+  if(NOT target STREQUAL ${PROJECT_SOURCE_DIR}/${layer})
     file(MAKE_DIRECTORY ${dir})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/${layer} ${dir}/${layer} SYMBOLIC)
   endif()
