@@ -2,13 +2,15 @@
 
 #include <algorithm>
 
+#include "protocol/frames.h"
+
 namespace qz {
 
 RowFrame scenePreviewFrame(const ConfigImage& image, int row, int model, const LevelTable& levels) {
   RowFrame f{};
-  f[0] = 0xD1;
-  f[1] = 0xD1;
-  f[14] = 0x55;
+  f[0] = frames::kPreviewLead;
+  f[1] = frames::kPreviewLead;
+  f.back() = frames::kRowFrameEnd;
   if (model < 0 || model >= kModels || row < 0 || row >= kRows) return f;
   const int s = switchCount(model);
   for (int c = 0; c < kRowBytes; ++c) {
@@ -22,32 +24,37 @@ RowFrame scenePreviewFrame(const ConfigImage& image, int row, int model, const L
 
 RowFrame downloadRowFrame(const ConfigImage& image, std::uint8_t row) {
   RowFrame f{};
-  f[0] = 0xD0;
+  f[0] = frames::kDownloadRowLead;
   f[1] = row;
   if (row < kRows) {
     const auto& r = image.rows[row];
     std::copy(r.begin(), r.end(), f.begin() + 2);
   }
-  f[14] = 0x55;
+  f.back() = frames::kRowFrameEnd;
   return f;
 }
 
 ShortFrame shortFrame(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
-  return {b1, b2, b3, 0xAA, 0xFE, 0xFF};
+  const auto& t = frames::kShortTrailer;
+  return {b1, b2, b3, t[0], t[1], t[2]};
 }
 
 ShortFrame switchTestFrame(int channel, bool on) {
-  return shortFrame(0xA0, static_cast<std::uint8_t>(channel), on ? 0xD1 : 0xD0);
+  return shortFrame(frames::kSwitchTest, static_cast<std::uint8_t>(channel),
+                    on ? frames::kSwitchOn : frames::kSwitchOff);
 }
 
 ShortFrame dimTestFrame(int channel, std::uint8_t value) {
-  return shortFrame(0xA1, static_cast<std::uint8_t>(channel), value);
+  return shortFrame(frames::kDimTest, static_cast<std::uint8_t>(channel), value);
 }
 
-ShortFrame uploadRequestFrame(std::uint8_t row) { return shortFrame(0xA2, row, row); }
+ShortFrame uploadRequestFrame(std::uint8_t row) {
+  return shortFrame(frames::kUploadRequest, row, row);
+}
 
 std::uint8_t protocolAndRunModeArgument(bool oldProtocol, bool switchMode) {
-  return static_cast<std::uint8_t>((oldProtocol ? 0x01 : 0x02) + (switchMode ? 0x10 : 0x02));
+  return static_cast<std::uint8_t>((oldProtocol ? frames::kOldProtocol : frames::kNewProtocol) +
+                                   (switchMode ? frames::kSwitchRunMode : frames::kOverlayRunMode));
 }
 
 }  // namespace qz

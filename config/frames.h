@@ -5,11 +5,12 @@
 #include <cstdint>
 
 #include "config/image.h"
+#include "protocol/frames.h"
 
 namespace qz {
 
-using RowFrame = std::array<std::uint8_t, 15>;
-using ShortFrame = std::array<std::uint8_t, 6>;
+using RowFrame = std::array<std::uint8_t, frames::kRowFrameLength>;
+using ShortFrame = std::array<std::uint8_t, frames::kShortLength>;
 
 // The whole scene of image row `row` as the controller must show it: switch bytes as stored,
 // dimming bytes turned into output values through the level table. A level above 9 has no

@@ -5,13 +5,16 @@
 #include <array>
 #include <cstdint>
 
+#include "protocol/frames.h"
+
 namespace qz {
 
-inline constexpr int kRows = 19;
-inline constexpr int kRowBytes = 12;
+// The image is what the controller stores: its shape comes with the frames that carry it.
+inline constexpr int kRows = frames::kImageRows;
+inline constexpr int kRowBytes = frames::kRowBytes;
+inline constexpr int kModels = frames::kModelCount;
 inline constexpr int kSceneKeys = 17;  // rows 0..16
 inline constexpr int kLevels = 10;     // dimming levels 0..9
-inline constexpr int kModels = 5;
 
 using Row = std::array<std::uint8_t, kRowBytes>;
 using LevelTable = std::array<std::uint8_t, kLevels>;
@@ -19,7 +22,7 @@ using LevelTable = std::array<std::uint8_t, kLevels>;
 // Row 17: fan and air-conditioner assignment, work mode, DMX512 address.
 namespace row17 {
 inline constexpr int kRow = 17;
-inline constexpr int kFan1 = 0;        // channel of exhaust fan 1 (0 = none)
+inline constexpr int kFan1 = 0;         // channel of exhaust fan 1 (0 = none)
 inline constexpr int kFan1PowerOn = 1;  // 0 off, 1 on
 inline constexpr int kFan2 = 2;
 inline constexpr int kFan2PowerOn = 3;
@@ -48,13 +51,21 @@ struct ConfigImage {
 
   // SetData(r, c). Out of range is a programming error; callers check what they got from
   // outside before they index.
-  std::uint8_t& operator()(int r, int c) { return rows.at(static_cast<std::size_t>(r)).at(static_cast<std::size_t>(c)); }
-  std::uint8_t operator()(int r, int c) const { return rows.at(static_cast<std::size_t>(r)).at(static_cast<std::size_t>(c)); }
+  std::uint8_t& operator()(int r, int c) {
+    return rows.at(static_cast<std::size_t>(r)).at(static_cast<std::size_t>(c));
+  }
+  std::uint8_t operator()(int r, int c) const {
+    return rows.at(static_cast<std::size_t>(r)).at(static_cast<std::size_t>(c));
+  }
   bool operator==(const ConfigImage&) const = default;
 };
 
 // Switch channels of model m (0..4): S = 2m + 4; the dimming channels are the rest.
-[[nodiscard]] constexpr int switchCount(int model) { return 2 * model + 4; }
-[[nodiscard]] constexpr int dimCount(int model) { return kRowBytes - switchCount(model); }
+[[nodiscard]] constexpr int switchCount(int model) {
+  return 2 * model + 4;
+}
+[[nodiscard]] constexpr int dimCount(int model) {
+  return kRowBytes - switchCount(model);
+}
 
 }  // namespace qz

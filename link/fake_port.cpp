@@ -1,10 +1,15 @@
 #include "link/fake_port.h"
 
+#include <QMetaObject>
+#include <QObject>
 #include <algorithm>
 
 #include "link/line_settings.h"
 
 namespace qz {
+
+FakePort::FakePort() : context_(std::make_unique<QObject>()) {}
+FakePort::~FakePort() = default;  // the context takes any check still queued with it
 
 bool FakePort::setSettings(std::string_view text) {
   if (!parseLineSettings(text) ||
@@ -35,6 +40,7 @@ bool FakePort::open() {
 }
 
 void FakePort::close() {
+  lostUntold_ = false;
   if (!open_) return;
   open_ = false;
   input_.clear();
@@ -42,7 +48,9 @@ void FakePort::close() {
 }
 
 void FakePort::setReceiveThreshold(int bytes) {
-  threshold_ = bytes;
+  threshold_ = bytes > 0 ? bytes : 0;
+  // Enough may wait already; that notification too comes from the event loop.
+  if (threshold_ > 0 && open_ && input_.size() >= static_cast<std::size_t>(threshold_)) schedule();
 }
 
 std::vector<std::uint8_t> FakePort::readAll() {
@@ -60,9 +68,7 @@ bool FakePort::write(std::span<const std::uint8_t> bytes) {
 void FakePort::inject(std::span<const std::uint8_t> bytes) {
   if (!open_) return;
   input_.insert(input_.end(), bytes.begin(), bytes.end());
-  if (threshold_ > 0 && input_.size() >= static_cast<std::size_t>(threshold_)) {
-    notify(CommEvent::Receive);
-  }
+  schedule();
 }
 
 void FakePort::inject(std::initializer_list<std::uint8_t> bytes) {
@@ -74,7 +80,14 @@ void FakePort::pull() {
   open_ = false;
   input_.clear();
   history.push_back("lost " + std::to_string(number_));
-  notify(CommEvent::Lost);
+  lostUntold_ = true;
+  schedule();
+}
+
+void FakePort::deliver() {
+  // A handler that keeps the threshold met forever would keep the event loop busy forever too;
+  // here it stops after many rounds.
+  for (int round = 0; queued_ && round < 1000; ++round) service();
 }
 
 std::vector<std::uint8_t> FakePort::line() const {
@@ -83,9 +96,43 @@ std::vector<std::uint8_t> FakePort::line() const {
   return all;
 }
 
+void FakePort::schedule() {
+  if (queued_) return;
+  queued_ = true;
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this] {
+        if (queued_) service();  // deliver() may have run it already
+      },
+      Qt::QueuedConnection);
+}
+
+void FakePort::service() {
+  queued_ = false;
+  if (inOnComm_) {
+    recheck_ = true;
+    return;
+  }
+  if (lostUntold_) {
+    lostUntold_ = false;
+    notify(CommEvent::Lost);
+    return;
+  }
+  if (open_ && threshold_ > 0 && input_.size() >= static_cast<std::size_t>(threshold_)) {
+    notify(CommEvent::Receive);
+  }
+}
+
 void FakePort::notify(CommEvent e) {
   event_ = e;
-  if (onComm) onComm();
+  const auto handler = onComm;  // the handler may replace itself
+  inOnComm_ = true;
+  if (handler) handler();
+  inOnComm_ = false;
+  if (recheck_) {
+    recheck_ = false;
+    schedule();
+  }
 }
 
 }  // namespace qz

@@ -1,15 +1,28 @@
 #pragma once
 // An in-memory port for tests: records every write, delivers injected bytes through the
 // receive threshold exactly as the real adapter does, and fails on request.
+//
+// Like the adapter, it never notifies inside a call: inject(), pull() and setReceiveThreshold()
+// queue the notification on the event loop, and when it runs it looks again at what waits then.
+// A notification never runs inside another one. Tests that drive time themselves run the queued
+// notification at once with deliver() instead of turning the event loop.
 
 #include <map>
+#include <memory>
 
 #include "link/serial_port.h"
+
+class QObject;
 
 namespace qz {
 
 class FakePort final : public SerialPort {
  public:
+  FakePort();
+  ~FakePort() override;
+  FakePort(const FakePort&) = delete;
+  FakePort& operator=(const FakePort&) = delete;
+
   void setPortNumber(int n) override { number_ = n; }
   [[nodiscard]] int portNumber() const override { return number_; }
   bool setSettings(std::string_view text) override;
@@ -41,16 +54,20 @@ class FakePort final : public SerialPort {
   // Every open and close, in order: "open 3", "close 3".
   std::vector<std::string> history;
 
-  // Bytes arriving from the controller; the notification runs at once once the threshold is
-  // reached.
+  // Bytes arriving from the controller; once the threshold is reached a notification is queued.
   void inject(std::span<const std::uint8_t> bytes);
   void inject(std::initializer_list<std::uint8_t> bytes);
-  // The device vanishes: the port closes and a Lost notification runs.
+  // The device vanishes: the port closes at once and a Lost notification is queued.
   void pull();
+  // Runs what the event loop would run next for this port, until nothing is queued: the turn
+  // of the event loop after bytes arrived, without the timers that turn would also run.
+  void deliver();
   // All writes joined, for checks of what went on the line.
   [[nodiscard]] std::vector<std::uint8_t> line() const;
 
  private:
+  void schedule();
+  void service();
   void notify(CommEvent e);
 
   int number_ = 0;
@@ -61,6 +78,11 @@ class FakePort final : public SerialPort {
   int threshold_ = 0;
   std::vector<std::uint8_t> input_;
   CommEvent event_ = CommEvent::None;
+  bool queued_ = false;               // a notification check waits on the event loop
+  bool lostUntold_ = false;           // the Lost notification is still to be delivered
+  bool inOnComm_ = false;             // a notification is running
+  bool recheck_ = false;              // something happened meanwhile that may need a notification
+  std::unique_ptr<QObject> context_;  // what the queued checks are posted to; last
 };
 
 }  // namespace qz

@@ -24,6 +24,10 @@ inline constexpr std::uint8_t kTail[5] = {0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
 inline constexpr std::uint8_t kCmdHandshake = 0xA1;
 inline constexpr std::uint8_t kCmdDisconnect = 0xA2;
 inline constexpr std::uint8_t kCmdVersion = 0xA3;
+// The argument byte of each of these three: the command byte's complement to 0x4F.
+inline constexpr std::uint8_t kArgHandshake = 0xAE;
+inline constexpr std::uint8_t kArgDisconnect = 0xAD;
+inline constexpr std::uint8_t kArgVersion = 0xAC;
 inline constexpr std::uint8_t kCmdService = 0xF5;
 inline constexpr std::uint8_t kCmdProtocolAndRunMode = 0xF6;
 
@@ -42,6 +46,17 @@ inline constexpr std::uint8_t kUploadRequest = 0xA2;
 inline constexpr std::uint8_t kSwitchOn = 0xD1;
 inline constexpr std::uint8_t kSwitchOff = 0xD0;
 
+// The argument of the protocol and run-mode command that goes with every download: the
+// protocol part plus the run-mode part.
+inline constexpr std::uint8_t kOldProtocol = 0x01;  // 1200 baud
+inline constexpr std::uint8_t kNewProtocol = 0x02;
+inline constexpr std::uint8_t kSwitchRunMode = 0x10;
+inline constexpr std::uint8_t kOverlayRunMode = 0x02;
+
+// The handshake reply: these two bytes, the model number, these two bytes.
+inline constexpr std::uint8_t kHandshakeReplyLead[2] = {0xAA, 0x55};
+inline constexpr std::uint8_t kHandshakeReplyEnd[2] = {0x88, 0x66};
+
 // Lengths of the replies; the receive threshold is set to the one expected.
 inline constexpr int kHandshakeReplyLength = 5;
 inline constexpr int kDownloadAckLength = 3;
@@ -49,6 +64,7 @@ inline constexpr int kUploadRowLength = 14;
 inline constexpr int kServiceReplyLength = 8;
 inline constexpr int kVersionTextLength = 31;
 
+// What a download or an upload carries: the controller's whole image, rows of 12 bytes.
 inline constexpr int kModelCount = 5;
 inline constexpr int kImageRows = 19;
 inline constexpr int kRowBytes = 12;

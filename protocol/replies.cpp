@@ -9,7 +9,8 @@ namespace qz {
 Reply recogniseReply(std::span<const std::uint8_t> b) {
   switch (b.size()) {
     case frames::kHandshakeReplyLength:
-      if (b[0] == 0xAA && b[1] == 0x55 && b[3] == 0x88 && b[4] == 0x66 &&
+      if (b[0] == frames::kHandshakeReplyLead[0] && b[1] == frames::kHandshakeReplyLead[1] &&
+          b[3] == frames::kHandshakeReplyEnd[0] && b[4] == frames::kHandshakeReplyEnd[1] &&
           b[2] < frames::kModelCount) {
         return HandshakeReply{b[2]};
       }
@@ -44,24 +45,22 @@ std::optional<ServiceMessage> serviceMessage(std::uint8_t result) {
   switch (result) {
     case 0x01:
     case 0x02:
-      return ServiceMessage{kProtocol, "485协议配置成功!  重启生效", MessageIcon::Information};
+      return ServiceMessage{kProtocol, "485协议配置成功!  重启生效", Severity::Information};
     case 0xFF:
-      return ServiceMessage{kProtocol, "取消485协议配置!  重启生效", MessageIcon::Information};
+      return ServiceMessage{kProtocol, "取消485协议配置!  重启生效", Severity::Information};
     case 0x11:
     case 0x12:
-      return ServiceMessage{kProtocol, "485协议配置失败!", MessageIcon::Critical};
+      return ServiceMessage{kProtocol, "485协议配置失败!", Severity::Failure};
     case 0x0F:
-      return ServiceMessage{kProtocol, "取消485协议配置失败!", MessageIcon::Critical};
+      return ServiceMessage{kProtocol, "取消485协议配置失败!", Severity::Failure};
     case 0x10:
-      return ServiceMessage{kRunMode, "场景切换模式配置成功!  重启生效。",
-                            MessageIcon::Information};
+      return ServiceMessage{kRunMode, "场景切换模式配置成功!  重启生效。", Severity::Information};
     case 0x20:
-      return ServiceMessage{kRunMode, "场景叠加模式配置成功!  重启生效。",
-                            MessageIcon::Information};
+      return ServiceMessage{kRunMode, "场景叠加模式配置成功!  重启生效。", Severity::Information};
     case 0x90:
-      return ServiceMessage{kRunMode, "场景切换模式配置失败!", MessageIcon::Critical};
+      return ServiceMessage{kRunMode, "场景切换模式配置失败!", Severity::Failure};
     case 0xA0:
-      return ServiceMessage{kRunMode, "场景叠加模式配置失败!", MessageIcon::Critical};
+      return ServiceMessage{kRunMode, "场景叠加模式配置失败!", Severity::Failure};
     default:
       return std::nullopt;
   }

@@ -30,15 +30,16 @@ using Reply = std::variant<std::monostate, HandshakeReply, DownloadAck, UploadRo
 // is not a reply: connecting with it would index the model tables out of range.
 [[nodiscard]] Reply recogniseReply(std::span<const std::uint8_t> bytes);
 
-enum class MessageIcon { None, Information, Exclamation, Critical };
+// Whether the controller did what a service command asked.
+enum class Severity { Information, Failure };
 
 struct ServiceMessage {
   std::string_view title;
   std::string_view text;
-  MessageIcon icon;
+  Severity severity;
 };
 
-// The message box a service result code calls for; nothing for a code the controller does not
+// What the user is told about a service result code; nothing for a code the controller does not
 // send.
 [[nodiscard]] std::optional<ServiceMessage> serviceMessage(std::uint8_t result);
 

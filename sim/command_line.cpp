@@ -3,6 +3,7 @@
 #include <charconv>
 #include <stdexcept>
 
+#include "config/settings.h"
 #include "link/hex_text.h"
 
 namespace qz::sim {
@@ -143,7 +144,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       const std::string_view v = value();
       int model = -1;
       for (int m = 0; m < kModels; ++m) {
-        if (v == kModelNames[m]) model = m;
+        if (v == modelName(m)) model = m;
       }
       if (model < 0 && (v.size() != 1 || v[0] < '0' || v[0] > '4')) {
         fail(option, "\"" + std::string(v) + "\" names no model (0..4, QZ-0408 .. QZ-1200)");

@@ -9,9 +9,6 @@
 
 namespace qz::sim {
 
-inline constexpr std::string_view kModelNames[] = {"QZ-0408", "QZ-0606", "QZ-0804", "QZ-1002",
-                                                   "QZ-1200"};
-
 struct CommandLine {
   Options options;
   std::string logFile;  // empty: the log goes to standard output

@@ -23,8 +23,9 @@ std::string rowText(int r) {
 }  // namespace
 
 std::string paddedVersionText(std::string_view text) {
-  std::string t(text.substr(0, std::min(text.size(), kVersionTextLength)));
-  t.resize(kVersionTextLength, ' ');
+  constexpr auto kLength = static_cast<std::size_t>(f::kVersionTextLength);
+  std::string t(text.substr(0, std::min(text.size(), kLength)));
+  t.resize(kLength, ' ');
   return t;
 }
 
@@ -129,7 +130,9 @@ Controller::Answer Controller::answer(const Frame& frame) {
         break;
       }
       a.kind = ReplyKind::Handshake;
-      a.bytes = {0xAA, 0x55, static_cast<std::uint8_t>(model_), 0x88, 0x66};
+      a.bytes = {f::kHandshakeReplyLead[0], f::kHandshakeReplyLead[1],
+                 static_cast<std::uint8_t>(model_), f::kHandshakeReplyEnd[0],
+                 f::kHandshakeReplyEnd[1]};
       break;
     case FrameKind::VersionQuery:
       a.kind = ReplyKind::Version;

@@ -17,8 +17,6 @@
 
 namespace qz::sim {
 
-inline constexpr std::size_t kVersionTextLength = 31;
-
 // The text padded with blanks, or cut, to the 31 bytes the tool waits for.
 [[nodiscard]] std::string paddedVersionText(std::string_view text);
 

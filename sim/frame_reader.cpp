@@ -65,9 +65,9 @@ FrameKind kindOf(Shape s, std::span<const std::uint8_t> p) {
     case Shape::Command: {
       const std::uint8_t cmd = p[5];
       const std::uint8_t arg = p[6];
-      if (cmd == f::kCmdHandshake && arg == 0xAE) return FrameKind::Handshake;
-      if (cmd == f::kCmdDisconnect && arg == 0xAD) return FrameKind::Disconnect;
-      if (cmd == f::kCmdVersion && arg == 0xAC) return FrameKind::VersionQuery;
+      if (cmd == f::kCmdHandshake && arg == f::kArgHandshake) return FrameKind::Handshake;
+      if (cmd == f::kCmdDisconnect && arg == f::kArgDisconnect) return FrameKind::Disconnect;
+      if (cmd == f::kCmdVersion && arg == f::kArgVersion) return FrameKind::VersionQuery;
       if (cmd == f::kCmdService) return FrameKind::Service;
       if (cmd == f::kCmdProtocolAndRunMode) return FrameKind::ProtocolAndRunMode;
       return FrameKind::OtherCommand;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/settings.h"
 #include "link/com_ports.h"
 #include "sim/command_line.h"
 #include "sim/image_file.h"
@@ -117,7 +118,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     named = true;
     const std::string model = o.model >= 0 && o.model < qz::kModels
-                                  ? std::string(qz::sim::kModelNames[o.model])
+                                  ? std::string(qz::modelName(o.model))
                                   : "model " + std::to_string(o.model);
     writeLine("qzsim: " + model + " at " + std::to_string(o.baud) + " baud, pacing " +
               (o.pacing ? "on" : "off") + ", alias " + server.aliasPath().string() +

@@ -15,7 +15,9 @@ class ControlArray {
 
   T* operator[](int index) const { return items_.at(static_cast<std::size_t>(index - First)); }
   T*& slot(int index) { return items_.at(static_cast<std::size_t>(index - First)); }
-  [[nodiscard]] static constexpr bool contains(int index) { return index >= First && index <= Last; }
+  [[nodiscard]] static constexpr bool contains(int index) {
+    return index >= First && index <= Last;
+  }
   [[nodiscard]] static constexpr int size() { return kCount; }
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }

@@ -50,7 +50,8 @@ void Form1::MSComm1_OnComm() {
         CommonDialog1.messageBox(
             QString::fromUtf8(message->text.data(), static_cast<qsizetype>(message->text.size())),
             QString::fromUtf8(message->title.data(), static_cast<qsizetype>(message->title.size())),
-            message->icon);
+            message->severity == Severity::Failure ? MessageIcon::Critical
+                                                   : MessageIcon::Information);
       }
     }
   }

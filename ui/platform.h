@@ -5,9 +5,9 @@
 #include <QDateTime>
 #include <QString>
 
-#include "protocol/replies.h"
-
 namespace qz {
+
+enum class MessageIcon { None, Information, Exclamation, Critical };
 
 class Platform {
  public:

@@ -23,6 +23,7 @@
 #include "link/line_speed.h"
 #include "link/qt_serial_port.h"
 #include "support/event_loop.h"
+#include "support/pty.h"
 #include "support/runtime_dir.h"
 
 namespace qz {
@@ -32,6 +33,7 @@ using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
 constexpr int kCom = 40;
+using test::Pty;
 using test::pumpUntil;
 using test::settle;
 
@@ -42,53 +44,6 @@ double cpuSeconds() {
   ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
-
-class Pty {
- public:
-  Pty() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
-    name_ = name;
-    termios tio{};
-    ::tcgetattr(slave_, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(slave_, TCSANOW, &tio);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-  }
-  ~Pty() {
-    closeMaster();
-    if (slave_ >= 0) ::close(slave_);
-  }
-  Pty(const Pty&) = delete;
-  Pty& operator=(const Pty&) = delete;
-
-  [[nodiscard]] bool ok() const { return master_ >= 0; }
-  [[nodiscard]] const std::string& name() const { return name_; }
-  [[nodiscard]] int slave() const { return slave_; }
-
-  void send(const Bytes& bytes) const {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  // What one read of the master gives once something arrived (empty after 5 s of nothing).
-  [[nodiscard]] Bytes readOnce() const {
-    pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, 5000) != 1) return {};
-    Bytes buf(4096);
-    const ssize_t n = ::read(master_, buf.data(), buf.size());
-    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
-    return buf;
-  }
-  // The controller's end hangs up.
-  void closeMaster() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string name_;
-};
 
 class PortAdapter : public ::testing::Test {
  protected:
@@ -150,62 +105,7 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
 }
 
-TEST_F(PortAdapter, ReadTakesEverythingWaitingAndDiscardDropsIt) {
-  ASSERT_TRUE(openAt("9600"));
-  port.setReceiveThreshold(0);  // nobody is told
-  pty.send({1, 2, 3, 4, 5, 6, 7});
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 7; }));
-  settle(20);
-  EXPECT_TRUE(events.empty());
-  port.discardInput();
-  EXPECT_EQ(port.bytesWaiting(), 0U);
-
-  pty.send({8, 9});
-  pty.send({10});
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 3; }));
-  EXPECT_EQ(port.readAll(), (Bytes{8, 9, 10}));
-  EXPECT_TRUE(port.readAll().empty());
-}
-
-TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
-  ASSERT_TRUE(openAt("9600"));
-
-  // Lowering the threshold below what waits already tells through the event loop.
-  port.setReceiveThreshold(10);
-  pty.send(kHandshakeReply);
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
-  settle(20);
-  EXPECT_TRUE(events.empty());
-  port.setReceiveThreshold(5);
-  EXPECT_TRUE(events.empty());
-  ASSERT_TRUE(pumpUntil([&] { return events.size() == 1; }));
-  port.discardInput();
-
-  // A handler that runs the event loop itself (as a message box does) while the next reply
-  // comes in is not entered a second time; that reply is told once it returned.
-  events.clear();
-  int depth = 0;
-  int deepest = 0;
-  std::vector<Bytes> read;
-  port.onComm = [&] {
-    ++depth;
-    deepest = std::max(deepest, depth);
-    events.push_back(port.commEvent());
-    read.push_back(port.readAll());
-    if (read.size() == 1) {
-      pty.send(kHandshakeReply);
-      EXPECT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
-      settle(30);
-    }
-    --depth;
-  };
-  pty.send(kHandshakeReply);
-  ASSERT_TRUE(pumpUntil([&] { return read.size() == 2; }));
-  settle(30);
-  EXPECT_EQ(deepest, 1);
-  EXPECT_EQ(events, (std::vector<CommEvent>{CommEvent::Receive, CommEvent::Receive}));
-  EXPECT_EQ(read, (std::vector<Bytes>{kHandshakeReply, kHandshakeReply}));
-}
+// Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
 
 TEST_F(PortAdapter, OpenFailuresAreToldApart) {
   // A device that is gone, a number with no device at all.

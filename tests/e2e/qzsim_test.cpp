@@ -28,6 +28,7 @@
 #include "protocol/frames.h"
 #include "sim/command_line.h"
 #include "sim/pty_server.h"
+#include "support/pty.h"
 
 extern char** environ;
 
@@ -139,6 +140,7 @@ Options serverOptions(const TempDir& dir, bool pacing) {
 }
 
 TEST(QzsimServer, AnswersOnAPseudoTerminalWithAndWithoutPacing) {
+  QZ_SKIP_WITHOUT_PTY();
   for (const bool pacing : {true, false}) {
     SCOPED_TRACE(pacing ? "pacing" : "no pacing");
     TempDir dir;
@@ -213,6 +215,7 @@ TEST(QzsimServer, AnswersOnAPseudoTerminalWithAndWithoutPacing) {
 }
 
 TEST(QzsimServer, SurvivesTheToolClosingAndReopeningAndDropsWhatNobodyRead) {
+  QZ_SKIP_WITHOUT_PTY();
   TempDir dir;
   PtyServer server(serverOptions(dir, false));
   server.start();
@@ -238,6 +241,7 @@ TEST(QzsimServer, SurvivesTheToolClosingAndReopeningAndDropsWhatNobodyRead) {
 }
 
 TEST(QzsimServer, HangsUpAfterTheChosenFrame) {
+  QZ_SKIP_WITHOUT_PTY();
   TempDir dir;
   Options o = serverOptions(dir, true);
   o.faults.hangupAfter = 2;
@@ -256,6 +260,7 @@ TEST(QzsimServer, HangsUpAfterTheChosenFrame) {
 }
 
 TEST(QzsimServer, KeepsRealDevicesAndOtherAliasesAndRefusesUnsafeFolders) {
+  QZ_SKIP_WITHOUT_PTY();
   TempDir dir;
   const fs::path ports = dir.path() / "ports";
   fs::create_directory(ports);
@@ -380,6 +385,7 @@ Named parseFirstLine(const std::string& line) {
 }
 
 TEST(QzsimProgram, NamesItsPortAnswersAndRemovesItsAliasOnSigterm) {
+  QZ_SKIP_WITHOUT_PTY();
   TempDir runtime;
   const fs::path ports = runtime.path() / "qzconfig" / "ports";
   Program sim(runtime, {});
@@ -422,6 +428,7 @@ TEST(QzsimProgram, NamesItsPortAnswersAndRemovesItsAliasOnSigterm) {
 }
 
 TEST(QzsimProgram, HangsUpAndEndsWithFaultsFromTheCommandLine) {
+  QZ_SKIP_WITHOUT_PTY();
   TempDir runtime;
   const fs::path logFile = runtime.path() / "sim.log";
   Program sim(runtime, {"--no-pacing", "--com", "40", "--answer-from", "2", "--corrupt",

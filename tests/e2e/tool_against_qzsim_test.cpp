@@ -18,6 +18,7 @@
 #include "sim/pty_server.h"
 #include "support/event_loop.h"
 #include "support/fake_platform.h"
+#include "support/pty.h"
 #include "support/runtime_dir.h"
 #include "ui/form1.h"
 
@@ -87,6 +88,7 @@ struct Rig {
 };
 
 TEST(ToolAgainstQzsim, ConnectsShowsModelAndVersionAndDisconnects) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;
   options.model = 2;
   options.versionText = sim::paddedVersionText("QZ-0804 V2.4 2019-07-01 sim 01");
@@ -124,6 +126,7 @@ TEST(ToolAgainstQzsim, ConnectsShowsModelAndVersionAndDisconnects) {
 }
 
 TEST(ToolAgainstQzsim, ControllerAnsweringLateGetsItsHandshakesUntilItAnswers) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;
   options.pacing = false;
   options.faults.answerFrom = 3;
@@ -133,6 +136,7 @@ TEST(ToolAgainstQzsim, ControllerAnsweringLateGetsItsHandshakesUntilItAnswers) {
 }
 
 TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;
   options.pacing = false;
   options.faults.silent = true;
@@ -159,6 +163,7 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
 }
 
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;
   options.pacing = false;
   options.faults.hangupAfter = 3;  // handshake, version query, then the first scene preview
@@ -183,6 +188,7 @@ TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
 }
 
 TEST(ToolAgainstQzsim, EditsAreShownOnTheInstallationAtOnce) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;
   options.model = 2;  // QZ-0804: eight switch channels, four dimming channels
   Rig rig(options);

@@ -36,7 +36,10 @@ struct Window {
   [[nodiscard]] int count(const Bytes& frame) const {
     return static_cast<int>(std::count(port.writes.begin(), port.writes.end(), frame));
   }
-  void handshakeReply(std::uint8_t model) { port.inject({0xAA, 0x55, model, 0x88, 0x66}); }
+  void handshakeReply(std::uint8_t model) {
+    port.inject({0xAA, 0x55, model, 0x88, 0x66});
+    port.deliver();
+  }
   // Connect button, first handshake, the controller's answer, settled, version shown.
   void connect(std::uint8_t model = 2, const std::string& version = std::string(31, 'V')) {
     w->Command建立连接->click();
@@ -45,6 +48,7 @@ struct Window {
     for (int t = 0; t < 6; ++t) w->Timer2_Timer();
     w->Timer3_Timer();
     port.inject(Bytes(version.begin(), version.end()));
+    port.deliver();
     w->TimerGetVision_Timer();
     port.writes.clear();
   }
@@ -109,6 +113,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   const std::string version = "QZ-0804 V2.4 2019-07-01 build 7";
   ASSERT_EQ(version.size(), 31U);
   t.port.inject(Bytes(version.begin(), version.end()));
+  t.port.deliver();
   w.TimerGetVision_Timer();
   EXPECT_EQ(w.Label软件版本->text(), QString::fromStdString(version));
   EXPECT_FALSE(w.VersionMode);
@@ -159,11 +164,14 @@ TEST(Connection, WrongRepliesDuringAnAttemptAreIgnored) {
   w.Command建立连接->click();
   w.Timer2_Timer();
   t.port.inject({0x55, 0xAA, 0x02, 0x88, 0x66});  // first two bytes exchanged
+  t.port.deliver();
   EXPECT_FALSE(w.Connected);
   t.port.inject({0xAA, 0x55, 0x05, 0x88, 0x66});  // names no model
+  t.port.deliver();
   EXPECT_FALSE(w.Connected);
   EXPECT_EQ(w.CurModel, 0);
   t.port.inject({0x01, 0x02, 0x03, 0x04, 0x05, 0x06});  // more than expected: dropped whole
+  t.port.deliver();
   EXPECT_FALSE(w.Connected);
   EXPECT_EQ(t.port.bytesWaiting(), 0U);
   w.Timer2_Timer();
@@ -233,6 +241,7 @@ TEST(Connection, VersionTextShorterThan31BytesLeavesTheLabelEmpty) {
   for (int i = 0; i < 6; ++i) w.Timer2_Timer();
   w.Timer3_Timer();
   t.port.inject(Bytes(20, 'x'));
+  t.port.deliver();
   w.TimerGetVision_Timer();
   EXPECT_TRUE(w.Label软件版本->text().isEmpty());
   EXPECT_TRUE(w.Connected);
@@ -301,6 +310,7 @@ TEST(Connection, AdapterPulledWhileConnectedReturnsToIdleAndSaysSo) {
   Form1& w = *t.w;
   t.connect();
   t.port.pull();
+  t.port.deliver();
   EXPECT_FALSE(w.Connected);
   EXPECT_FALSE(t.port.isOpen());
   EXPECT_EQ(w.Command建立连接->text(), "建立连接");
@@ -319,6 +329,7 @@ TEST(Connection, AdapterPulledWhileConnectedReturnsToIdleAndSaysSo) {
   u.w->Command建立连接->click();
   u.w->Timer2_Timer();
   u.port.pull();
+  u.port.deliver();
   EXPECT_FALSE(u.w->Timer2->isActive());
   EXPECT_TRUE(u.w->isEnabled());
   EXPECT_EQ(u.w->Command建立连接->text(), "建立连接");
@@ -361,21 +372,26 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   EXPECT_TRUE(t.platform.messages.empty());
 
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x02, 0x00});
+  t.port.deliver();
   ASSERT_EQ(t.platform.messages.size(), 1U);
   EXPECT_EQ(t.platform.messages[0].text, "485协议配置成功!  重启生效");
   EXPECT_EQ(t.platform.messages[0].title, "接口协议配置");
   EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Information);
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00});
+  t.port.deliver();
   ASSERT_EQ(t.platform.messages.size(), 2U);
   EXPECT_EQ(t.platform.messages[1].text, "场景叠加模式配置失败!");
   EXPECT_EQ(t.platform.messages[1].title, "场景模式配置");
   EXPECT_EQ(t.platform.messages[1].icon, MessageIcon::Critical);
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x30, 0x00});  // unknown code
+  t.port.deliver();
   Bytes twelve(12, 0xA1);  // more than the threshold before the notification: dropped
   t.port.setReceiveThreshold(0);
   t.port.inject(twelve);
+  t.port.deliver();
   t.port.setReceiveThreshold(8);
   t.port.inject({});
+  t.port.deliver();
   EXPECT_EQ(t.platform.messages.size(), 2U);
   EXPECT_EQ(t.port.bytesWaiting(), 0U);
 }

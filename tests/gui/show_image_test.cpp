@@ -194,6 +194,7 @@ TEST(Handshake, ShowsTheModelsPanelAndRebuildsTheListsWithoutAPreview) {
   }
   w.Timer2_Timer();
   t.port.inject({0xAA, 0x55, 0x02, 0x88, 0x66});
+  t.port.deliver();
   EXPECT_TRUE(w.Connected);
   EXPECT_EQ(w.CurModel, 2);
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
@@ -226,6 +227,7 @@ TEST(Handshake, AModelByteAboveFourNeverReachesTheWindow) {
   const ConfigImage image = w.SetData;
   for (const std::uint8_t m : Bytes{5, 6, 0x80, 0xFF}) {
     t.port.inject({0xAA, 0x55, m, 0x88, 0x66});
+    t.port.deliver();
     EXPECT_FALSE(w.Connected);
     EXPECT_EQ(w.CurModel, 0);
     EXPECT_EQ(w.Combo机型->currentIndex(), 0);
@@ -235,6 +237,7 @@ TEST(Handshake, AModelByteAboveFourNeverReachesTheWindow) {
   EXPECT_EQ(t.port.writes.size(), 1U);
   // The attempt goes on and a proper reply still connects.
   t.port.inject({0xAA, 0x55, 0x01, 0x88, 0x66});
+  t.port.deliver();
   EXPECT_TRUE(w.Connected);
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-0606");
 }

@@ -37,6 +37,7 @@ struct EditorWindow {
     w->Command建立连接->click();
     w->Timer2_Timer();
     port.inject({0xAA, 0x55, model, 0x88, 0x66});
+    port.deliver();
     for (int t = 0; t < 6; ++t) w->Timer2_Timer();
     w->Timer3_Timer();
     w->TimerGetVision_Timer();

@@ -248,9 +248,13 @@ TEST(FakePortThreshold, NotifiesOnceTheThresholdWaitsWholeOrByteByByte) {
     };
     port.setReceiveThreshold(5);
     if (byteByByte) {
-      for (const std::uint8_t b : reply) port.inject({b});
+      for (const std::uint8_t b : reply) {
+        port.inject({b});
+        port.deliver();
+      }
     } else {
       port.inject(reply);
+      port.deliver();
     }
     ASSERT_EQ(seen.size(), 1U) << byteByByte;
     EXPECT_EQ(seen[0], reply);
@@ -259,6 +263,7 @@ TEST(FakePortThreshold, NotifiesOnceTheThresholdWaitsWholeOrByteByByte) {
     // Threshold 0: bytes wait, nobody is told; discarding drops them.
     port.setReceiveThreshold(0);
     port.inject(reply);
+    port.deliver();
     EXPECT_EQ(seen.size(), 1U);
     EXPECT_EQ(port.bytesWaiting(), 5U);
     port.discardInput();

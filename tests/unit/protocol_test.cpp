@@ -55,26 +55,26 @@ TEST(ServiceMessages, EveryResultCodeHasItsBox) {
     std::uint8_t code;
     const char* title;
     const char* text;
-    MessageIcon icon;
+    Severity severity;
   };
   const Case cases[] = {
-      {0x01, "接口协议配置", "485协议配置成功!  重启生效", MessageIcon::Information},
-      {0x02, "接口协议配置", "485协议配置成功!  重启生效", MessageIcon::Information},
-      {0xFF, "接口协议配置", "取消485协议配置!  重启生效", MessageIcon::Information},
-      {0x11, "接口协议配置", "485协议配置失败!", MessageIcon::Critical},
-      {0x12, "接口协议配置", "485协议配置失败!", MessageIcon::Critical},
-      {0x0F, "接口协议配置", "取消485协议配置失败!", MessageIcon::Critical},
-      {0x10, "场景模式配置", "场景切换模式配置成功!  重启生效。", MessageIcon::Information},
-      {0x20, "场景模式配置", "场景叠加模式配置成功!  重启生效。", MessageIcon::Information},
-      {0x90, "场景模式配置", "场景切换模式配置失败!", MessageIcon::Critical},
-      {0xA0, "场景模式配置", "场景叠加模式配置失败!", MessageIcon::Critical},
+      {0x01, "接口协议配置", "485协议配置成功!  重启生效", Severity::Information},
+      {0x02, "接口协议配置", "485协议配置成功!  重启生效", Severity::Information},
+      {0xFF, "接口协议配置", "取消485协议配置!  重启生效", Severity::Information},
+      {0x11, "接口协议配置", "485协议配置失败!", Severity::Failure},
+      {0x12, "接口协议配置", "485协议配置失败!", Severity::Failure},
+      {0x0F, "接口协议配置", "取消485协议配置失败!", Severity::Failure},
+      {0x10, "场景模式配置", "场景切换模式配置成功!  重启生效。", Severity::Information},
+      {0x20, "场景模式配置", "场景叠加模式配置成功!  重启生效。", Severity::Information},
+      {0x90, "场景模式配置", "场景切换模式配置失败!", Severity::Failure},
+      {0xA0, "场景模式配置", "场景叠加模式配置失败!", Severity::Failure},
   };
   for (const auto& c : cases) {
     const auto m = serviceMessage(c.code);
     ASSERT_TRUE(m.has_value()) << int{c.code};
     EXPECT_EQ(m->title, c.title);
     EXPECT_EQ(m->text, c.text);
-    EXPECT_EQ(m->icon, c.icon);
+    EXPECT_EQ(m->severity, c.severity);
   }
   EXPECT_FALSE(serviceMessage(0x30).has_value());
   EXPECT_FALSE(serviceMessage(0x00).has_value());
