@@ -262,7 +262,7 @@ Faults (counted since start; REPLY chooses replies):
   --extra [REPLY[/K]=]HEX
                      send HEX after the reply (without REPLY: after every reply)
   --merge REPLY[/K]  send the reply twice in one write: the tool gets both at once
-  --twice REPLY[/K]  send the reply, then after a pause the same reply again
+  --twice REPLY[/K]  send the reply, then 50 ms later the same reply again
   --ack-earlier ROW=EARLIER[/K]
                      acknowledge download row ROW by asking for row EARLIER (0..ROW)
                      instead of ROW+1; once unless /K

@@ -27,6 +27,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+constexpr Clock::duration kSecondAnswerPause = 50ms;
+
 std::runtime_error failure(const std::string& what, int error) {
   return std::runtime_error(what + ": " + std::strerror(error));
 }
@@ -326,9 +328,11 @@ void PtyServer::run() {
         lost = send(response.reply, frame.time, frame.bytes.size(), response.oneWrite);
       }
       if (!response.again.empty() && lost.empty()) {
-        // A pause of a few byte times makes the second copy an answer of its own.
-        if (!options_.pacing) sleepUntil(Clock::now() + 5ms);
-        lost = send(response.again, lineFreeAt_ + byteTime(options_.baud) * 5, 0);
+        // After a pause the second copy is an answer of its own, also to a tool that is slow
+        // to take the first.
+        const Clock::time_point later = std::max(Clock::now(), lineFreeAt_) + kSecondAnswerPause;
+        if (!options_.pacing) sleepUntil(later);
+        lost = send(response.again, later, 0);
       }
       const Clock::time_point sentAt = Clock::now();
       LogEntry entry;

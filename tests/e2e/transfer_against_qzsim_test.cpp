@@ -174,5 +174,28 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   EXPECT_TRUE(rig.platform.messages.empty());
 }
 
+TEST(TransferAgainstQzsim, EveryAnswerTwiceStillMovesTheWholeImage) {
+  // The tool follows every answer, so the rows travel more than once; the input it drops under
+  // the second answers must not look like a lost line.
+  sim::Options options = withFault(sim::FaultAction::Twice, "any");
+  options.image = controllerImage();
+  Rig rig(options);
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  w.Command上传->click();
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 15000));
+  EXPECT_TRUE(w.Connected);
+  EXPECT_EQ(w.SetData, controllerImage());
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 5000));
+
+  editSomething(w);
+  w.Command下载->click();
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 15000));
+  EXPECT_TRUE(w.Connected);
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 5000));
+  EXPECT_EQ(rig.server->image(), w.SetData);
+  EXPECT_TRUE(rig.platform.messages.empty());
+}
+
 }  // namespace
 }  // namespace qz
