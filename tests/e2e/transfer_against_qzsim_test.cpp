@@ -174,23 +174,26 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   EXPECT_TRUE(rig.platform.messages.empty());
 }
 
-TEST(TransferAgainstQzsim, EveryAnswerTwiceStillMovesTheWholeImage) {
-  // The tool follows every answer, so the rows travel more than once; the input it drops under
-  // the second answers must not look like a lost line.
-  sim::Options options = withFault(sim::FaultAction::Twice, "any");
+TEST(TransferAgainstQzsim, AnswersSentTwiceStillMoveTheWholeImage) {
+  // The tool follows every answer, so rows travel more than once; the input it drops under
+  // the second answers must not look like a lost line. Every upload row comes twice; for the
+  // download one acknowledgement does, which doubles the rest of it.
+  sim::Options options = withFault(sim::FaultAction::Twice, "upload");
+  options.faults.rules.push_back(sim::parseFaultRule(sim::FaultAction::Twice, "download:3/1"));
   options.image = controllerImage();
   Rig rig(options);
   Form1& w = *rig.w;
   ASSERT_TRUE(rig.connect());
   w.Command上传->click();
-  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 15000));
+  // Slow on purpose: the doubled rows double again wherever two answers stay apart.
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 40000));
   EXPECT_TRUE(w.Connected);
   EXPECT_EQ(w.SetData, controllerImage());
   ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 5000));
 
   editSomething(w);
   w.Command下载->click();
-  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 15000));
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 20000));
   EXPECT_TRUE(w.Connected);
   ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 5000));
   EXPECT_EQ(rig.server->image(), w.SetData);
