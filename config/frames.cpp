@@ -57,4 +57,13 @@ std::uint8_t protocolAndRunModeArgument(bool oldProtocol, bool switchMode) {
                                    (switchMode ? frames::kSwitchRunMode : frames::kOverlayRunMode));
 }
 
+CommandFrame protocolAndRunModeFrame(std::uint8_t argument) {
+  CommandFrame f{};
+  std::copy(std::begin(frames::kHead), std::end(frames::kHead), f.begin());
+  f[5] = frames::kCmdProtocolAndRunMode;
+  f[6] = argument;
+  std::copy(std::begin(frames::kTail), std::end(frames::kTail), f.begin() + 7);
+  return f;
+}
+
 }  // namespace qz

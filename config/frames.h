@@ -11,6 +11,7 @@ namespace qz {
 
 using RowFrame = std::array<std::uint8_t, frames::kRowFrameLength>;
 using ShortFrame = std::array<std::uint8_t, frames::kShortLength>;
+using CommandFrame = std::array<std::uint8_t, frames::kCommandLength>;
 
 // The whole scene of image row `row` as the controller must show it: switch bytes as stored,
 // dimming bytes turned into output values through the level table. A level above 9 has no
@@ -30,5 +31,7 @@ using ShortFrame = std::array<std::uint8_t, frames::kShortLength>;
 // The argument of the protocol and run-mode frame that goes with every download:
 // 0x01 (1200 old protocol) or 0x02, plus 0x10 (switch mode) or 0x02 (overlay).
 [[nodiscard]] std::uint8_t protocolAndRunModeArgument(bool oldProtocol, bool switchMode);
+// The command frame 0xF6 carrying that argument.
+[[nodiscard]] CommandFrame protocolAndRunModeFrame(std::uint8_t argument);
 
 }  // namespace qz

@@ -1,6 +1,7 @@
 #include "link/qt_serial_port.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,13 @@
 namespace qz {
 
 namespace {
+
+// The other end hung up or the device went away: poll says so without reading.
+bool hungUp(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0) return false;
+  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
 
 QSerialPort::Parity qtParity(char letter) {
   switch (letter) {
@@ -106,17 +114,24 @@ struct QtSerialPort::Impl {
 
 QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
   QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] { schedule(); });
-  QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
-                   [this](QSerialPort::SerialPortError e) {
-                     // Qt reports the other end going away as a read error and repeats it
-                     // for as long as the port stays open; the first one closes the port.
-                     if (opening || lost || !serial.isOpen()) return;
-                     if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
-                     lost = true;
-                     lostUntold = true;
-                     fail(PortError::Other, serial.errorString().toStdString());
-                     schedule();
-                   });
+  QObject::connect(
+      &serial, &QSerialPort::errorOccurred, &serial, [this](QSerialPort::SerialPortError e) {
+        // Qt reports the other end going away as a read error and repeats it
+        // for as long as the port stays open; the first one closes the port.
+        if (opening || lost || !serial.isOpen()) return;
+        if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+        // A read that finds nothing is a read error to Qt as well: input dropped
+        // between the notifier and Qt's read. The line is gone only when the
+        // device says so.
+        if (e == QSerialPort::ReadError && !hungUp(static_cast<int>(serial.handle()))) {
+          serial.clearError();
+          return;
+        }
+        lost = true;
+        lostUntold = true;
+        fail(PortError::Other, serial.errorString().toStdString());
+        schedule();
+      });
 }
 
 QtSerialPort::Impl::~Impl() {

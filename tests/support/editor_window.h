@@ -7,7 +7,9 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QStringList>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "link/fake_port.h"
@@ -42,6 +44,16 @@ struct EditorWindow {
     w->Timer3_Timer();
     w->TimerGetVision_Timer();
     port.writes.clear();
+  }
+
+  // The controller's bytes arrive and the receive notification runs.
+  void answer(std::span<const std::uint8_t> bytes) {
+    port.inject(bytes);
+    port.deliver();
+  }
+  void answer(std::initializer_list<std::uint8_t> bytes) {
+    port.inject(bytes);
+    port.deliver();
   }
 
   // The user picks item `index` of a list.
