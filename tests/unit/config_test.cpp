@@ -186,5 +186,27 @@ TEST(Assignment, MessagesAndItems) {
   EXPECT_EQ(powerOnItems(), (std::vector<std::string>{"关闭", "打开"}));
 }
 
+TEST(Assignment, AStoredByteTheModelCannotHaveShowsOff) {
+  // Fan channels: up to S on every model.
+  EXPECT_EQ(shownAssignment(0, 0, 4), 4);
+  EXPECT_EQ(shownAssignment(0, 0, 5), 0);
+  EXPECT_EQ(shownAssignment(2, 4, 12), 12);
+  EXPECT_EQ(shownAssignment(2, 4, 13), 0);
+  EXPECT_EQ(shownAssignment(2, 3, 11), 0);
+  // Air conditioner: nothing but "关闭" on QZ-0408, up to S elsewhere.
+  for (int list = 4; list <= 8; ++list) {
+    EXPECT_EQ(shownAssignment(list, 0, 1), 0) << list;
+    EXPECT_EQ(shownAssignment(list, 1, 6), 6) << list;
+    EXPECT_EQ(shownAssignment(list, 1, 7), 0) << list;
+  }
+  // Power-on states: off or on, whatever the model.
+  for (int model = 0; model < kModels; ++model) {
+    EXPECT_EQ(shownAssignment(1, model, 1), 1);
+    EXPECT_EQ(shownAssignment(3, model, 2), 0);
+    EXPECT_EQ(shownAssignment(3, model, 255), 0);
+  }
+  EXPECT_EQ(shownAssignment(0, 2, 0), 0);
+}
+
 }  // namespace
 }  // namespace qz
