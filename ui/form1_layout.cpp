@@ -170,13 +170,14 @@ void Form1::buildWindow() {
   Label14 = label(Frame1, QStringLiteral("软件版本："), 156, 80, 70);
   Label软件版本 = label(Frame1, QString(), 228, 80, 400);
   Label软件版本->setTextFormat(Qt::PlainText);
-  nameBy(Label13, Label机型);
-  nameBy(Label14, Label软件版本);
+  // The model and the version are values: a screen reader reads the value as the label's name
+  // and the caption beside it as what labels it.
+  Label13->setBuddy(Label机型);
+  Label14->setBuddy(Label软件版本);
 
   // ---- Light settings ----
   auto* f2 = frame(this, QStringLiteral("灯光设置"), 8, 112, 637, 426);
   Frame2.slot(0) = f2;
-  const QColor keyColour(255, 224, 192);
   const QStringList keyCaptions = {
       QStringLiteral("场景1"),  QStringLiteral("场景2"),    QStringLiteral("场景3"),
       QStringLiteral("场景4"),  QStringLiteral("场景5"),    QStringLiteral("场景6"),
@@ -200,12 +201,12 @@ void Form1::buildWindow() {
       row = 3;
       col = i - 16;
     }
-    auto* key =
-        button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
-    setButtonColour(key, keyColour);
+    auto* key = make<FlatButton>(f2, 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
+    key->setText(keyCaptions[i - 1]);
     Command6.slot(i) = key;
     QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }
+  paintSceneKeys(0);
   // Global settings beside the short key rows.
   Label26 = label(f2, QStringLiteral("开机场景"), 200, 86, 60);
   Combo开机场景 = list(f2, 282, 85, 100);
@@ -430,12 +431,9 @@ void Form1::buildWindow() {
   Image1->setAccessibleName(kLogoText);
   Image1->setAccessibleDescription(QStringLiteral("双击切换窗口宽度，显示或隐藏上传记录"));
   LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9720) - 2, 0, 30);
-  QFont clockFont(QStringLiteral("宋体"));
-  clockFont.setPointSizeF(14.25);
-  LBDATA->setFont(clockFont);
   LBDATA->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192);"));
-  LBDATA->resize(LBDATA->sizeHint().width(), LBDATA->height());
   Command7 = button(this, QStringLiteral("退  出"), 565, twips(9720) - 1, 80, 28);
+  fitClockCaption();
 
   // ---- History, shown in the wide layout only ----
   List1 = make<QListWidget>(this, twips(kHistoryLeftTwips), twips(120), twips(3855), twips(8160));

@@ -12,6 +12,7 @@
 namespace qz {
 
 namespace {
+// The keys' colours: light orange, and red for the key being edited.
 const QColor kKeyColour(255, 224, 192);
 const QColor kCurrentKeyColour(255, 0, 0);
 
@@ -24,6 +25,7 @@ Qt::CheckState switchState(std::uint8_t value) {
 }
 }  // namespace
 
+// No key is current (0) while the window is built.
 void Form1::paintSceneKeys(int current) {
   for (int i = Command6.kFirst; i <= Command6.kLast; ++i) {
     setButtonColour(Command6[i], i == current ? kCurrentKeyColour : kKeyColour);

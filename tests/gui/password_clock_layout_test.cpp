@@ -309,6 +309,49 @@ TEST(Clock, TimeOfDayFollowsTheDesktopLocaleWithoutTheZone) {
             "上传参数 2020-03-05 09:08:07");
 }
 
+// Long time formats (Korean, American) must not push the weekday under the exit button: in
+// every locale Qt knows the caption stays whole, clear of the button.
+TEST(Clock, CaptionStaysWholeAndClearOfTheExitButtonInEveryLocale) {
+  Window t;
+  Form1& w = *t.w;
+  t.platform.clock = {QDate(2019, 7, 1), QTime(14, 5, 9)};  // a Monday afternoon
+  const QList<QLocale> all =
+      QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+  ASSERT_GT(all.size(), 100);
+  int checked = 0;
+  for (const QLocale& locale : all) {
+    const LocaleScope scope(locale);
+    w.Timer1_Timer();
+    const QString caption = w.LBDATA->text();
+    const std::string where = locale.name().toStdString() + ": " + caption.toStdString();
+    ASSERT_TRUE(caption.startsWith(QStringLiteral("2019年07月01日 "))) << where;
+    ASSERT_TRUE(caption.endsWith(QStringLiteral(" 星期一"))) << where;
+    EXPECT_LE(w.LBDATA->fontMetrics().horizontalAdvance(caption), w.LBDATA->contentsRect().width())
+        << where;
+    EXPECT_LE(w.LBDATA->fontMetrics().height(), w.LBDATA->height()) << where;
+    EXPECT_LT(w.LBDATA->geometry().right() + 1, w.Command7->x()) << where;
+    EXPECT_EQ(w.LBDATA->x(), twips(3360)) << where;
+    ++checked;
+  }
+  EXPECT_EQ(checked, all.size());
+
+  // A caption that fits keeps the clock's full size; a long one is drawn smaller, not cut.
+  {
+    const LocaleScope scope(QLocale(QLocale::Chinese, QLocale::China));
+    w.Timer1_Timer();
+    EXPECT_EQ(w.LBDATA->font().pointSizeF(), 14.25);
+  }
+  for (const QLocale& locale : {QLocale(QLocale::Korean, QLocale::SouthKorea),
+                                QLocale(QLocale::English, QLocale::UnitedStates),
+                                QLocale(QLocale::German, QLocale::Germany)}) {
+    const LocaleScope scope(locale);
+    w.Timer1_Timer();
+    EXPECT_TRUE(w.LBDATA->text().endsWith(QStringLiteral("星期一")));
+    EXPECT_LE(w.LBDATA->fontMetrics().horizontalAdvance(w.LBDATA->text()), w.LBDATA->width());
+    EXPECT_LT(w.LBDATA->geometry().right() + 1, w.Command7->x()) << locale.name().toStdString();
+  }
+}
+
 TEST(History, LogoSwitchesTheWidthAndTheListKeepsItsLinesUntilDoubleClicked) {
   Window t;
   Form1& w = *t.w;
@@ -691,7 +734,7 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
       {w.Combo调光级别[9], "9级"},   {w.Text, "请输入密码"},        {w.Combo空调排风[0], "排风1"},
       {w.Combo空调排风[1], "上电"},  {w.Combo空调排风[2], "排风2"}, {w.Combo空调排风[4], "阀开"},
       {w.Combo空调排风[8], "低风"},  {w.Option1, "1200旧协议"},     {w.Option2, "19200协议"},
-      {w.Option3, "场景切换模式"},   {w.Option4, "场景叠加模式"},   {w.Label机型, "机型："},
+      {w.Option3, "场景切换模式"},   {w.Option4, "场景叠加模式"},
   };
   for (const auto& [widget, name] : named) expectNamed(widget, QString::fromUtf8(name));
   EXPECT_EQ(accessibleName(w.TD1[0]), "开关通道1");
@@ -705,6 +748,12 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
   for (QLabel* label : w.findChildren<QLabel*>()) {
     if (label->buddy() == nullptr) continue;
     ++buddies;
+    if (qobject_cast<QLabel*>(label->buddy()) != nullptr) {
+      // A value label: the caption labels it, its value is its name.
+      EXPECT_TRUE(labelledBy(label->buddy()).contains(label->text()))
+          << label->text().toStdString();
+      continue;
+    }
     expectNamed(label->buddy(), label->text());
   }
   EXPECT_GE(buddies, 50);
@@ -717,6 +766,34 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
     EXPECT_FALSE(widget->accessibleName().isEmpty() && accessibleName(widget).isEmpty())
         << widget->metaObject()->className();
   }
+}
+
+// A screen reader reads the model and the firmware version themselves, each labelled by its
+// caption, and meets the window as a window.
+TEST(Accessibility, ValueLabelsReadTheirValueAndTheWindowIsAWindow) {
+  Window t;
+  Form1& w = *t.w;
+  w.Combo机型->setCurrentIndex(2);
+  w.Label软件版本->setText(QStringLiteral("QZ-0804 V2.10"));
+  EXPECT_EQ(accessibleName(w.Label机型), "QZ-0804");
+  // Labelled by its caption (and by the frame "连接" around it).
+  EXPECT_TRUE(labelledBy(w.Label机型).contains("机型："));
+  EXPECT_FALSE(labelledBy(w.Label机型).contains("软件版本："));
+  EXPECT_EQ(accessibleName(w.Label软件版本), "QZ-0804 V2.10");
+  EXPECT_TRUE(labelledBy(w.Label软件版本).contains("软件版本："));
+  EXPECT_FALSE(labelledBy(w.Label软件版本).contains("机型："));
+  w.Combo机型->setCurrentIndex(4);
+  EXPECT_EQ(accessibleName(w.Label机型), "QZ-1200");
+
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->role(), QAccessible::Window);
+  EXPECT_EQ(window->text(QAccessible::Name), "QZ系列灯光场景配置 A24");
+  // Still the window that holds every control.
+  EXPECT_GE(window->childCount(), 10);
+  QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(w.Frame1);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->parent(), window);
 }
 
 }  // namespace
