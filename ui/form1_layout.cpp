@@ -1,11 +1,13 @@
 // The controls of the window, where they stand, their tab order and the names assistive
 // technology reads. The keyboard's order is set once all controls exist (setFocusChain).
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,12 +16,14 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringListModel>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
 #include <vector>
 
 #include "ui/form1.h"
+#include "ui/logo_image.h"
 #include "ui/module1.h"
 
 namespace qz {
@@ -65,6 +69,20 @@ class WrappingButton final : public QPushButton {
   }
 };
 
+// A frame without title drawn as a plain panel: its background colour and a thin gray border.
+class PlainPanel final : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.setPen(QColor(128, 128, 128));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
+
 template <class W>
 W* make(QWidget* parent, int x, int y, int w, int h) {
   auto* widget = new W(parent);
@@ -103,20 +121,27 @@ void nameBy(QLabel* l, QWidget* control) {
 }
 
 const QString kLogoText = QStringLiteral("QZ 灯光场景控制");
-const QString kLogoBorder = QStringLiteral("QLabel { border: 1px solid rgb(0, 0, 160); }");
-const QString kLogoFocusBorder = QStringLiteral("QLabel { border: 1px solid rgb(255, 200, 0); }");
+const QColor kLogoBorder(0, 0, 160);
+const QColor kLogoFocusBorder(255, 200, 0);
+
+// Colours go into palettes, not style sheets: a style sheet puts its widget and every widget
+// inside it under a style of its own, which costs a good part of the window's start-up.
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+  QPalette p = widget->palette();
+  p.setColor(role, colour);
+  widget->setPalette(p);
+}
 
 QPixmap logo() {
-  QPixmap pm(twips(2955), twips(390));
-  pm.fill(QColor(0, 0, 160));
-  QPainter p(&pm);
-  p.setPen(Qt::white);
-  QFont f = p.font();
-  f.setBold(true);
-  f.setPixelSize(16);
-  p.setFont(f);
-  p.drawText(pm.rect(), Qt::AlignCenter, kLogoText);
-  return pm;
+  return QPixmap(kLogoXpm);
+}
+
+// A list of many number items holds them as one list of strings rather than an item object
+// each (fillList keeps it so).
+QComboBox* longList(QWidget* parent, int x, int y, int w, int h = 22) {
+  auto* c = list(parent, x, y, w, h);
+  c->setModel(new QStringListModel(c));
+  return c;
 }
 
 // The keyboard visits the window in reading order, frame by frame: the connection, the scene
@@ -215,7 +240,7 @@ void Form1::buildWindow() {
   Combo工作模式 = list(f2, 458, 85, 110);
   nameBy(Label5, Combo工作模式);
   Label17 = label(f2, QStringLiteral("DMX512地址"), 200, 117, 80);
-  Combo1DMX地址 = list(f2, 282, 116, 100);
+  Combo1DMX地址 = longList(f2, 282, 116, 100);
   nameBy(Label17, Combo1DMX地址);
   Label21 = label(f2, QStringLiteral("场景模式"), 396, 117, 60);
   Combo场景模式 = list(f2, 458, 116, 110);
@@ -230,10 +255,7 @@ void Form1::buildWindow() {
   int labelIndex = 0;
   for (int m = 0; m < kModels; ++m) {
     auto* panel = frame(f2, panelTitles[m], 10, 148, 617, 84);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    panel->setPalette(p);
-    panel->setStyleSheet(QStringLiteral("QGroupBox { color: rgb(0, 0, 255); }"));
+    setColour(panel, QPalette::WindowText, QColor(0, 0, 255));
     panel->hide();
     Frame6.slot(m) = panel;
     const int s = switchCount(m);
@@ -317,6 +339,11 @@ void Form1::buildWindow() {
         });
       }
     }
+    // Only the title is blue; what the panel holds keeps the ordinary text colour.
+    for (QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      setColour(child, QPalette::WindowText,
+                QApplication::palette(child).color(QPalette::WindowText));
+    }
   }
 
   // Dimming level table, behind the password.
@@ -327,20 +354,19 @@ void Form1::buildWindow() {
     const int x = 66 + (k % 5) * 108;
     const int y = 24 + (k / 5) * 32;
     auto* l = label(Frame3, QStringLiteral("%1级").arg(k), x, y + 1, 30);
-    auto* c = list(Frame3, x + 32, y, 66);
+    auto* c = longList(Frame3, x + 32, y, 66);
     nameBy(l, c);
     Label20.slot(k) = l;
     Combo调光级别.slot(k) = c;
     QObject::connect(c, &QComboBox::currentIndexChanged, this,
                      [this, k](int) { Combo调光级别_Click(k); });
   }
-  Frame密码 = make<QGroupBox>(Frame3, twips(2280), 0, twips(4455), twips(1215));
+  Frame密码 = make<PlainPanel>(Frame3, twips(2280), 0, twips(4455), twips(1215));
   Frame密码->setAutoFillBackground(true);
-  Frame密码->setStyleSheet(QStringLiteral(
-      "QGroupBox { background-color: rgb(128, 255, 128); border: 1px solid gray; }"));
+  setColour(Frame密码, QPalette::Window, QColor(128, 255, 128));
   Label27 = label(Frame密码, QStringLiteral("请输入密码"), twips(240), twips(360), twips(1020),
                   twips(255));
-  Label27->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+  setColour(Label27, QPalette::WindowText, QColor(255, 0, 0));
   Text = make<QLineEdit>(Frame密码, twips(1320), twips(240), twips(2295), twips(390));
   nameBy(Label27, Text);
   Command10 =
@@ -412,7 +438,7 @@ void Form1::buildWindow() {
   Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
   Shape2 = make<QFrame>(Frame提示, 160, 14, 0, 16);
   Shape2->setAutoFillBackground(true);
-  Shape2->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 255);"));
+  setColour(Shape2, QPalette::Window, QColor(0, 0, 255));
   Label18 = label(Frame提示, QString(), 254, 12, 40);
   Shape1->hide();
   Shape2->hide();
@@ -427,11 +453,12 @@ void Form1::buildWindow() {
   // The logo switches the layout; the keyboard reaches it too (Enter or Space), and a thin ring
   // shows when it has the focus.
   Image1->setFocusPolicy(Qt::StrongFocus);
-  Image1->setStyleSheet(kLogoBorder);
+  Image1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  setColour(Image1, QPalette::WindowText, kLogoBorder);
   Image1->setAccessibleName(kLogoText);
   Image1->setAccessibleDescription(QStringLiteral("双击切换窗口宽度，显示或隐藏上传记录"));
   LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9720) - 2, 0, 30);
-  LBDATA->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192);"));
+  setColour(LBDATA, QPalette::WindowText, QColor(0, 0, 192));
   Command7 = button(this, QStringLiteral("退  出"), 565, twips(9720) - 1, 80, 28);
   fitClockCaption();
 
@@ -528,7 +555,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == Image1 &&
       (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-    Image1->setStyleSheet(event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
+    setColour(Image1, QPalette::WindowText,
+              event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
   }
   if (event->type() == QEvent::KeyPress && watched == Image1) {
     const int key = static_cast<QKeyEvent*>(event)->key();

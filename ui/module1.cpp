@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QStringListModel>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
@@ -12,8 +13,12 @@ namespace qz {
 
 void fillList(QComboBox* list, const QStringList& items) {
   const QSignalBlocker block(list);
-  list->clear();
-  list->addItems(items);
+  if (auto* strings = qobject_cast<QStringListModel*>(list->model())) {
+    strings->setStringList(items);
+  } else {
+    list->clear();
+    list->addItems(items);
+  }
   list->setCurrentIndex(-1);
 }
 

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -504,6 +505,45 @@ TEST(Layout, NothingOverlapsWithAnyModelPanelOrTheSignalFramesShown) {
   }
   w.Command9->click();
   expectTidy(w, w.Frame密码, "the password panel");
+}
+
+// Whether some pixel of `widget` within `area` has about this colour (text is antialiased; its
+// core pixels carry the colour).
+bool drawsIn(QWidget* widget, const QColor& colour, QRect area = {}) {
+  const QImage image = widget->grab().toImage();
+  if (area.isNull()) area = image.rect();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
+          std::abs(c.blue() - colour.blue()) < 40) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST(Layout, SignalColoursAreDrawn) {
+  Window t;
+  Form1& w = *t.w;
+  // The panel title in blue (and only the title: the boxes below it are not).
+  QGroupBox* panel = w.Frame6[0];
+  const int titleHeight = panel->fontMetrics().height();
+  EXPECT_TRUE(drawsIn(panel, QColor(0, 0, 255), QRect(0, 0, panel->width(), titleHeight)));
+  EXPECT_FALSE(drawsIn(w.TD1[0], QColor(0, 0, 255)));
+  // The clock in dark blue.
+  EXPECT_TRUE(drawsIn(w.LBDATA, QColor(0, 0, 192)));
+  // The logo framed in dark blue, in yellow while it has the focus.
+  const QImage logo = w.Image1->grab().toImage();
+  EXPECT_EQ(logo.pixelColor(0, 0), QColor(0, 0, 160));
+  t.showActive();
+  w.Image1->setFocus(Qt::TabFocusReason);
+  QApplication::processEvents();
+  EXPECT_EQ(w.Image1->grab().toImage().pixelColor(0, 0), QColor(255, 200, 0));
+  // The logo's picture: white lettering on dark blue.
+  EXPECT_TRUE(drawsIn(w.Image1, QColor(255, 255, 255)));
+  EXPECT_EQ(logo.pixelColor(3, 3), QColor(0, 0, 160));
 }
 
 // A caption fits when the text is no wider than the room the style gives it.
