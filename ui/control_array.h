@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 namespace qz {
 
@@ -15,8 +16,13 @@ class ControlArray {
 
   T* operator[](int index) const { return items_.at(static_cast<std::size_t>(index - First)); }
   T*& slot(int index) { return items_.at(static_cast<std::size_t>(index - First)); }
-  [[nodiscard]] static constexpr bool contains(int index) { return index >= First && index <= Last; }
+  [[nodiscard]] static constexpr bool contains(int index) {
+    return index >= First && index <= Last;
+  }
   [[nodiscard]] static constexpr int size() { return kCount; }
+  // The controls in index order, whatever the first index.
+  [[nodiscard]] std::span<T* const> items() const { return items_; }
+  [[nodiscard]] std::span<T*> items() { return items_; }
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
 

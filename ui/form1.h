@@ -16,6 +16,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -283,6 +284,11 @@ class Form1 : public QWidget {
   [[nodiscard]] static QFont clockFont();
   // Key `current` red, every other scene key light orange.
   void paintSceneKeys(int current);
+  // The panel controls of model m in channel order: TD1..TD5, TG1..TG4 (none for QZ-1200).
+  [[nodiscard]] std::span<QCheckBox* const> switchBoxes(int model) const;
+  [[nodiscard]] std::span<QComboBox* const> levelLists(int model) const;
+  [[nodiscard]] std::span<QCheckBox*> switchBoxSlots(int model);
+  [[nodiscard]] std::span<QComboBox*> levelListSlots(int model);
   // One handler per kind of panel control; TD1_Click..TG4_Click name the panel.
   void switchBoxChanged(int model, int index);
   void levelListChanged(int model, int index);

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <vector>
 
+#include "config/settings.h"
 #include "ui/form1.h"
 #include "ui/logo_image.h"
 #include "ui/module1.h"
@@ -82,6 +83,13 @@ class PlainPanel final : public QGroupBox {
     p.drawRect(rect().adjusted(0, 0, -1, -1));
   }
 };
+
+// The change handler of each panel's switch boxes and level lists, by model.
+using IndexHandler = void (Form1::*)(int);
+constexpr std::array<IndexHandler, kModels> kSwitchHandlers = {
+    &Form1::TD1_Click, &Form1::TD2_Click, &Form1::TD3_Click, &Form1::TD4_Click, &Form1::TD5_Click};
+constexpr std::array<IndexHandler, kModels - 1> kLevelHandlers = {
+    &Form1::TG1_Click, &Form1::TG2_Click, &Form1::TG3_Click, &Form1::TG4_Click};
 
 template <class W>
 W* make(QWidget* parent, int x, int y, int w, int h) {
@@ -203,13 +211,6 @@ void Form1::buildWindow() {
   // ---- Light settings ----
   auto* f2 = frame(this, QStringLiteral("灯光设置"), 8, 112, 637, 426);
   Frame2.slot(0) = f2;
-  const QStringList keyCaptions = {
-      QStringLiteral("场景1"),  QStringLiteral("场景2"),    QStringLiteral("场景3"),
-      QStringLiteral("场景4"),  QStringLiteral("场景5"),    QStringLiteral("场景6"),
-      QStringLiteral("场景7"),  QStringLiteral("场景8"),    QStringLiteral("场景9"),
-      QStringLiteral("场景10"), QStringLiteral("场景11"),   QStringLiteral("场景12"),
-      QStringLiteral("场景13"), QStringLiteral("灯光全关"), QStringLiteral("灯光全开"),
-      QStringLiteral("暂停"),   QStringLiteral("静音")};
   // Four rows: 1..7, 8..13, the two "all lights" keys, pause and mute.
   const int keyW = twips(1300);
   const int keyH = twips(400);
@@ -227,7 +228,7 @@ void Form1::buildWindow() {
       col = i - 16;
     }
     auto* key = make<FlatButton>(f2, 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
-    key->setText(keyCaptions[i - 1]);
+    key->setText(uiText(sceneKeyName(i - 1)));
     Command6.slot(i) = key;
     QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }
@@ -249,12 +250,9 @@ void Form1::buildWindow() {
   Combo场景模式->hide();
 
   // Model panels, one on top of the other: two rows of six channel positions.
-  const QStringList panelTitles = {QStringLiteral("QZ-0408"), QStringLiteral("QZ-0606"),
-                                   QStringLiteral("QZ-0804"), QStringLiteral("QZ-1002"),
-                                   QStringLiteral("QZ-1200")};
   int labelIndex = 0;
   for (int m = 0; m < kModels; ++m) {
-    auto* panel = frame(f2, panelTitles[m], 10, 148, 617, 84);
+    auto* panel = frame(f2, uiText(modelName(m)), 10, 148, 617, 84);
     setColour(panel, QPalette::WindowText, QColor(0, 0, 255));
     panel->hide();
     Frame6.slot(m) = panel;
@@ -265,41 +263,9 @@ void Form1::buildWindow() {
       if (pos < s) {
         auto* box = make<QCheckBox>(panel, x, y, 96, 22);
         box->setText(QStringLiteral("开关通道%1").arg(pos + 1));
-        switch (m) {
-          case 0:
-            TD1.slot(pos) = box;
-            break;
-          case 1:
-            TD2.slot(pos) = box;
-            break;
-          case 2:
-            TD3.slot(pos) = box;
-            break;
-          case 3:
-            TD4.slot(pos) = box;
-            break;
-          default:
-            TD5.slot(pos) = box;
-            break;
-        }
+        switchBoxSlots(m)[static_cast<std::size_t>(pos)] = box;
         QObject::connect(box, &QCheckBox::stateChanged, this, [this, m, pos](int) {
-          switch (m) {
-            case 0:
-              TD1_Click(pos);
-              break;
-            case 1:
-              TD2_Click(pos);
-              break;
-            case 2:
-              TD3_Click(pos);
-              break;
-            case 3:
-              TD4_Click(pos);
-              break;
-            default:
-              TD5_Click(pos);
-              break;
-          }
+          (this->*kSwitchHandlers[static_cast<std::size_t>(m)])(pos);
         });
       } else {
         const int d = pos - s;
@@ -307,35 +273,9 @@ void Form1::buildWindow() {
         auto* c = list(panel, x + 40, y, 52);
         nameBy(l, c);
         Label16.slot(labelIndex++) = l;
-        switch (m) {
-          case 0:
-            TG1.slot(d) = c;
-            break;
-          case 1:
-            TG2.slot(d) = c;
-            break;
-          case 2:
-            TG3.slot(d) = c;
-            break;
-          default:
-            TG4.slot(d) = c;
-            break;
-        }
+        levelListSlots(m)[static_cast<std::size_t>(d)] = c;
         QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, m, d](int) {
-          switch (m) {
-            case 0:
-              TG1_Click(d);
-              break;
-            case 1:
-              TG2_Click(d);
-              break;
-            case 2:
-              TG3_Click(d);
-              break;
-            default:
-              TG4_Click(d);
-              break;
-          }
+          (this->*kLevelHandlers[static_cast<std::size_t>(m)])(d);
         });
       }
     }
@@ -514,32 +454,44 @@ void Form1::buildWindow() {
   Timer1->start();
 }
 
+std::span<QCheckBox* const> Form1::switchBoxes(int model) const {
+  const std::array<std::span<QCheckBox* const>, kModels> all = {
+      TD1.items(), TD2.items(), TD3.items(), TD4.items(), TD5.items()};
+  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+                                       : std::span<QCheckBox* const>();
+}
+
+std::span<QComboBox* const> Form1::levelLists(int model) const {
+  const std::array<std::span<QComboBox* const>, kModels> all = {
+      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
+  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+                                       : std::span<QComboBox* const>();
+}
+
+std::span<QCheckBox*> Form1::switchBoxSlots(int model) {
+  const std::array<std::span<QCheckBox*>, kModels> all = {TD1.items(), TD2.items(), TD3.items(),
+                                                          TD4.items(), TD5.items()};
+  return all.at(static_cast<std::size_t>(model));
+}
+
+std::span<QComboBox*> Form1::levelListSlots(int model) {
+  const std::array<std::span<QComboBox*>, kModels> all = {
+      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
+  return all.at(static_cast<std::size_t>(model));
+}
+
 QCheckBox* Form1::switchBox(int model, int index) const {
-  switch (model) {
-    case 0:
-      return TD1[index];
-    case 1:
-      return TD2[index];
-    case 2:
-      return TD3[index];
-    case 3:
-      return TD4[index];
-    default:
-      return TD5[index];
-  }
+  const auto boxes = switchBoxes(model);
+  return index >= 0 && static_cast<std::size_t>(index) < boxes.size()
+             ? boxes[static_cast<std::size_t>(index)]
+             : nullptr;
 }
 
 QComboBox* Form1::levelList(int model, int index) const {
-  switch (model) {
-    case 0:
-      return TG1[index];
-    case 1:
-      return TG2[index];
-    case 2:
-      return TG3[index];
-    default:
-      return TG4[index];
-  }
+  const auto lists = levelLists(model);
+  return index >= 0 && static_cast<std::size_t>(index) < lists.size()
+             ? lists[static_cast<std::size_t>(index)]
+             : nullptr;
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
