@@ -655,87 +655,108 @@ TEST(Layout, TheTallDimmingButtonWritesItsCaptionOnTwoLinesWithinItsFace) {
 // ---------------------------------------------------------------------------------------------
 // Keyboard and assistive technology
 
-// The controls in the order the keyboard should visit them: frame by frame in reading order.
-std::vector<QWidget*> readingOrder(const Form1& w) {
-  std::vector<QWidget*> order = {w.Combo串口,   w.Combo波特率, w.Combo机型, w.Command建立连接,
-                                 w.Command上传, w.Command下载, w.Command4,  w.Command5};
-  for (int i = 1; i <= 17; ++i) order.push_back(w.Command6[i]);
-  order.insert(order.end(), {w.Combo开机场景, w.Combo工作模式, w.Combo1DMX地址, w.Combo场景模式});
-  for (int m = 0; m < kModels; ++m) {
-    for (int s = 0; s < switchCount(m); ++s) order.push_back(w.switchBox(m, s));
-    for (int d = 0; d < dimCount(m); ++d) order.push_back(w.levelList(m, d));
-  }
-  order.insert(order.end(), {w.Command9, w.Text, w.Command10, w.Command11});
-  for (int k = 0; k < kLevels; ++k) order.push_back(w.Combo调光级别[k]);
-  for (int i = 0; i < 9; ++i) order.push_back(w.Combo空调排风[i]);
-  order.insert(order.end(), {w.Option1, w.Option2, w.Command2, w.Command3, w.Option3, w.Option4,
-                             w.Command8, w.Command1, w.Image1, w.Command7, w.List1});
-  return order;
-}
-
 // What the Tab key can land on now: shown, enabled, taking focus by Tab; of a group of radio
 // buttons only the chosen one (the arrow keys move within the group).
 bool tabStop(const Form1& w, const QWidget* widget) {
   if (!widget->isVisibleTo(&w) || !widget->isEnabled()) return false;
   if ((widget->focusPolicy() & Qt::TabFocus) == 0) return false;
+  if (widget->focusProxy() != nullptr) return false;
+  if (widget->parentWidget() != nullptr && qobject_cast<QComboBox*>(widget->parentWidget())) {
+    return false;
+  }
   const auto* radio = qobject_cast<const QRadioButton*>(widget);
   return radio == nullptr || radio->isChecked();
 }
 
-std::vector<QWidget*> tabAround(QWidget* from, int key, int presses) {
-  std::vector<QWidget*> visited;
+// Where the focus goes from `from` with one press of Tab (or Shift+Tab).
+QWidget* tabFrom(QWidget* from, bool backward = false) {
   from->setFocus(Qt::TabFocusReason);
-  for (int i = 0; i < presses; ++i) {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus == nullptr) break;
-    visited.push_back(focus);
-    press(focus, key == Qt::Key_Backtab ? Qt::Key_Backtab : Qt::Key_Tab,
-          key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
-  }
-  return visited;
+  press(from, backward ? Qt::Key_Backtab : Qt::Key_Tab,
+        backward ? Qt::ShiftModifier : Qt::NoModifier);
+  return QApplication::focusWidget();
 }
 
-void expectReadingOrder(Form1& w, const std::string& state) {
-  std::vector<QWidget*> expected;
-  for (QWidget* widget : readingOrder(w)) {
-    if (tabStop(w, widget)) expected.push_back(widget);
-  }
-  ASSERT_FALSE(expected.empty());
-  // Nothing the keyboard can reach is left out of the order.
+// Tab visits every control the keyboard can reach once before it comes round again, and
+// Shift+Tab walks the same round backwards.
+void expectOneRound(Form1& w, const std::string& state) {
+  std::vector<QWidget*> stops;
   for (QWidget* widget : w.findChildren<QWidget*>()) {
-    if (!tabStop(w, widget) || widget->focusProxy() != nullptr) continue;
-    if (widget->parentWidget() != nullptr && qobject_cast<QComboBox*>(widget->parentWidget()))
-      continue;
-    EXPECT_NE(std::find(expected.begin(), expected.end(), widget), expected.end())
-        << widget->metaObject()->className() << " \"" << widget->accessibleName().toStdString()
-        << "\" is a tab stop out of order in " << state;
+    if (tabStop(w, widget)) stops.push_back(widget);
   }
-  const int n = static_cast<int>(expected.size());
-  const auto forward = tabAround(expected.front(), Qt::Key_Tab, n + 1);
-  ASSERT_EQ(static_cast<int>(forward.size()), n + 1) << state;
-  for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(forward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)])
-        << "Tab stop " << i << " in " << state;
+  ASSERT_FALSE(stops.empty()) << state;
+  std::vector<QWidget*> round = {w.Combo串口};
+  while (round.size() <= stops.size()) {
+    QWidget* next = tabFrom(round.back());
+    if (next == round.front()) break;
+    round.push_back(next);
   }
-  EXPECT_EQ(forward.back(), expected.front()) << "Tab does not wrap around in " << state;
-  const auto backward = tabAround(expected.back(), Qt::Key_Backtab, n);
-  ASSERT_EQ(static_cast<int>(backward.size()), n) << state;
-  for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(backward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(n - 1 - i)])
-        << "Shift+Tab stop " << i << " in " << state;
+  EXPECT_EQ(round.size(), stops.size()) << state << ": Tab does not come round once";
+  for (QWidget* stop : stops) {
+    EXPECT_EQ(std::count(round.begin(), round.end(), stop), 1)
+        << stop->metaObject()->className() << " \"" << stop->accessibleName().toStdString()
+        << "\" in " << state;
+  }
+  for (std::size_t i = 1; i < round.size(); ++i) {
+    EXPECT_EQ(tabFrom(round[i], true), round[i - 1])
+        << "Shift+Tab from stop " << i << " in " << state;
   }
 }
 
-TEST(Keyboard, TabVisitsEveryControlInReadingOrderInBothLayouts) {
+// The keyboard reads the window frame by frame, each in reading order: the connection, the
+// scene keys, the global settings, the model's panel, the level table with its password panel,
+// the fan and air-conditioner lists, the service frames, the logo, the exit button, the history.
+TEST(Keyboard, TabReadsTheWindowFrameByFrame) {
   Window t;
   Form1& w = *t.w;
   t.showActive();
   ASSERT_TRUE(w.isActiveWindow()) << "the offscreen window did not become active";
-  expectReadingOrder(w, "the narrow layout");
 
+  // The connection frame; the locked baud-rate list is passed over.
+  EXPECT_EQ(tabFrom(w.Combo串口), w.Combo机型);
+  EXPECT_EQ(tabFrom(w.Combo机型), w.Command建立连接);
+  EXPECT_EQ(tabFrom(w.Command建立连接), w.Command4);  // upload and download are disabled
+  EXPECT_EQ(tabFrom(w.Command4), w.Command5);
+  // The scene keys in their rows, then the global settings beside them.
+  EXPECT_EQ(tabFrom(w.Command5), w.Command6[1]);
+  for (int i = 1; i < 17; ++i) EXPECT_EQ(tabFrom(w.Command6[i]), w.Command6[i + 1]) << i;
+  EXPECT_EQ(tabFrom(w.Command6[17]), w.Combo开机场景);
+  EXPECT_EQ(tabFrom(w.Combo开机场景), w.Combo工作模式);
+  EXPECT_EQ(tabFrom(w.Combo工作模式), w.Combo1DMX地址);
+  // The QZ-0408 panel: its four switches, then its eight levels.
+  EXPECT_EQ(tabFrom(w.Combo1DMX地址), w.TD1[0]);
+  EXPECT_EQ(tabFrom(w.TD1[3]), w.TG1[0]);
+  EXPECT_EQ(tabFrom(w.TG1[6]), w.TG1[7]);
+  // The locked level table is passed over; the fans follow, the air conditioner of QZ-0408 is
+  // disabled, the service frames come next.
+  EXPECT_EQ(tabFrom(w.TG1[7]), w.Command9);
+  EXPECT_EQ(tabFrom(w.Command9), w.Combo空调排风[0]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[0]), w.Combo空调排风[1]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[3]), w.Option1);
+  EXPECT_EQ(tabFrom(w.Option1), w.Command2);
+  EXPECT_EQ(tabFrom(w.Command3), w.Option3);
+  EXPECT_EQ(tabFrom(w.Option3), w.Command8);
+  // The logo, the exit button, and round to the start (the history is hidden).
+  EXPECT_EQ(tabFrom(w.Command8), w.Image1);
+  EXPECT_EQ(tabFrom(w.Image1), w.Command7);
+  EXPECT_EQ(tabFrom(w.Command7), w.Combo串口);
+  expectOneRound(w, "the narrow layout");
+
+  // Wide, another model, the table unlocked: the history comes last, the panel follows the
+  // model, the levels follow the button that unlocked them.
   t.enter(QStringLiteral("kestrel2019"));
   w.Image1_DblClick();
-  expectReadingOrder(w, "the wide layout, level table unlocked");
+  w.Combo机型->setCurrentIndex(3);  // QZ-1002
+  EXPECT_EQ(tabFrom(w.Command7), w.List1);
+  EXPECT_EQ(tabFrom(w.List1), w.Combo串口);
+  EXPECT_EQ(tabFrom(w.Combo1DMX地址), w.TD4[0]);
+  EXPECT_EQ(tabFrom(w.TD4[9]), w.TG4[0]);
+  EXPECT_EQ(tabFrom(w.TG4[1]), w.Command9);
+  EXPECT_EQ(tabFrom(w.Command9), w.Combo调光级别[0]);
+  EXPECT_EQ(tabFrom(w.Combo调光级别[4]), w.Combo调光级别[5]);
+  EXPECT_EQ(tabFrom(w.Combo调光级别[9]), w.Combo空调排风[0]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[3]), w.Combo空调排风[4]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[8]), w.Option1);
+  expectOneRound(w, "the wide layout, QZ-1002, level table unlocked");
 
   // The open password panel comes right after the button that opens it.
   w.Command9->setFocus();
@@ -744,11 +765,11 @@ TEST(Keyboard, TabVisitsEveryControlInReadingOrderInBothLayouts) {
   QApplication::sendEvent(w.Command9, &release);
   EXPECT_TRUE(w.Frame密码->isVisible());
   EXPECT_EQ(QApplication::focusWidget(), w.Text);
-  press(w.Text, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.Command10);
-  press(w.Command10, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.Command11);
-  expectReadingOrder(w, "the password panel open");
+  EXPECT_EQ(tabFrom(w.Command9), w.Text);
+  EXPECT_EQ(tabFrom(w.Text), w.Command10);
+  EXPECT_EQ(tabFrom(w.Command10), w.Command11);
+  EXPECT_EQ(tabFrom(w.Command11), w.Combo调光级别[0]);
+  expectOneRound(w, "the password panel open");
 }
 
 QString accessibleName(QWidget* widget) {
