@@ -27,10 +27,14 @@ bool channelAssigned(const AssignmentSelection& selection, int channel) {
   });
 }
 
+bool hasAirConditioner(int model) {
+  return model > 0 && model < kModels;
+}
+
 int assignmentItemCount(int list, int model) {
   if (list < 0 || list >= kAssignmentLists || model < 0 || model >= kModels) return 0;
   if (!isChannelList(list)) return 2;
-  if (model == 0 && list >= kFirstAirConditionerList) return 1;
+  if (!hasAirConditioner(model) && list >= kFirstAirConditionerList) return 1;
   return switchCount(model) + 1;
 }
 

@@ -37,6 +37,9 @@ using AssignmentSelection = std::array<int, kAssignmentLists>;
 // that names no channel.
 [[nodiscard]] std::string_view duplicateMessage(int otherList);
 
+// Whether model m drives a ducted air conditioner; QZ-0408 has too few switch channels.
+[[nodiscard]] bool hasAirConditioner(int model);
+
 // How many items list `list` offers on model m: a channel list "关闭" and the S channels (the
 // air-conditioner lists only "关闭" on QZ-0408, which drives no air conditioner), a power-on
 // list "关闭" and "打开".

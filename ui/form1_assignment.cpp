@@ -36,7 +36,7 @@ void Form1::排风空调设置选项(std::uint8_t model) {
     selectPosition(Combo空调排风[k], 0);
     Combo空调排风[k]->setEnabled(false);
   }
-  if (model == 0) {
+  if (!hasAirConditioner(model)) {
     Frame5->setEnabled(false);
     return;
   }

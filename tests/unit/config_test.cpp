@@ -186,6 +186,19 @@ TEST(Assignment, MessagesAndItems) {
   EXPECT_EQ(powerOnItems(), (std::vector<std::string>{"关闭", "打开"}));
 }
 
+TEST(Assignment, OnlyQz0408HasNoAirConditioner) {
+  EXPECT_FALSE(hasAirConditioner(0));
+  for (int model = 1; model < kModels; ++model) EXPECT_TRUE(hasAirConditioner(model)) << model;
+  for (int list = 4; list <= 8; ++list) {
+    EXPECT_EQ(assignmentItemCount(list, 0), 1) << list;  // "关闭" only
+    EXPECT_EQ(assignmentItemCount(list, 1), 7) << list;
+    EXPECT_EQ(assignmentItemCount(list, 4), 13) << list;
+  }
+  EXPECT_EQ(assignmentItemCount(0, 0), 5);
+  EXPECT_EQ(assignmentItemCount(1, 0), 2);
+  EXPECT_EQ(assignmentItemCount(3, 4), 2);
+}
+
 TEST(Assignment, AStoredByteTheModelCannotHaveShowsOff) {
   // Fan channels: up to S on every model.
   EXPECT_EQ(shownAssignment(0, 0, 4), 4);
