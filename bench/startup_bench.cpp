@@ -7,6 +7,10 @@
 // it spawns it to the moment the report arrives, so the figure includes loading the program and
 // its libraries.
 //
+// For scale it also starts, taking turns with the tool, a child that shows the least a Qt
+// Widgets program can: an empty window with one Chinese label. The ratio of the two medians is
+// what the tool's own window costs, whatever the machine.
+//
 //   qz_startup_bench [--runs N]
 
 #include <spawn.h>
@@ -15,6 +19,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -37,6 +42,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kChildFlag = "--child";
+constexpr const char* kEmptyChildFlag = "--empty-child";
 
 // Resident and peak resident memory of this process, in kB, from /proc/self/status.
 std::pair<long, long> residentKb() {
@@ -72,12 +78,8 @@ class ShownAndIdle final : public QObject {
   bool painted_ = false;
 };
 
-int child(int argc, char** argv) {
-  const auto entered = Clock::now();
-  QApplication app(argc, argv);
-  qz::QtSerialPort port;
-  qz::DesktopPlatform platform;
-  qz::Form1 window(port, platform);
+// Shows `window`, reports once it has painted and gone idle, and quits.
+int showAndReport(QWidget& window, std::chrono::time_point<Clock> entered) {
   ShownAndIdle watcher([&] {
     const auto [rss, hwm] = residentKb();
     const double inProcessMs =
@@ -88,9 +90,28 @@ int child(int argc, char** argv) {
   });
   window.installEventFilter(&watcher);
   // Give up rather than hang if the window never paints.
-  QTimer::singleShot(30000, &app, [] { QApplication::exit(2); });
+  QTimer::singleShot(30000, qApp, [] { QApplication::exit(2); });
   window.show();
   return QApplication::exec();
+}
+
+int child(int argc, char** argv) {
+  const auto entered = Clock::now();
+  QApplication app(argc, argv);
+  qz::QtSerialPort port;
+  qz::DesktopPlatform platform;
+  qz::Form1 window(port, platform);
+  return showAndReport(window, entered);
+}
+
+int emptyChild(int argc, char** argv) {
+  const auto entered = Clock::now();
+  QApplication app(argc, argv);
+  QWidget window;
+  window.resize(653, 690);
+  QLabel label(QStringLiteral("灯光场景配置"), &window);
+  label.move(20, 20);
+  return showAndReport(window, entered);
 }
 
 struct Sample {
@@ -100,7 +121,7 @@ struct Sample {
   long hwmKb = 0;
 };
 
-bool runChild(const char* self, Sample& sample) {
+bool runChild(const char* self, const char* childFlag, Sample& sample) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return false;
   posix_spawn_file_actions_t actions;
@@ -108,7 +129,7 @@ bool runChild(const char* self, Sample& sample) {
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   std::string selfArg = self;
-  std::string flag = kChildFlag;
+  std::string flag = childFlag;
   std::vector<char*> args = {selfArg.data(), flag.data(), nullptr};
 
   const auto started = Clock::now();
@@ -146,10 +167,25 @@ T maximum(const std::vector<T>& values) {
   return *std::max_element(values.begin(), values.end());
 }
 
+struct Series {
+  std::vector<double> total;
+  std::vector<double> inProcess;
+  std::vector<long> rss;
+  std::vector<long> hwm;
+
+  void add(const Sample& s) {
+    total.push_back(s.totalMs);
+    inProcess.push_back(s.inProcessMs);
+    rss.push_back(s.rssKb);
+    hwm.push_back(s.hwmKb);
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], kChildFlag) == 0) return child(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], kEmptyChildFlag) == 0) return emptyChild(argc, argv);
 
   int runs = 20;
   if (argc >= 3 && std::strcmp(argv[1], "--runs") == 0) runs = std::max(1, std::atoi(argv[2]));
@@ -164,35 +200,42 @@ int main(int argc, char** argv) {
 
   // The first start loads the libraries from disk; it is reported on its own.
   Sample first;
-  if (!runChild(path, first)) {
+  Sample warmEmpty;
+  if (!runChild(path, kChildFlag, first) || !runChild(path, kEmptyChildFlag, warmEmpty)) {
     std::fprintf(stderr, "the child did not start or did not report\n");
     return 1;
   }
-  std::vector<double> total;
-  std::vector<double> inProcess;
-  std::vector<long> rss;
-  std::vector<long> hwm;
+  // The two kinds of child take turns, so that a busy moment of the machine weighs on both.
+  Series tool;
+  Series empty;
   for (int i = 0; i < runs; ++i) {
     Sample s;
-    if (!runChild(path, s)) {
+    Sample e;
+    if (!runChild(path, kChildFlag, s) || !runChild(path, kEmptyChildFlag, e)) {
       std::fprintf(stderr, "run %d failed\n", i + 1);
       return 1;
     }
-    total.push_back(s.totalMs);
-    inProcess.push_back(s.inProcessMs);
-    rss.push_back(s.rssKb);
-    hwm.push_back(s.hwmKb);
+    tool.add(s);
+    empty.add(e);
   }
 
+  const double ratio = median(tool.total) / median(empty.total);
   std::printf("qzconfig start-up, offscreen, real serial port adapter, %d runs\n", runs);
   std::printf("first run (cold):             %8.1f ms, VmRSS %ld kB\n", first.totalMs, first.rssKb);
-  std::printf("spawn to shown and idle:      median %8.1f ms   max %8.1f ms\n", median(total),
-              maximum(total));
-  std::printf("main() to shown and idle:     median %8.1f ms   max %8.1f ms\n", median(inProcess),
-              maximum(inProcess));
-  std::printf("VmRSS after start-up:         median %8ld kB   max %8ld kB\n", median(rss),
-              maximum(rss));
-  std::printf("VmHWM (peak) after start-up:  median %8ld kB   max %8ld kB\n", median(hwm),
-              maximum(hwm));
+  std::printf(
+      "spawn to shown and idle:      median %8.1f ms   max %8.1f ms   %.2fx the empty window\n",
+      median(tool.total), maximum(tool.total), ratio);
+  std::printf("main() to shown and idle:     median %8.1f ms   max %8.1f ms\n",
+              median(tool.inProcess), maximum(tool.inProcess));
+  std::printf("VmRSS after start-up:         median %8ld kB   max %8ld kB\n", median(tool.rss),
+              maximum(tool.rss));
+  std::printf("VmHWM (peak) after start-up:  median %8ld kB   max %8ld kB\n", median(tool.hwm),
+              maximum(tool.hwm));
+  std::printf("empty window, one Chinese label:\n");
+  std::printf("spawn to shown and idle:      median %8.1f ms   max %8.1f ms\n", median(empty.total),
+              maximum(empty.total));
+  std::printf("main() to shown and idle:     median %8.1f ms   max %8.1f ms\n",
+              median(empty.inProcess), maximum(empty.inProcess));
+  std::printf("VmRSS after start-up:         median %8ld kB\n", median(empty.rss));
   return 0;
 }

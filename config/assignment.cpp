@@ -27,6 +27,21 @@ bool channelAssigned(const AssignmentSelection& selection, int channel) {
   });
 }
 
+bool hasAirConditioner(int model) {
+  return model > 0 && model < kModels;
+}
+
+int assignmentItemCount(int list, int model) {
+  if (list < 0 || list >= kAssignmentLists || model < 0 || model >= kModels) return 0;
+  if (!isChannelList(list)) return 2;
+  if (!hasAirConditioner(model) && list >= kFirstAirConditionerList) return 1;
+  return switchCount(model) + 1;
+}
+
+std::uint8_t shownAssignment(int list, int model, std::uint8_t value) {
+  return value < assignmentItemCount(list, model) ? value : 0;
+}
+
 std::string_view duplicateMessage(int otherList) {
   switch (otherList) {
     case 0:

@@ -4,6 +4,7 @@
 // channel n, in a power-on list item 1 is "打开".
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,20 @@ using AssignmentSelection = std::array<int, kAssignmentLists>;
 // What the prompt says when a choice clashes with channel list `otherList`; empty for a list
 // that names no channel.
 [[nodiscard]] std::string_view duplicateMessage(int otherList);
+
+// Whether model m drives a ducted air conditioner; QZ-0408 has too few switch channels.
+[[nodiscard]] bool hasAirConditioner(int model);
+
+// How many items list `list` offers on model m: a channel list "关闭" and the S channels (the
+// air-conditioner lists only "关闭" on QZ-0408, which drives no air conditioner), a power-on
+// list "关闭" and "打开".
+[[nodiscard]] int assignmentItemCount(int list, int model);
+
+// The item list `list` shows on model m for the stored byte `value`: the byte itself when the
+// list offers that item. A byte the model cannot have (a channel above S, an air-conditioner
+// channel on QZ-0408, a power-on state above 1) shows "关闭", and the byte becomes 0 with it, so
+// that an assignment can neither hide from the user nor share a channel unnoticed.
+[[nodiscard]] std::uint8_t shownAssignment(int list, int model, std::uint8_t value);
 
 // "关闭", the one item an unassigned list offers.
 inline constexpr std::string_view kNoChannelItem = "关闭";

@@ -2,6 +2,7 @@
 // The editor's rules for the image that need no widget.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -25,5 +26,21 @@ void writeDefaultScenePattern(ConfigImage& image, int model);
 [[nodiscard]] std::pair<std::uint8_t, std::uint8_t> dmxAddressBytes(int address);
 // The address the image holds (0 = none).
 [[nodiscard]] int dmxAddress(const ConfigImage& image);
+
+// A switch byte as a check box shows it: 0 off, 1 on; any other value (from a controller or a
+// file) is neither, shown grayed and kept until the user chooses.
+enum class SwitchShown { Off, On, Neither };
+[[nodiscard]] SwitchShown switchShown(std::uint8_t value);
+
+// Whether the entry opens the level table: the whole entry equals the service password, letter
+// case included, nothing trimmed.
+[[nodiscard]] bool passwordAccepted(std::string_view entry);
+
+// The clock line for a date (weekday 1 = Sunday .. 7 = Saturday) and the time of day as the
+// desktop writes it: "2019年07月01日 14:05:09 星期一".
+[[nodiscard]] std::string clockCaption(int year, int month, int day, int weekday,
+                                       std::string_view timeOfDay);
+// The history's header line of an upload: "上传参数 2019-07-01 14:05:09".
+[[nodiscard]] std::string uploadHeader(int year, int month, int day, std::string_view timeOfDay);
 
 }  // namespace qz

@@ -1,5 +1,7 @@
 #include "ui/clock_text.h"
 
+#include "config/settings.h"
+
 namespace qz {
 
 namespace {
@@ -19,10 +21,6 @@ QString formatWithoutZone(const QString& format) {
   return out.simplified();
 }
 
-QString twoDigits(int n) {
-  return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 QString timeOfDayText(const QTime& time, const QLocale& locale) {
@@ -30,20 +28,17 @@ QString timeOfDayText(const QTime& time, const QLocale& locale) {
 }
 
 QString clockText(const QDateTime& now, const QLocale& locale) {
-  // Weekday names from Sunday; QDate counts Monday = 1 .. Sunday = 7.
-  static const QString kWeekdays = QStringLiteral("日一二三四五六");
   const QDate date = now.date();
-  return QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')) + QStringLiteral("年") +
-         twoDigits(date.month()) + QStringLiteral("月") + twoDigits(date.day()) +
-         QStringLiteral("日 ") + timeOfDayText(now.time(), locale) + QStringLiteral(" 星期") +
-         kWeekdays.at(date.dayOfWeek() % 7);
+  // QDate counts Monday = 1 .. Sunday = 7; the clock counts Sunday = 1 .. Saturday = 7.
+  const int weekday = date.dayOfWeek() % 7 + 1;
+  return QString::fromStdString(clockCaption(date.year(), date.month(), date.day(), weekday,
+                                             timeOfDayText(now.time(), locale).toStdString()));
 }
 
 QString uploadHeaderText(const QDateTime& now, const QLocale& locale) {
   const QDate date = now.date();
-  return QStringLiteral("上传参数 %1").arg(date.year(), 4, 10, QLatin1Char('0')) +
-         QLatin1Char('-') + twoDigits(date.month()) + QLatin1Char('-') + twoDigits(date.day()) +
-         QLatin1Char(' ') + timeOfDayText(now.time(), locale);
+  return QString::fromStdString(uploadHeader(date.year(), date.month(), date.day(),
+                                             timeOfDayText(now.time(), locale).toStdString()));
 }
 
 }  // namespace qz

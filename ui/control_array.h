@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 namespace qz {
 
@@ -19,6 +20,9 @@ class ControlArray {
     return index >= First && index <= Last;
   }
   [[nodiscard]] static constexpr int size() { return kCount; }
+  // The controls in index order, whatever the first index.
+  [[nodiscard]] std::span<T* const> items() const { return items_; }
+  [[nodiscard]] std::span<T*> items() { return items_; }
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
 

@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QRadioButton>
 
@@ -9,8 +11,21 @@
 
 namespace qz {
 
+namespace {
+// To assistive technology a plain widget is a client area ("filler"); the top-level Form1 is
+// the application's window.
+QAccessibleInterface* windowInterface(const QString& key, QObject* object) {
+  if (key != QLatin1String("QWidget")) return nullptr;
+  auto* form = dynamic_cast<Form1*>(object);
+  if (form == nullptr || !form->isWindow()) return nullptr;
+  return new QAccessibleWidget(form, QAccessible::Window);
+}
+}  // namespace
+
 Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
     : QWidget(parent), MSComm1(port), CommonDialog1(platform) {
+  static const bool windowRoleKnown = (QAccessible::installFactory(windowInterface), true);
+  (void)windowRoleKnown;
   buildWindow();
   MSComm1.onComm = [this] { MSComm1_OnComm(); };
   Form_Load();

@@ -16,6 +16,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -281,11 +282,23 @@ class Form1 : public QWidget {
   void portLost();
   // Writes a fixed frame held as hex text.
   void sendText(std::string_view hexText);
+  // The clock's caption in the room between the logo and the exit button: the label is as wide
+  // as its text, and a text too long for the room (a long time format) is drawn smaller.
+  void fitClockCaption();
+  [[nodiscard]] static QFont clockFont();
   // Key `current` red, every other scene key light orange.
   void paintSceneKeys(int current);
+  // The panel controls of model m in channel order: TD1..TD5, TG1..TG4 (none for QZ-1200).
+  [[nodiscard]] std::span<QCheckBox* const> switchBoxes(int model) const;
+  [[nodiscard]] std::span<QComboBox* const> levelLists(int model) const;
+  [[nodiscard]] std::span<QCheckBox*> switchBoxSlots(int model);
+  [[nodiscard]] std::span<QComboBox*> levelListSlots(int model);
   // One handler per kind of panel control; TD1_Click..TG4_Click name the panel.
   void switchBoxChanged(int model, int index);
   void levelListChanged(int model, int index);
+  // Assignment list k shows byte k of row 17 as model m can show it; a byte the model cannot
+  // have becomes "关闭" and 0.
+  void showAssignment(int k, int model);
   // What the nine assignment lists show (-1 where a list shows nothing).
   [[nodiscard]] AssignmentSelection assignmentSelection() const;
   // The current panel's boxes of channels that a fan function holds are disabled, the others

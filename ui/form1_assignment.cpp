@@ -20,15 +20,15 @@ void Form1::排风空调设置选项(std::uint8_t model) {
   const int s = switchCount(model);
   const QStringList fanItems = uiItems(fanChannelItems(model));
   const QStringList powerItems = uiItems(powerOnItems());
-  // The fans keep what the image holds; a channel the model lacks shows nothing.
+  // The fans keep what the image holds; a channel the model lacks becomes "关闭".
   fillList(Combo空调排风[row17::kFan1], fanItems);
-  selectPosition(Combo空调排风[row17::kFan1], SetData(row17::kRow, row17::kFan1));
+  showAssignment(row17::kFan1, model);
   fillList(Combo空调排风[row17::kFan1PowerOn], powerItems);
-  selectPosition(Combo空调排风[row17::kFan1PowerOn], SetData(row17::kRow, row17::kFan1PowerOn));
+  showAssignment(row17::kFan1PowerOn, model);
   fillList(Combo空调排风[row17::kFan2], fanItems);
-  selectPosition(Combo空调排风[row17::kFan2], SetData(row17::kRow, row17::kFan2));
+  showAssignment(row17::kFan2, model);
   fillList(Combo空调排风[row17::kFan2PowerOn], powerItems);
-  selectPosition(Combo空调排风[row17::kFan2PowerOn], SetData(row17::kRow, row17::kFan2PowerOn));
+  showAssignment(row17::kFan2PowerOn, model);
 
   // The air conditioner starts over on "关闭"; each selection stores 0.
   for (int k = kFirstAirConditionerList; k <= kLastAirConditionerList; ++k) {
@@ -36,7 +36,7 @@ void Form1::排风空调设置选项(std::uint8_t model) {
     selectPosition(Combo空调排风[k], 0);
     Combo空调排风[k]->setEnabled(false);
   }
-  if (model == 0) {
+  if (!hasAirConditioner(model)) {
     Frame5->setEnabled(false);
     return;
   }
@@ -47,6 +47,15 @@ void Form1::排风空调设置选项(std::uint8_t model) {
       Combo空调排风[k]->setEnabled(true);
     }
   }
+}
+
+void Form1::showAssignment(int k, int model) {
+  const std::uint8_t stored = SetData(row17::kRow, k);
+  const std::uint8_t shown = shownAssignment(k, model, stored);
+  // The selection runs the handler when it changes; a list that already showed "关闭" runs
+  // none, so the byte is cleared here as well.
+  selectPosition(Combo空调排风[k], shown);
+  if (shown != stored) SetData(row17::kRow, k) = 0;
 }
 
 AssignmentSelection Form1::assignmentSelection() const {

@@ -1,17 +1,51 @@
 // The clock line, the wide and narrow layouts, the history list.
 
+#include <QApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 
 namespace qz {
 
+namespace {
+constexpr int kClockGap = 4;  // pixels between the clock and the exit button
+}  // namespace
+
+QFont Form1::clockFont() {
+  // Without 宋体 the clock takes the desktop's font, which the font matcher would settle on
+  // anyway, without the costly search for a stand-in at start-up.
+  QFont font(QStringLiteral("宋体"));
+  if (!QFontDatabase::hasFamily(font.family())) font = QApplication::font();
+  font.setPointSizeF(14.25);
+  return font;
+}
+
+void Form1::fitClockCaption() {
+  const QString caption = LBDATA->text();
+  const int room = Command7->x() - kClockGap - LBDATA->x();
+  QFont font = clockFont();
+  int width = QFontMetrics(font).horizontalAdvance(caption);
+  if (width > room) {
+    // Scaled down to the room in one step, then by quarter points until it fits: advances do
+    // not shrink in exact proportion to the size.
+    font.setPointSizeF(font.pointSizeF() * room / width);
+    width = QFontMetrics(font).horizontalAdvance(caption);
+    while (width > room && font.pointSizeF() > 1.0) {
+      font.setPointSizeF(font.pointSizeF() - 0.25);
+      width = QFontMetrics(font).horizontalAdvance(caption);
+    }
+  }
+  if (LBDATA->font() != font) LBDATA->setFont(font);
+  LBDATA->resize(width, LBDATA->height());
+}
+
 void Form1::Timer1_Timer() {
   LBDATA->setText(clockText(CommonDialog1.now()));
-  // The label is as wide as its text; it keeps its line beside the logo.
-  LBDATA->resize(LBDATA->sizeHint().width(), LBDATA->height());
+  fitClockCaption();
 }
 
 void Form1::Image1_DblClick() {

@@ -67,7 +67,7 @@ void Form1::ControlBarInit() {
   // 11. to 14. Scene 1 of QZ-0408 being edited, the assignment lists for QZ-0408.
   CurScene = 0;
   CurModel = 0;
-  setButtonColour(Command6[1], QColor(255, 0, 0));
+  paintSceneKeys(1);
   提示当前设置场景(1);
   排风空调设置选项(0);
 

@@ -1,11 +1,13 @@
 // The controls of the window, where they stand, their tab order and the names assistive
 // technology reads. The keyboard's order is set once all controls exist (setFocusChain).
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGroupBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,12 +16,15 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringListModel>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
 #include <vector>
 
+#include "config/settings.h"
 #include "ui/form1.h"
+#include "ui/logo_image.h"
 #include "ui/module1.h"
 
 namespace qz {
@@ -65,6 +70,27 @@ class WrappingButton final : public QPushButton {
   }
 };
 
+// A frame without title drawn as a plain panel: its background colour and a thin gray border.
+class PlainPanel final : public QGroupBox {
+ public:
+  using QGroupBox::QGroupBox;
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.setPen(QColor(128, 128, 128));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
+
+// The change handler of each panel's switch boxes and level lists, by model.
+using IndexHandler = void (Form1::*)(int);
+constexpr std::array<IndexHandler, kModels> kSwitchHandlers = {
+    &Form1::TD1_Click, &Form1::TD2_Click, &Form1::TD3_Click, &Form1::TD4_Click, &Form1::TD5_Click};
+constexpr std::array<IndexHandler, kModels - 1> kLevelHandlers = {
+    &Form1::TG1_Click, &Form1::TG2_Click, &Form1::TG3_Click, &Form1::TG4_Click};
+
 template <class W>
 W* make(QWidget* parent, int x, int y, int w, int h) {
   auto* widget = new W(parent);
@@ -103,20 +129,27 @@ void nameBy(QLabel* l, QWidget* control) {
 }
 
 const QString kLogoText = QStringLiteral("QZ 灯光场景控制");
-const QString kLogoBorder = QStringLiteral("QLabel { border: 1px solid rgb(0, 0, 160); }");
-const QString kLogoFocusBorder = QStringLiteral("QLabel { border: 1px solid rgb(255, 200, 0); }");
+const QColor kLogoBorder(0, 0, 160);
+const QColor kLogoFocusBorder(255, 200, 0);
+
+// Colours go into palettes, not style sheets: a style sheet puts its widget and every widget
+// inside it under a style of its own, which costs a good part of the window's start-up.
+void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+  QPalette p = widget->palette();
+  p.setColor(role, colour);
+  widget->setPalette(p);
+}
 
 QPixmap logo() {
-  QPixmap pm(twips(2955), twips(390));
-  pm.fill(QColor(0, 0, 160));
-  QPainter p(&pm);
-  p.setPen(Qt::white);
-  QFont f = p.font();
-  f.setBold(true);
-  f.setPixelSize(16);
-  p.setFont(f);
-  p.drawText(pm.rect(), Qt::AlignCenter, kLogoText);
-  return pm;
+  return QPixmap(kLogoXpm);
+}
+
+// A list of many number items holds them as one list of strings rather than an item object
+// each (fillList keeps it so).
+QComboBox* longList(QWidget* parent, int x, int y, int w, int h = 22) {
+  auto* c = list(parent, x, y, w, h);
+  c->setModel(new QStringListModel(c));
+  return c;
 }
 
 // The keyboard visits the window in reading order, frame by frame: the connection, the scene
@@ -170,20 +203,14 @@ void Form1::buildWindow() {
   Label14 = label(Frame1, QStringLiteral("软件版本："), 156, 80, 70);
   Label软件版本 = label(Frame1, QString(), 228, 80, 400);
   Label软件版本->setTextFormat(Qt::PlainText);
-  nameBy(Label13, Label机型);
-  nameBy(Label14, Label软件版本);
+  // The model and the version are values: a screen reader reads the value as the label's name
+  // and the caption beside it as what labels it.
+  Label13->setBuddy(Label机型);
+  Label14->setBuddy(Label软件版本);
 
   // ---- Light settings ----
   auto* f2 = frame(this, QStringLiteral("灯光设置"), 8, 112, 637, 426);
   Frame2.slot(0) = f2;
-  const QColor keyColour(255, 224, 192);
-  const QStringList keyCaptions = {
-      QStringLiteral("场景1"),  QStringLiteral("场景2"),    QStringLiteral("场景3"),
-      QStringLiteral("场景4"),  QStringLiteral("场景5"),    QStringLiteral("场景6"),
-      QStringLiteral("场景7"),  QStringLiteral("场景8"),    QStringLiteral("场景9"),
-      QStringLiteral("场景10"), QStringLiteral("场景11"),   QStringLiteral("场景12"),
-      QStringLiteral("场景13"), QStringLiteral("灯光全关"), QStringLiteral("灯光全开"),
-      QStringLiteral("暂停"),   QStringLiteral("静音")};
   // Four rows: 1..7, 8..13, the two "all lights" keys, pause and mute.
   const int keyW = twips(1300);
   const int keyH = twips(400);
@@ -200,12 +227,12 @@ void Form1::buildWindow() {
       row = 3;
       col = i - 16;
     }
-    auto* key =
-        button(f2, keyCaptions[i - 1], 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
-    setButtonColour(key, keyColour);
+    auto* key = make<FlatButton>(f2, 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
+    key->setText(uiText(sceneKeyName(i - 1)));
     Command6.slot(i) = key;
     QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }
+  paintSceneKeys(0);
   // Global settings beside the short key rows.
   Label26 = label(f2, QStringLiteral("开机场景"), 200, 86, 60);
   Combo开机场景 = list(f2, 282, 85, 100);
@@ -214,7 +241,7 @@ void Form1::buildWindow() {
   Combo工作模式 = list(f2, 458, 85, 110);
   nameBy(Label5, Combo工作模式);
   Label17 = label(f2, QStringLiteral("DMX512地址"), 200, 117, 80);
-  Combo1DMX地址 = list(f2, 282, 116, 100);
+  Combo1DMX地址 = longList(f2, 282, 116, 100);
   nameBy(Label17, Combo1DMX地址);
   Label21 = label(f2, QStringLiteral("场景模式"), 396, 117, 60);
   Combo场景模式 = list(f2, 458, 116, 110);
@@ -223,16 +250,10 @@ void Form1::buildWindow() {
   Combo场景模式->hide();
 
   // Model panels, one on top of the other: two rows of six channel positions.
-  const QStringList panelTitles = {QStringLiteral("QZ-0408"), QStringLiteral("QZ-0606"),
-                                   QStringLiteral("QZ-0804"), QStringLiteral("QZ-1002"),
-                                   QStringLiteral("QZ-1200")};
   int labelIndex = 0;
   for (int m = 0; m < kModels; ++m) {
-    auto* panel = frame(f2, panelTitles[m], 10, 148, 617, 84);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    panel->setPalette(p);
-    panel->setStyleSheet(QStringLiteral("QGroupBox { color: rgb(0, 0, 255); }"));
+    auto* panel = frame(f2, uiText(modelName(m)), 10, 148, 617, 84);
+    setColour(panel, QPalette::WindowText, QColor(0, 0, 255));
     panel->hide();
     Frame6.slot(m) = panel;
     const int s = switchCount(m);
@@ -242,41 +263,9 @@ void Form1::buildWindow() {
       if (pos < s) {
         auto* box = make<QCheckBox>(panel, x, y, 96, 22);
         box->setText(QStringLiteral("开关通道%1").arg(pos + 1));
-        switch (m) {
-          case 0:
-            TD1.slot(pos) = box;
-            break;
-          case 1:
-            TD2.slot(pos) = box;
-            break;
-          case 2:
-            TD3.slot(pos) = box;
-            break;
-          case 3:
-            TD4.slot(pos) = box;
-            break;
-          default:
-            TD5.slot(pos) = box;
-            break;
-        }
+        switchBoxSlots(m)[static_cast<std::size_t>(pos)] = box;
         QObject::connect(box, &QCheckBox::stateChanged, this, [this, m, pos](int) {
-          switch (m) {
-            case 0:
-              TD1_Click(pos);
-              break;
-            case 1:
-              TD2_Click(pos);
-              break;
-            case 2:
-              TD3_Click(pos);
-              break;
-            case 3:
-              TD4_Click(pos);
-              break;
-            default:
-              TD5_Click(pos);
-              break;
-          }
+          (this->*kSwitchHandlers[static_cast<std::size_t>(m)])(pos);
         });
       } else {
         const int d = pos - s;
@@ -284,37 +273,16 @@ void Form1::buildWindow() {
         auto* c = list(panel, x + 40, y, 52);
         nameBy(l, c);
         Label16.slot(labelIndex++) = l;
-        switch (m) {
-          case 0:
-            TG1.slot(d) = c;
-            break;
-          case 1:
-            TG2.slot(d) = c;
-            break;
-          case 2:
-            TG3.slot(d) = c;
-            break;
-          default:
-            TG4.slot(d) = c;
-            break;
-        }
+        levelListSlots(m)[static_cast<std::size_t>(d)] = c;
         QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, m, d](int) {
-          switch (m) {
-            case 0:
-              TG1_Click(d);
-              break;
-            case 1:
-              TG2_Click(d);
-              break;
-            case 2:
-              TG3_Click(d);
-              break;
-            default:
-              TG4_Click(d);
-              break;
-          }
+          (this->*kLevelHandlers[static_cast<std::size_t>(m)])(d);
         });
       }
+    }
+    // Only the title is blue; what the panel holds keeps the ordinary text colour.
+    for (QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      setColour(child, QPalette::WindowText,
+                QApplication::palette(child).color(QPalette::WindowText));
     }
   }
 
@@ -326,20 +294,19 @@ void Form1::buildWindow() {
     const int x = 66 + (k % 5) * 108;
     const int y = 24 + (k / 5) * 32;
     auto* l = label(Frame3, QStringLiteral("%1级").arg(k), x, y + 1, 30);
-    auto* c = list(Frame3, x + 32, y, 66);
+    auto* c = longList(Frame3, x + 32, y, 66);
     nameBy(l, c);
     Label20.slot(k) = l;
     Combo调光级别.slot(k) = c;
     QObject::connect(c, &QComboBox::currentIndexChanged, this,
                      [this, k](int) { Combo调光级别_Click(k); });
   }
-  Frame密码 = make<QGroupBox>(Frame3, twips(2280), 0, twips(4455), twips(1215));
+  Frame密码 = make<PlainPanel>(Frame3, twips(2280), 0, twips(4455), twips(1215));
   Frame密码->setAutoFillBackground(true);
-  Frame密码->setStyleSheet(QStringLiteral(
-      "QGroupBox { background-color: rgb(128, 255, 128); border: 1px solid gray; }"));
+  setColour(Frame密码, QPalette::Window, QColor(128, 255, 128));
   Label27 = label(Frame密码, QStringLiteral("请输入密码"), twips(240), twips(360), twips(1020),
                   twips(255));
-  Label27->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+  setColour(Label27, QPalette::WindowText, QColor(255, 0, 0));
   Text = make<QLineEdit>(Frame密码, twips(1320), twips(240), twips(2295), twips(390));
   nameBy(Label27, Text);
   Command10 =
@@ -411,7 +378,7 @@ void Form1::buildWindow() {
   Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
   Shape2 = make<QFrame>(Frame提示, 160, 14, 0, 16);
   Shape2->setAutoFillBackground(true);
-  Shape2->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 255);"));
+  setColour(Shape2, QPalette::Window, QColor(0, 0, 255));
   Label18 = label(Frame提示, QString(), 254, 12, 40);
   Shape1->hide();
   Shape2->hide();
@@ -426,16 +393,14 @@ void Form1::buildWindow() {
   // The logo switches the layout; the keyboard reaches it too (Enter or Space), and a thin ring
   // shows when it has the focus.
   Image1->setFocusPolicy(Qt::StrongFocus);
-  Image1->setStyleSheet(kLogoBorder);
+  Image1->setFrameStyle(QFrame::Box | QFrame::Plain);
+  setColour(Image1, QPalette::WindowText, kLogoBorder);
   Image1->setAccessibleName(kLogoText);
   Image1->setAccessibleDescription(QStringLiteral("双击切换窗口宽度，显示或隐藏上传记录"));
   LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9720) - 2, 0, 30);
-  QFont clockFont(QStringLiteral("宋体"));
-  clockFont.setPointSizeF(14.25);
-  LBDATA->setFont(clockFont);
-  LBDATA->setStyleSheet(QStringLiteral("color: rgb(0, 0, 192);"));
-  LBDATA->resize(LBDATA->sizeHint().width(), LBDATA->height());
+  setColour(LBDATA, QPalette::WindowText, QColor(0, 0, 192));
   Command7 = button(this, QStringLiteral("退  出"), 565, twips(9720) - 1, 80, 28);
+  fitClockCaption();
 
   // ---- History, shown in the wide layout only ----
   List1 = make<QListWidget>(this, twips(kHistoryLeftTwips), twips(120), twips(3855), twips(8160));
@@ -489,32 +454,44 @@ void Form1::buildWindow() {
   Timer1->start();
 }
 
+std::span<QCheckBox* const> Form1::switchBoxes(int model) const {
+  const std::array<std::span<QCheckBox* const>, kModels> all = {
+      TD1.items(), TD2.items(), TD3.items(), TD4.items(), TD5.items()};
+  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+                                       : std::span<QCheckBox* const>();
+}
+
+std::span<QComboBox* const> Form1::levelLists(int model) const {
+  const std::array<std::span<QComboBox* const>, kModels> all = {
+      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
+  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+                                       : std::span<QComboBox* const>();
+}
+
+std::span<QCheckBox*> Form1::switchBoxSlots(int model) {
+  const std::array<std::span<QCheckBox*>, kModels> all = {TD1.items(), TD2.items(), TD3.items(),
+                                                          TD4.items(), TD5.items()};
+  return all.at(static_cast<std::size_t>(model));
+}
+
+std::span<QComboBox*> Form1::levelListSlots(int model) {
+  const std::array<std::span<QComboBox*>, kModels> all = {
+      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
+  return all.at(static_cast<std::size_t>(model));
+}
+
 QCheckBox* Form1::switchBox(int model, int index) const {
-  switch (model) {
-    case 0:
-      return TD1[index];
-    case 1:
-      return TD2[index];
-    case 2:
-      return TD3[index];
-    case 3:
-      return TD4[index];
-    default:
-      return TD5[index];
-  }
+  const auto boxes = switchBoxes(model);
+  return index >= 0 && static_cast<std::size_t>(index) < boxes.size()
+             ? boxes[static_cast<std::size_t>(index)]
+             : nullptr;
 }
 
 QComboBox* Form1::levelList(int model, int index) const {
-  switch (model) {
-    case 0:
-      return TG1[index];
-    case 1:
-      return TG2[index];
-    case 2:
-      return TG3[index];
-    default:
-      return TG4[index];
-  }
+  const auto lists = levelLists(model);
+  return index >= 0 && static_cast<std::size_t>(index) < lists.size()
+             ? lists[static_cast<std::size_t>(index)]
+             : nullptr;
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -530,7 +507,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   }
   if (watched == Image1 &&
       (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-    Image1->setStyleSheet(event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
+    setColour(Image1, QPalette::WindowText,
+              event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
   }
   if (event->type() == QEvent::KeyPress && watched == Image1) {
     const int key = static_cast<QKeyEvent*>(event)->key();

@@ -5,14 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "config/settings.h"
 #include "ui/form1.h"
 
 namespace qz {
 
 namespace {
-// Compared whole and case-sensitively; nothing is trimmed, so a stray blank is a wrong entry.
-constexpr QLatin1String kServicePassword("kestrel2019");
-
 void closePasswordPanel(Form1& w) {
   // Focus inside the closing panel goes back to the button that opens it, not to whatever
   // control happens to follow in the chain.
@@ -30,7 +28,7 @@ void Form1::Command9_Click() {
 }
 
 void Form1::Command10_Click() {
-  if (Text->text() != kServicePassword) {
+  if (!passwordAccepted(Text->text().toStdString())) {
     CommonDialog1.messageBox(QStringLiteral("密码错误"), QStringLiteral("工程1"),
                              MessageIcon::None);
     return;

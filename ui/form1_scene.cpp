@@ -6,24 +6,33 @@
 #include <QPushButton>
 
 #include "config/frames.h"
+#include "config/settings.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
 
 namespace qz {
 
 namespace {
+// The keys' colours: light orange, and red for the key being edited.
 const QColor kKeyColour(255, 224, 192);
 const QColor kCurrentKeyColour(255, 0, 0);
 
-// A switch byte is 0 or 1; anything else (from a controller or a file) is shown grayed, as a
-// value the box cannot name, and stays in the image as it came.
-Qt::CheckState switchState(std::uint8_t value) {
-  if (value == 0) return Qt::Unchecked;
-  if (value == 1) return Qt::Checked;
+// How a box shows a switch byte; a byte that is neither off nor on is grayed and stays in the
+// image as it came.
+Qt::CheckState checkState(std::uint8_t value) {
+  switch (switchShown(value)) {
+    case SwitchShown::Off:
+      return Qt::Unchecked;
+    case SwitchShown::On:
+      return Qt::Checked;
+    case SwitchShown::Neither:
+      break;
+  }
   return Qt::PartiallyChecked;
 }
 }  // namespace
 
+// No key is current (0) while the window is built.
 void Form1::paintSceneKeys(int current) {
   for (int i = Command6.kFirst; i <= Command6.kLast; ++i) {
     setButtonColour(Command6[i], i == current ? kCurrentKeyColour : kKeyColour);
@@ -50,7 +59,7 @@ void Form1::提示当前设置场景(std::uint8_t key) {
       const std::uint8_t v = SetData(CurScene, c);
       if (c < s) {
         QCheckBox* box = switchBox(CurModel, c);
-        const Qt::CheckState state = switchState(v);
+        const Qt::CheckState state = checkState(v);
         // Only a grayed value needs the third state; a click then leads to ticked or cleared.
         box->setTristate(state == Qt::PartiallyChecked);
         box->setCheckState(state);

@@ -1,8 +1,11 @@
 #include "ui/module1.h"
 
 #include <QComboBox>
-#include <QPushButton>
+#include <QPainter>
 #include <QSignalBlocker>
+#include <QStringListModel>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 
 #include "link/com_ports.h"
 
@@ -10,8 +13,12 @@ namespace qz {
 
 void fillList(QComboBox* list, const QStringList& items) {
   const QSignalBlocker block(list);
-  list->clear();
-  list->addItems(items);
+  if (auto* strings = qobject_cast<QStringListModel*>(list->model())) {
+    strings->setStringList(items);
+  } else {
+    list->clear();
+    list->addItems(items);
+  }
   list->setCurrentIndex(-1);
 }
 
@@ -33,12 +40,29 @@ QStringList uiItems(const std::vector<std::string>& items) {
   return out;
 }
 
+void FlatButton::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QRect area = rect();
+  p.fillRect(area, palette().color(QPalette::Button));
+  p.setPen(isDown() ? QColor(0, 0, 0) : QColor(128, 128, 128));
+  p.drawRect(area.adjusted(0, 0, -1, -1));
+  if (isDown()) p.drawRect(area.adjusted(1, 1, -2, -2));
+  if (hasFocus()) {
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = area.adjusted(3, 3, -3, -3);
+    focus.backgroundColor = palette().color(QPalette::Button);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &p, this);
+  }
+  p.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+  p.drawText(area, Qt::AlignCenter, text());
+}
+
 void setButtonColour(QPushButton* button, const QColor& colour) {
   QPalette p = button->palette();
   p.setColor(QPalette::Button, colour);
   button->setPalette(p);
-  button->setAutoFillBackground(true);
-  button->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
 }
 
 void selectPosition(QComboBox* list, int index) {

@@ -6,6 +6,7 @@
 // changes, as for the user.
 
 #include <QColor>
+#include <QPushButton>
 #include <QStringList>
 #include <string>
 #include <string_view>
@@ -14,7 +15,6 @@
 #include "link/serial_port.h"
 
 class QComboBox;
-class QPushButton;
 
 namespace qz {
 
@@ -27,8 +27,18 @@ void fillList(QComboBox* list, const QStringList& items);
 [[nodiscard]] QString uiText(std::string_view text);
 [[nodiscard]] QStringList uiItems(const std::vector<std::string>& items);
 
-// A coloured button: the palette and the style sheet both carry the colour, so it shows
-// whichever of them the style draws with.
+// A button painted flat in its palette's button colour, whatever the style: the scene keys,
+// whose colour is the only mark of the key being edited. A thin frame outlines it (darker while
+// pressed) and a dotted rectangle shows the keyboard focus.
+class FlatButton final : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// The button's colour, held in its palette (a FlatButton paints exactly this colour).
 void setButtonColour(QPushButton* button, const QColor& colour);
 
 // Selects position index. A position the list does not have (a value from a controller or a

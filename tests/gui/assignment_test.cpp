@@ -134,27 +134,49 @@ TEST(Assignment, ANewModelResetsTheAirConditionerAndKeepsTheFans) {
   EXPECT_TRUE(w.Frame7->isHidden());
 }
 
-TEST(Assignment, StoredValuesTheNewModelCannotShowAreKept) {
+// A fan channel the new model lacks, or a power-on state that is neither off nor on, shows
+// "关闭" and is stored as 0: nothing stays assigned that the user cannot see or clear.
+TEST(Assignment, StoredValuesTheNewModelCannotHaveBecomeOff) {
   EditorWindow t;
   Form1& w = *t.w;
   EditorWindow::choose(w.Combo机型, 4);
   EditorWindow::choose(w.Combo空调排风[kFan1], 12);
-  EditorWindow::choose(w.Combo空调排风[kFan2], 5);
+  EditorWindow::choose(w.Combo空调排风[kFan2], 3);
   w.SetData(17, 3) = 2;  // a power-on state from elsewhere
   EditorWindow::choose(w.Combo机型, 0);
-  EXPECT_EQ(w.Combo空调排风[kFan1]->currentIndex(), -1);
-  EXPECT_EQ(w.Combo空调排风[kFan2]->currentIndex(), -1);
-  EXPECT_EQ(w.Combo空调排风[kFan2On]->currentIndex(), -1);
-  EXPECT_EQ(w.SetData(17, 0), 12);
-  EXPECT_EQ(w.SetData(17, 2), 5);
-  EXPECT_EQ(w.SetData(17, 3), 2);
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(w.TD1[i]->isEnabled()) << i;
+  EXPECT_EQ(w.Combo空调排风[kFan1]->currentText(), "关闭");
+  EXPECT_EQ(w.Combo空调排风[kFan2]->currentText(), "通道3");
+  EXPECT_EQ(w.Combo空调排风[kFan2On]->currentText(), "关闭");
+  EXPECT_EQ(t.row(17), Bytes({0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(w.TD1[i]->isEnabled(), i != 2) << i;
   EXPECT_FALSE(w.Frame7->isVisibleTo(&w));
 
   // The user chooses again: stored as usual.
   EditorWindow::choose(w.Combo空调排风[kFan1], 4);
   EXPECT_EQ(w.SetData(17, 0), 4);
   EXPECT_FALSE(w.TD1[3]->isEnabled());
+}
+
+// On QZ-0408 an image's air-conditioner channel cannot hide: it shows "关闭" and becomes 0, so
+// giving its channel to a fan later is no clash, and what goes out holds no channel twice.
+TEST(Assignment, AnAirConditionerChannelOnQz0408NeitherHidesNorCollides) {
+  EditorWindow t;
+  Form1& w = *t.w;
+  w.SetData(17, 4) = 1;  // "阀开" on channel 1, from a file or a controller
+  w.SetData(17, 7) = 3;
+  w.Show_Set(1);
+  for (int k = kValveOpen; k <= 8; ++k) {
+    EXPECT_EQ(w.Combo空调排风[k]->currentText(), "关闭") << k;
+  }
+  EXPECT_EQ(t.row(17), Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(w.TD1[i]->isEnabled()) << i;
+
+  EditorWindow::choose(w.Combo空调排风[kFan1], 1);
+  EditorWindow::choose(w.Combo空调排风[kFan2], 3);
+  EXPECT_FALSE(w.Frame7->isVisibleTo(&w));
+  EXPECT_EQ(t.row(17), Bytes({1, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  EXPECT_FALSE(w.TD1[0]->isEnabled());
+  EXPECT_FALSE(w.TD1[2]->isEnabled());
 }
 
 }  // namespace

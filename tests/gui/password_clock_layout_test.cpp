@@ -23,11 +23,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
-#include "link/fake_port.h"
-#include "support/fake_platform.h"
+#include "support/editor_window.h"
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
@@ -35,28 +35,8 @@
 namespace qz {
 namespace {
 
-constexpr std::array<int, kLevels> kDefaultLevels = {0, 20, 40, 70, 100, 130, 160, 190, 220, 250};
-
-struct Window {
-  FakePort port;
-  test::FakePlatform platform;
-  std::unique_ptr<Form1> w;
-
-  Window() {
-    port.ports = {{1, PortError::None}};
-    w = std::make_unique<Form1>(port, platform);
-    // The level table as start-up leaves it: filled, on the default values, locked.
-    for (int k = 0; k < kLevels; ++k) {
-      QComboBox* list = w->Combo调光级别[k];
-      if (list->count() != 256) {
-        fillList(list, numberItems(0, 255));
-        selectPosition(list, kDefaultLevels[static_cast<std::size_t>(k)]);
-      }
-      list->setEnabled(false);
-    }
-    // Start-up ends with the password panel hidden.
-    w->Frame密码->hide();
-  }
+// The shared window fixture with what the password and keyboard tests ask of it.
+struct Window : test::EditorWindow {
   [[nodiscard]] std::vector<bool> levelsEnabled() const {
     std::vector<bool> states;
     for (int k = 0; k < kLevels; ++k) states.push_back(w->Combo调光级别[k]->isEnabled());
@@ -300,13 +280,59 @@ TEST(Clock, TimeOfDayFollowsTheDesktopLocaleWithoutTheZone) {
   // weekday.
   Window t;
   t.w->Timer1_Timer();
-  EXPECT_EQ(t.w->LBDATA->text(),
-            "2019年07月01日 " + timeOfDayText(QTime(14, 5, 9), QLocale::system()) + " 星期一");
-  EXPECT_FALSE(t.w->LBDATA->text().contains(QStringLiteral("UTC")));
+  const QString caption = t.w->LBDATA->text();
+  EXPECT_TRUE(caption.startsWith(QStringLiteral("2019年07月01日 "))) << caption.toStdString();
+  EXPECT_TRUE(caption.endsWith(QStringLiteral(" 星期一"))) << caption.toStdString();
+  EXPECT_TRUE(caption.contains(QStringLiteral("05")) && caption.contains(QStringLiteral("09")))
+      << caption.toStdString();
+  EXPECT_FALSE(caption.contains(QStringLiteral("UTC")));
 
   EXPECT_EQ(uploadHeaderText(at, QLocale::c()), "上传参数 2019-07-01 14:05:09");
   EXPECT_EQ(uploadHeaderText({QDate(2020, 3, 5), QTime(9, 8, 7)}, QLocale::c()),
             "上传参数 2020-03-05 09:08:07");
+}
+
+// Long time formats (Korean, American) must not push the weekday under the exit button: in
+// every locale Qt knows the caption stays whole, clear of the button.
+TEST(Clock, CaptionStaysWholeAndClearOfTheExitButtonInEveryLocale) {
+  Window t;
+  Form1& w = *t.w;
+  t.platform.clock = {QDate(2019, 7, 1), QTime(14, 5, 9)};  // a Monday afternoon
+  const QList<QLocale> all =
+      QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+  ASSERT_GT(all.size(), 100);
+  int checked = 0;
+  for (const QLocale& locale : all) {
+    const LocaleScope scope(locale);
+    w.Timer1_Timer();
+    const QString caption = w.LBDATA->text();
+    const std::string where = locale.name().toStdString() + ": " + caption.toStdString();
+    ASSERT_TRUE(caption.startsWith(QStringLiteral("2019年07月01日 "))) << where;
+    ASSERT_TRUE(caption.endsWith(QStringLiteral(" 星期一"))) << where;
+    EXPECT_LE(w.LBDATA->fontMetrics().horizontalAdvance(caption), w.LBDATA->contentsRect().width())
+        << where;
+    EXPECT_LE(w.LBDATA->fontMetrics().height(), w.LBDATA->height()) << where;
+    EXPECT_LT(w.LBDATA->geometry().right() + 1, w.Command7->x()) << where;
+    EXPECT_EQ(w.LBDATA->x(), twips(3360)) << where;
+    ++checked;
+  }
+  EXPECT_EQ(checked, all.size());
+
+  // A caption that fits keeps the clock's full size; a long one is drawn smaller, not cut.
+  {
+    const LocaleScope scope(QLocale(QLocale::Chinese, QLocale::China));
+    w.Timer1_Timer();
+    EXPECT_EQ(w.LBDATA->font().pointSizeF(), 14.25);
+  }
+  for (const QLocale& locale : {QLocale(QLocale::Korean, QLocale::SouthKorea),
+                                QLocale(QLocale::English, QLocale::UnitedStates),
+                                QLocale(QLocale::German, QLocale::Germany)}) {
+    const LocaleScope scope(locale);
+    w.Timer1_Timer();
+    EXPECT_TRUE(w.LBDATA->text().endsWith(QStringLiteral("星期一")));
+    EXPECT_LE(w.LBDATA->fontMetrics().horizontalAdvance(w.LBDATA->text()), w.LBDATA->width());
+    EXPECT_LT(w.LBDATA->geometry().right() + 1, w.Command7->x()) << locale.name().toStdString();
+  }
 }
 
 TEST(History, LogoSwitchesTheWidthAndTheListKeepsItsLinesUntilDoubleClicked) {
@@ -463,6 +489,45 @@ TEST(Layout, NothingOverlapsWithAnyModelPanelOrTheSignalFramesShown) {
   expectTidy(w, w.Frame密码, "the password panel");
 }
 
+// Whether some pixel of `widget` within `area` has about this colour (text is antialiased; its
+// core pixels carry the colour).
+bool drawsIn(QWidget* widget, const QColor& colour, QRect area = {}) {
+  const QImage image = widget->grab().toImage();
+  if (area.isNull()) area = image.rect();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) < 40 && std::abs(c.green() - colour.green()) < 40 &&
+          std::abs(c.blue() - colour.blue()) < 40) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+TEST(Layout, SignalColoursAreDrawn) {
+  Window t;
+  Form1& w = *t.w;
+  // The panel title in blue (and only the title: the boxes below it are not).
+  QGroupBox* panel = w.Frame6[0];
+  const int titleHeight = panel->fontMetrics().height();
+  EXPECT_TRUE(drawsIn(panel, QColor(0, 0, 255), QRect(0, 0, panel->width(), titleHeight)));
+  EXPECT_FALSE(drawsIn(w.TD1[0], QColor(0, 0, 255)));
+  // The clock in dark blue.
+  EXPECT_TRUE(drawsIn(w.LBDATA, QColor(0, 0, 192)));
+  // The logo framed in dark blue, in yellow while it has the focus.
+  const QImage logo = w.Image1->grab().toImage();
+  EXPECT_EQ(logo.pixelColor(0, 0), QColor(0, 0, 160));
+  t.showActive();
+  w.Image1->setFocus(Qt::TabFocusReason);
+  QApplication::processEvents();
+  EXPECT_EQ(w.Image1->grab().toImage().pixelColor(0, 0), QColor(255, 200, 0));
+  // The logo's picture: white lettering on dark blue.
+  EXPECT_TRUE(drawsIn(w.Image1, QColor(255, 255, 255)));
+  EXPECT_EQ(logo.pixelColor(3, 3), QColor(0, 0, 160));
+}
+
 // A caption fits when the text is no wider than the room the style gives it.
 void expectCaptionFits(const QWidget* widget, const QString& text, int room) {
   EXPECT_LE(widget->fontMetrics().horizontalAdvance(text), room)
@@ -501,13 +566,7 @@ TEST(Layout, EveryCaptionAndListItemFitsItsControl) {
     option.initFrom(button);
     const QRect room =
         button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-    if (button == w.Command9) {
-      // Tall and narrow: its caption is drawn on two lines.
-      const QFontMetrics fm = button->fontMetrics();
-      EXPECT_LE(fm.horizontalAdvance(QStringLiteral("调光")), button->width() - 4);
-      EXPECT_LE(2 * fm.height(), button->height() - 4);
-      continue;
-    }
+    if (button == w.Command9) continue;  // drawn on two lines, below
     expectCaptionFits(button, button->text(), room.width());
   }
   for (const QCheckBox* box : w.findChildren<QCheckBox*>()) {
@@ -552,90 +611,152 @@ TEST(Layout, EveryCaptionAndListItemFitsItsControl) {
   }
 }
 
+// The rows of a button's face that hold ink of its caption, grouped into bands of touching rows;
+// each band is one line of text. Columns where ink stands are gathered too.
+struct Ink {
+  int bands = 0;
+  int left = 1 << 30;
+  int right = -1;
+};
+
+Ink captionInk(QWidget* button) {
+  const QImage face = button->grab().toImage();
+  Ink ink;
+  bool inBand = false;
+  for (int y = 3; y < face.height() - 3; ++y) {
+    bool row = false;
+    for (int x = 3; x < face.width() - 3; ++x) {
+      const QColor c = face.pixelColor(x, y);
+      if (c.red() + c.green() + c.blue() < 3 * 80) {
+        row = true;
+        ink.left = std::min(ink.left, x);
+        ink.right = std::max(ink.right, x);
+      }
+    }
+    if (row && !inBand) ++ink.bands;
+    inBand = row;
+  }
+  return ink;
+}
+
+TEST(Layout, TheTallDimmingButtonWritesItsCaptionOnTwoLinesWithinItsFace) {
+  Window t;
+  Form1& w = *t.w;
+  const Ink ink = captionInk(w.Command9);
+  EXPECT_EQ(ink.bands, 2) << "\"调光设置\" should read as 调光 over 设置";
+  EXPECT_GT(ink.left, 3) << "the caption runs into the left edge";
+  EXPECT_LT(ink.right, w.Command9->width() - 4) << "the caption runs into the right edge";
+  // A plain button of the same size and caption would write one clipped line.
+  QPushButton plain(QStringLiteral("调光设置"));
+  plain.resize(w.Command9->size());
+  EXPECT_EQ(captionInk(&plain).bands, 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Keyboard and assistive technology
-
-// The controls in the order the keyboard should visit them: frame by frame in reading order.
-std::vector<QWidget*> readingOrder(const Form1& w) {
-  std::vector<QWidget*> order = {w.Combo串口,   w.Combo波特率, w.Combo机型, w.Command建立连接,
-                                 w.Command上传, w.Command下载, w.Command4,  w.Command5};
-  for (int i = 1; i <= 17; ++i) order.push_back(w.Command6[i]);
-  order.insert(order.end(), {w.Combo开机场景, w.Combo工作模式, w.Combo1DMX地址, w.Combo场景模式});
-  for (int m = 0; m < kModels; ++m) {
-    for (int s = 0; s < switchCount(m); ++s) order.push_back(w.switchBox(m, s));
-    for (int d = 0; d < dimCount(m); ++d) order.push_back(w.levelList(m, d));
-  }
-  order.insert(order.end(), {w.Command9, w.Text, w.Command10, w.Command11});
-  for (int k = 0; k < kLevels; ++k) order.push_back(w.Combo调光级别[k]);
-  for (int i = 0; i < 9; ++i) order.push_back(w.Combo空调排风[i]);
-  order.insert(order.end(), {w.Option1, w.Option2, w.Command2, w.Command3, w.Option3, w.Option4,
-                             w.Command8, w.Command1, w.Image1, w.Command7, w.List1});
-  return order;
-}
 
 // What the Tab key can land on now: shown, enabled, taking focus by Tab; of a group of radio
 // buttons only the chosen one (the arrow keys move within the group).
 bool tabStop(const Form1& w, const QWidget* widget) {
   if (!widget->isVisibleTo(&w) || !widget->isEnabled()) return false;
   if ((widget->focusPolicy() & Qt::TabFocus) == 0) return false;
+  if (widget->focusProxy() != nullptr) return false;
+  if (widget->parentWidget() != nullptr && qobject_cast<QComboBox*>(widget->parentWidget())) {
+    return false;
+  }
   const auto* radio = qobject_cast<const QRadioButton*>(widget);
   return radio == nullptr || radio->isChecked();
 }
 
-std::vector<QWidget*> tabAround(QWidget* from, int key, int presses) {
-  std::vector<QWidget*> visited;
+// Where the focus goes from `from` with one press of Tab (or Shift+Tab).
+QWidget* tabFrom(QWidget* from, bool backward = false) {
   from->setFocus(Qt::TabFocusReason);
-  for (int i = 0; i < presses; ++i) {
-    QWidget* focus = QApplication::focusWidget();
-    if (focus == nullptr) break;
-    visited.push_back(focus);
-    press(focus, key == Qt::Key_Backtab ? Qt::Key_Backtab : Qt::Key_Tab,
-          key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
-  }
-  return visited;
+  press(from, backward ? Qt::Key_Backtab : Qt::Key_Tab,
+        backward ? Qt::ShiftModifier : Qt::NoModifier);
+  return QApplication::focusWidget();
 }
 
-void expectReadingOrder(Form1& w, const std::string& state) {
-  std::vector<QWidget*> expected;
-  for (QWidget* widget : readingOrder(w)) {
-    if (tabStop(w, widget)) expected.push_back(widget);
-  }
-  ASSERT_FALSE(expected.empty());
-  // Nothing the keyboard can reach is left out of the order.
+// Tab visits every control the keyboard can reach once before it comes round again, and
+// Shift+Tab walks the same round backwards.
+void expectOneRound(Form1& w, const std::string& state) {
+  std::vector<QWidget*> stops;
   for (QWidget* widget : w.findChildren<QWidget*>()) {
-    if (!tabStop(w, widget) || widget->focusProxy() != nullptr) continue;
-    if (widget->parentWidget() != nullptr && qobject_cast<QComboBox*>(widget->parentWidget()))
-      continue;
-    EXPECT_NE(std::find(expected.begin(), expected.end(), widget), expected.end())
-        << widget->metaObject()->className() << " \"" << widget->accessibleName().toStdString()
-        << "\" is a tab stop out of order in " << state;
+    if (tabStop(w, widget)) stops.push_back(widget);
   }
-  const int n = static_cast<int>(expected.size());
-  const auto forward = tabAround(expected.front(), Qt::Key_Tab, n + 1);
-  ASSERT_EQ(static_cast<int>(forward.size()), n + 1) << state;
-  for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(forward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(i)])
-        << "Tab stop " << i << " in " << state;
+  ASSERT_FALSE(stops.empty()) << state;
+  std::vector<QWidget*> round = {w.Combo串口};
+  while (round.size() <= stops.size()) {
+    QWidget* next = tabFrom(round.back());
+    if (next == round.front()) break;
+    round.push_back(next);
   }
-  EXPECT_EQ(forward.back(), expected.front()) << "Tab does not wrap around in " << state;
-  const auto backward = tabAround(expected.back(), Qt::Key_Backtab, n);
-  ASSERT_EQ(static_cast<int>(backward.size()), n) << state;
-  for (int i = 0; i < n; ++i) {
-    EXPECT_EQ(backward[static_cast<std::size_t>(i)], expected[static_cast<std::size_t>(n - 1 - i)])
-        << "Shift+Tab stop " << i << " in " << state;
+  EXPECT_EQ(round.size(), stops.size()) << state << ": Tab does not come round once";
+  for (QWidget* stop : stops) {
+    EXPECT_EQ(std::count(round.begin(), round.end(), stop), 1)
+        << stop->metaObject()->className() << " \"" << stop->accessibleName().toStdString()
+        << "\" in " << state;
+  }
+  for (std::size_t i = 1; i < round.size(); ++i) {
+    EXPECT_EQ(tabFrom(round[i], true), round[i - 1])
+        << "Shift+Tab from stop " << i << " in " << state;
   }
 }
 
-TEST(Keyboard, TabVisitsEveryControlInReadingOrderInBothLayouts) {
+// The keyboard reads the window frame by frame, each in reading order: the connection, the
+// scene keys, the global settings, the model's panel, the level table with its password panel,
+// the fan and air-conditioner lists, the service frames, the logo, the exit button, the history.
+TEST(Keyboard, TabReadsTheWindowFrameByFrame) {
   Window t;
   Form1& w = *t.w;
   t.showActive();
   ASSERT_TRUE(w.isActiveWindow()) << "the offscreen window did not become active";
-  expectReadingOrder(w, "the narrow layout");
 
+  // The connection frame; the locked baud-rate list is passed over.
+  EXPECT_EQ(tabFrom(w.Combo串口), w.Combo机型);
+  EXPECT_EQ(tabFrom(w.Combo机型), w.Command建立连接);
+  EXPECT_EQ(tabFrom(w.Command建立连接), w.Command4);  // upload and download are disabled
+  EXPECT_EQ(tabFrom(w.Command4), w.Command5);
+  // The scene keys in their rows, then the global settings beside them.
+  EXPECT_EQ(tabFrom(w.Command5), w.Command6[1]);
+  for (int i = 1; i < 17; ++i) EXPECT_EQ(tabFrom(w.Command6[i]), w.Command6[i + 1]) << i;
+  EXPECT_EQ(tabFrom(w.Command6[17]), w.Combo开机场景);
+  EXPECT_EQ(tabFrom(w.Combo开机场景), w.Combo工作模式);
+  EXPECT_EQ(tabFrom(w.Combo工作模式), w.Combo1DMX地址);
+  // The QZ-0408 panel: its four switches, then its eight levels.
+  EXPECT_EQ(tabFrom(w.Combo1DMX地址), w.TD1[0]);
+  EXPECT_EQ(tabFrom(w.TD1[3]), w.TG1[0]);
+  EXPECT_EQ(tabFrom(w.TG1[6]), w.TG1[7]);
+  // The locked level table is passed over; the fans follow, the air conditioner of QZ-0408 is
+  // disabled, the service frames come next.
+  EXPECT_EQ(tabFrom(w.TG1[7]), w.Command9);
+  EXPECT_EQ(tabFrom(w.Command9), w.Combo空调排风[0]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[0]), w.Combo空调排风[1]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[3]), w.Option1);
+  EXPECT_EQ(tabFrom(w.Option1), w.Command2);
+  EXPECT_EQ(tabFrom(w.Command3), w.Option3);
+  EXPECT_EQ(tabFrom(w.Option3), w.Command8);
+  // The logo, the exit button, and round to the start (the history is hidden).
+  EXPECT_EQ(tabFrom(w.Command8), w.Image1);
+  EXPECT_EQ(tabFrom(w.Image1), w.Command7);
+  EXPECT_EQ(tabFrom(w.Command7), w.Combo串口);
+  expectOneRound(w, "the narrow layout");
+
+  // Wide, another model, the table unlocked: the history comes last, the panel follows the
+  // model, the levels follow the button that unlocked them.
   t.enter(QStringLiteral("kestrel2019"));
   w.Image1_DblClick();
-  expectReadingOrder(w, "the wide layout, level table unlocked");
+  w.Combo机型->setCurrentIndex(3);  // QZ-1002
+  EXPECT_EQ(tabFrom(w.Command7), w.List1);
+  EXPECT_EQ(tabFrom(w.List1), w.Combo串口);
+  EXPECT_EQ(tabFrom(w.Combo1DMX地址), w.TD4[0]);
+  EXPECT_EQ(tabFrom(w.TD4[9]), w.TG4[0]);
+  EXPECT_EQ(tabFrom(w.TG4[1]), w.Command9);
+  EXPECT_EQ(tabFrom(w.Command9), w.Combo调光级别[0]);
+  EXPECT_EQ(tabFrom(w.Combo调光级别[4]), w.Combo调光级别[5]);
+  EXPECT_EQ(tabFrom(w.Combo调光级别[9]), w.Combo空调排风[0]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[3]), w.Combo空调排风[4]);
+  EXPECT_EQ(tabFrom(w.Combo空调排风[8]), w.Option1);
+  expectOneRound(w, "the wide layout, QZ-1002, level table unlocked");
 
   // The open password panel comes right after the button that opens it.
   w.Command9->setFocus();
@@ -644,11 +765,11 @@ TEST(Keyboard, TabVisitsEveryControlInReadingOrderInBothLayouts) {
   QApplication::sendEvent(w.Command9, &release);
   EXPECT_TRUE(w.Frame密码->isVisible());
   EXPECT_EQ(QApplication::focusWidget(), w.Text);
-  press(w.Text, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.Command10);
-  press(w.Command10, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), w.Command11);
-  expectReadingOrder(w, "the password panel open");
+  EXPECT_EQ(tabFrom(w.Command9), w.Text);
+  EXPECT_EQ(tabFrom(w.Text), w.Command10);
+  EXPECT_EQ(tabFrom(w.Command10), w.Command11);
+  EXPECT_EQ(tabFrom(w.Command11), w.Combo调光级别[0]);
+  expectOneRound(w, "the password panel open");
 }
 
 QString accessibleName(QWidget* widget) {
@@ -691,7 +812,7 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
       {w.Combo调光级别[9], "9级"},   {w.Text, "请输入密码"},        {w.Combo空调排风[0], "排风1"},
       {w.Combo空调排风[1], "上电"},  {w.Combo空调排风[2], "排风2"}, {w.Combo空调排风[4], "阀开"},
       {w.Combo空调排风[8], "低风"},  {w.Option1, "1200旧协议"},     {w.Option2, "19200协议"},
-      {w.Option3, "场景切换模式"},   {w.Option4, "场景叠加模式"},   {w.Label机型, "机型："},
+      {w.Option3, "场景切换模式"},   {w.Option4, "场景叠加模式"},
   };
   for (const auto& [widget, name] : named) expectNamed(widget, QString::fromUtf8(name));
   EXPECT_EQ(accessibleName(w.TD1[0]), "开关通道1");
@@ -705,6 +826,12 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
   for (QLabel* label : w.findChildren<QLabel*>()) {
     if (label->buddy() == nullptr) continue;
     ++buddies;
+    if (qobject_cast<QLabel*>(label->buddy()) != nullptr) {
+      // A value label: the caption labels it, its value is its name.
+      EXPECT_TRUE(labelledBy(label->buddy()).contains(label->text()))
+          << label->text().toStdString();
+      continue;
+    }
     expectNamed(label->buddy(), label->text());
   }
   EXPECT_GE(buddies, 50);
@@ -717,6 +844,34 @@ TEST(Accessibility, ListsBoxesAndTheTextBoxAreNamedByTheLabelBesideThem) {
     EXPECT_FALSE(widget->accessibleName().isEmpty() && accessibleName(widget).isEmpty())
         << widget->metaObject()->className();
   }
+}
+
+// A screen reader reads the model and the firmware version themselves, each labelled by its
+// caption, and meets the window as a window.
+TEST(Accessibility, ValueLabelsReadTheirValueAndTheWindowIsAWindow) {
+  Window t;
+  Form1& w = *t.w;
+  w.Combo机型->setCurrentIndex(2);
+  w.Label软件版本->setText(QStringLiteral("QZ-0804 V2.10"));
+  EXPECT_EQ(accessibleName(w.Label机型), "QZ-0804");
+  // Labelled by its caption (and by the frame "连接" around it).
+  EXPECT_TRUE(labelledBy(w.Label机型).contains("机型："));
+  EXPECT_FALSE(labelledBy(w.Label机型).contains("软件版本："));
+  EXPECT_EQ(accessibleName(w.Label软件版本), "QZ-0804 V2.10");
+  EXPECT_TRUE(labelledBy(w.Label软件版本).contains("软件版本："));
+  EXPECT_FALSE(labelledBy(w.Label软件版本).contains("机型："));
+  w.Combo机型->setCurrentIndex(4);
+  EXPECT_EQ(accessibleName(w.Label机型), "QZ-1200");
+
+  QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&w);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->role(), QAccessible::Window);
+  EXPECT_EQ(window->text(QAccessible::Name), "QZ系列灯光场景配置 A24");
+  // Still the window that holds every control.
+  EXPECT_GE(window->childCount(), 10);
+  QAccessibleInterface* frame = QAccessible::queryAccessibleInterface(w.Frame1);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->parent(), window);
 }
 
 }  // namespace

@@ -121,8 +121,9 @@ TEST(ShowImage, AFanAndHighSpeedOnOneChannelRefuseHighSpeed) {
   EXPECT_TRUE(w.Frame2[0]->isEnabled());
 }
 
-// Bytes no control can show: each list shows nothing, each byte stays, nothing extra is sent.
-TEST(ShowImage, ValuesTheControlsCannotShowAreKept) {
+// Bytes no control can show: an assignment the model cannot have shows "关闭" and becomes 0;
+// every other list shows nothing and its byte stays; nothing extra is sent.
+TEST(ShowImage, ValuesTheControlsCannotShowAreKeptButImpossibleAssignmentsTurnOff) {
   EditorWindow t;
   t.connect(1);  // QZ-0606
   Form1& w = *t.w;
@@ -136,12 +137,13 @@ TEST(ShowImage, ValuesTheControlsCannotShowAreKept) {
   t.port.writes.clear();
 
   w.Show_Set(1);
-  EXPECT_EQ(w.SetData, image);
+  ConfigImage expected = image;
+  expected.rows[17] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 246};
+  EXPECT_EQ(w.SetData, expected);
   EXPECT_EQ(w.TD2[0]->checkState(), Qt::PartiallyChecked);
   EXPECT_EQ(w.TD2[5]->checkState(), Qt::PartiallyChecked);
   EXPECT_EQ(w.TG2[0]->currentIndex(), -1);
-  for (const int k : {0, 1, 3, 4, 8}) EXPECT_EQ(w.Combo空调排风[k]->currentIndex(), -1) << k;
-  EXPECT_EQ(w.Combo空调排风[2]->currentIndex(), 0);
+  for (int k = 0; k < 9; ++k) EXPECT_EQ(w.Combo空调排风[k]->currentText(), "关闭") << k;
   EXPECT_EQ(w.Combo工作模式->currentIndex(), -1);
   EXPECT_EQ(w.Combo1DMX地址->currentIndex(), -1);
   EXPECT_EQ(w.Combo场景模式->currentIndex(), -1);
@@ -152,9 +154,9 @@ TEST(ShowImage, ValuesTheControlsCannotShowAreKept) {
   ASSERT_EQ(t.port.writes.size(), 1U);
   EXPECT_EQ(t.port.writes[0], preview({3, 1, 0, 0, 0, 2, 0, 250, 0, 0, 0, 0}));
 
-  // Showing it again changes nothing either.
+  // Showing it again changes nothing more.
   w.Show_Set(1);
-  EXPECT_EQ(w.SetData, image);
+  EXPECT_EQ(w.SetData, expected);
   EXPECT_EQ(t.port.writes.size(), 2U);
 }
 
@@ -165,12 +167,12 @@ TEST(ShowImage, AirConditionerChannelsOnQz0408AndAddressesAtTheEdges) {
   w.SetData(17, 8) = 4;
   w.SetData(17, 10) = 0;
   w.SetData(17, 11) = 0;  // no address
-  const ConfigImage image = w.SetData;
+  ConfigImage expected = w.SetData;
+  expected(17, 4) = 0;  // QZ-0408 drives no air conditioner
+  expected(17, 8) = 0;
   w.Show_Set(1);
-  EXPECT_EQ(w.SetData, image);
-  EXPECT_EQ(w.Combo空调排风[4]->currentIndex(), -1);
-  EXPECT_EQ(w.Combo空调排风[5]->currentIndex(), 0);
-  EXPECT_EQ(w.Combo空调排风[8]->currentIndex(), -1);
+  EXPECT_EQ(w.SetData, expected);
+  for (int k = 4; k <= 8; ++k) EXPECT_EQ(w.Combo空调排风[k]->currentText(), "关闭") << k;
   EXPECT_EQ(w.Combo1DMX地址->currentIndex(), -1);
 
   w.SetData(17, 10) = 1;

@@ -4,7 +4,9 @@
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
+#include <QImage>
 #include <QPalette>
+#include <QPixmap>
 #include <QPushButton>
 #include <QStringList>
 #include <initializer_list>
@@ -73,8 +75,20 @@ struct EditorWindow {
   return f;
 }
 
-[[nodiscard]] inline QColor buttonColour(const QPushButton* b) {
-  return b->palette().color(QPalette::Button);
+// The colour a button is drawn in, read from its pixels: the corners and edges just inside its
+// outline, clear of the caption. A button drawn in more than one colour there (a gradient, a
+// bevel) has no single colour and gives an invalid one.
+[[nodiscard]] inline QColor buttonColour(QPushButton* b) {
+  const QImage image = b->grab().toImage();
+  const int right = image.width() - 3;
+  const int bottom = image.height() - 3;
+  const QColor first = image.pixelColor(2, 2);
+  for (const QPoint at : {QPoint(right, 2), QPoint(2, bottom), QPoint(right, bottom),
+                          QPoint(image.width() / 2, 2), QPoint(image.width() / 2, bottom),
+                          QPoint(2, image.height() / 2), QPoint(right, image.height() / 2)}) {
+    if (image.pixelColor(at) != first) return {};
+  }
+  return first;
 }
 
 [[nodiscard]] inline QStringList items(const QComboBox* list) {

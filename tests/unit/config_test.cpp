@@ -186,5 +186,67 @@ TEST(Assignment, MessagesAndItems) {
   EXPECT_EQ(powerOnItems(), (std::vector<std::string>{"关闭", "打开"}));
 }
 
+TEST(Assignment, OnlyQz0408HasNoAirConditioner) {
+  EXPECT_FALSE(hasAirConditioner(0));
+  for (int model = 1; model < kModels; ++model) EXPECT_TRUE(hasAirConditioner(model)) << model;
+  for (int list = 4; list <= 8; ++list) {
+    EXPECT_EQ(assignmentItemCount(list, 0), 1) << list;  // "关闭" only
+    EXPECT_EQ(assignmentItemCount(list, 1), 7) << list;
+    EXPECT_EQ(assignmentItemCount(list, 4), 13) << list;
+  }
+  EXPECT_EQ(assignmentItemCount(0, 0), 5);
+  EXPECT_EQ(assignmentItemCount(1, 0), 2);
+  EXPECT_EQ(assignmentItemCount(3, 4), 2);
+}
+
+TEST(Assignment, AStoredByteTheModelCannotHaveShowsOff) {
+  // Fan channels: up to S on every model.
+  EXPECT_EQ(shownAssignment(0, 0, 4), 4);
+  EXPECT_EQ(shownAssignment(0, 0, 5), 0);
+  EXPECT_EQ(shownAssignment(2, 4, 12), 12);
+  EXPECT_EQ(shownAssignment(2, 4, 13), 0);
+  EXPECT_EQ(shownAssignment(2, 3, 11), 0);
+  // Air conditioner: nothing but "关闭" on QZ-0408, up to S elsewhere.
+  for (int list = 4; list <= 8; ++list) {
+    EXPECT_EQ(shownAssignment(list, 0, 1), 0) << list;
+    EXPECT_EQ(shownAssignment(list, 1, 6), 6) << list;
+    EXPECT_EQ(shownAssignment(list, 1, 7), 0) << list;
+  }
+  // Power-on states: off or on, whatever the model.
+  for (int model = 0; model < kModels; ++model) {
+    EXPECT_EQ(shownAssignment(1, model, 1), 1);
+    EXPECT_EQ(shownAssignment(3, model, 2), 0);
+    EXPECT_EQ(shownAssignment(3, model, 255), 0);
+  }
+  EXPECT_EQ(shownAssignment(0, 2, 0), 0);
+}
+
+TEST(Editor, SwitchBytesAreOffOnOrNeither) {
+  EXPECT_EQ(switchShown(0), SwitchShown::Off);
+  EXPECT_EQ(switchShown(1), SwitchShown::On);
+  EXPECT_EQ(switchShown(2), SwitchShown::Neither);
+  EXPECT_EQ(switchShown(9), SwitchShown::Neither);
+  EXPECT_EQ(switchShown(255), SwitchShown::Neither);
+}
+
+TEST(Editor, OnlyTheExactPasswordIsAccepted) {
+  EXPECT_TRUE(passwordAccepted("kestrel2019"));
+  for (const char* wrong : {"", "Kestrel2019", "KESTREL2019", " kestrel2019", "kestrel2019 ",
+                            "kestrel201", "kestrel20199", "kestrel2019\n"}) {
+    EXPECT_FALSE(passwordAccepted(wrong)) << "\"" << wrong << "\"";
+  }
+  EXPECT_FALSE(passwordAccepted(std::string_view("kestrel2019\0", 12)));
+}
+
+TEST(Editor, ClockAndHistoryTexts) {
+  EXPECT_EQ(clockCaption(2019, 7, 1, 2, "14:05:09"), "2019年07月01日 14:05:09 星期一");
+  EXPECT_EQ(clockCaption(2019, 7, 7, 1, "00:00:00"), "2019年07月07日 00:00:00 星期日");
+  EXPECT_EQ(clockCaption(2019, 7, 6, 7, "23:59:59"), "2019年07月06日 23:59:59 星期六");
+  EXPECT_EQ(clockCaption(2020, 3, 5, 5, "9:08:07 AM"), "2020年03月05日 9:08:07 AM 星期四");
+  EXPECT_EQ(clockCaption(987, 12, 31, 3, "12:00:01"), "0987年12月31日 12:00:01 星期二");
+  EXPECT_EQ(uploadHeader(2019, 7, 1, "14:05:09"), "上传参数 2019-07-01 14:05:09");
+  EXPECT_EQ(uploadHeader(2020, 3, 5, "09:08:07"), "上传参数 2020-03-05 09:08:07");
+}
+
 }  // namespace
 }  // namespace qz
