@@ -1,5 +1,6 @@
 #include "ctl/command_line.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 

@@ -16,6 +16,10 @@
 #include "ctl/listing.h"
 #include "link/qt_serial_port.h"
 
+namespace qz {
+struct TransferAction;
+}
+
 namespace qz::ctl {
 
 // What every session does once its controller has answered.
@@ -89,6 +93,7 @@ class Session {
   void progressChanged();
 
   // The transfers.
+  void carryOut(const TransferAction& a);
   void startDownload();
   void startUpload(Phase purpose);
   void transferTick();
