@@ -13,11 +13,12 @@ struct CommandInfo {
   std::string_view name;
   int arguments;
   std::string_view synopsis;
+  std::string_view summary;
   std::string_view text;
 };
 
 constexpr std::array<CommandInfo, 9> kCommands = {{
-    {Command::Ports, "ports", 0, "ports",
+    {Command::Ports, "ports", 0, "ports", "every COM name with its device and state",
      R"(Lists every COM name that names a device, with the device and its state: free, in use
 (with the process holding it when that can be seen), no permission, or missing. "alias"
 marks a name that comes from the alias folder rather than the fixed table.
@@ -25,14 +26,14 @@ marks a name that comes from the alias folder rather than the fixed table.
 Example:
   qzctl ports
 )"},
-    {Command::Info, "info", 0, "info",
+    {Command::Info, "info", 0, "info", "connect; print model and firmware version",
      R"(Connects as the window does (a handshake every 200 ms, at most 30; then the firmware
 version query) and prints the controller's model and firmware version.
 
 Example:
   qzctl --port COM1 info
 )"},
-    {Command::Upload, "upload", 1, "upload FILE",
+    {Command::Upload, "upload", 1, "upload FILE", "controller -> parameter file",
      R"(Reads the controller's whole image (19 rows) and writes it with the controller's model
 to the parameter file FILE. The file is replaced whole or not at all. A name without an
 extension gets ".QZ".
@@ -41,6 +42,7 @@ Example:
   qzctl --port COM1 upload shop-floor-2.QZ
 )"},
     {Command::Download, "download", 1, "download FILE",
+     "parameter file -> controller, read back and verified",
      R"(Writes the image in the parameter file FILE to the controller, then reads the image back
 and compares it byte for byte: the command succeeds only if every byte arrived. The file
 must hold all rows 0 to 18. A file made for another model is refused unless --force is
@@ -49,7 +51,7 @@ given, since the controller would read its scene bytes with another split.
 Example:
   qzctl --port COM1 download shop-floor-2.QZ
 )"},
-    {Command::Compare, "compare", 1, "compare FILE",
+    {Command::Compare, "compare", 1, "compare FILE", "controller vs file: every byte that differs",
      R"(Reads the controller's image and lists every byte that differs from the parameter file
 FILE, by row, byte and setting ("场景1 开关通道3", "排风1", "DMX地址 高字节", "调光级别3").
 Exit code 1 when anything differs.
@@ -57,14 +59,14 @@ Exit code 1 when anything differs.
 Example:
   qzctl --port COM1 compare shop-floor-2.QZ
 )"},
-    {Command::Diff, "diff", 2, "diff A.QZ B.QZ",
+    {Command::Diff, "diff", 2, "diff A.QZ B.QZ", "file vs file: every byte that differs",
      R"(Lists every byte that differs between two parameter files, as compare does. No controller
 is needed. Exit code 1 when anything differs.
 
 Example:
   qzctl diff monday.QZ tuesday.QZ
 )"},
-    {Command::Show, "show", 1, "show FILE",
+    {Command::Show, "show", 1, "show FILE", "a parameter file as a readable table",
      R"(Shows a parameter file as a table: the model, each scene key's switches and levels, the
 fan and air-conditioner assignment, work mode, DMX512 address, the level table and the
 power-on scene. No controller is needed.
@@ -73,6 +75,7 @@ Example:
   qzctl show shop-floor-2.QZ
 )"},
     {Command::SetProtocol, "set-protocol", 1, "set-protocol 1200|19200|cancel",
+     "set or cancel the RS-485 interface protocol",
      R"(Sets the controller's RS-485 interface protocol ("1200旧协议" or "19200协议"), or cancels
 the setting, and prints the controller's answer. The change takes effect when the
 controller restarts. Exit code 4 when the controller refuses or does not answer.
@@ -81,6 +84,7 @@ Example:
   qzctl --port COM1 set-protocol 19200
 )"},
     {Command::SetRunMode, "set-run-mode", 1, "set-run-mode switch|overlay",
+     "set the scene run mode",
      R"(Sets the controller's scene run mode (switch or overlay) and prints the controller's
 answer. The change takes effect when the controller restarts. Exit code 4 when the
 controller refuses or does not answer.
@@ -102,7 +106,8 @@ constexpr std::string_view kOptions = R"(Options:
   -h, --help    this text; "qzctl COMMAND --help" explains one command
 )";
 
-constexpr std::string_view kExitCodes = R"(Exit codes (with several ports the highest wins; every port gets its own result line):
+constexpr std::string_view kExitCodes =
+    R"(Exit codes (with several ports the highest wins; every port gets its own result line):
   0  done
   1  differences found, or a verification failed
   2  the command line is wrong
@@ -166,8 +171,7 @@ std::string helpText(Command c) {
   for (const CommandInfo& info : kCommands) {
     std::string line = "  " + std::string(info.synopsis);
     line.resize(std::max<std::size_t>(line.size() + 2, 36), ' ');
-    const std::string_view first = info.text.substr(0, info.text.find('\n'));
-    text += line + std::string(first) + "\n";
+    text += line + std::string(info.summary) + "\n";
   }
   text += "\n";
   text += kOptions;
@@ -203,7 +207,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     }
     std::string_view name = arg;
     std::optional<std::string_view> inlineValue;
-    if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+    if (const std::size_t eq = arg.find('=');
+        arg.starts_with("--") && eq != std::string_view::npos) {
       name = arg.substr(0, eq);
       inlineValue = arg.substr(eq + 1);
     }
@@ -212,8 +217,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
       if (i + 1 >= args.size()) return std::nullopt;
       return args[++i];
     };
-    const bool isFlag =
-        name == "--json" || name == "--quiet" || name == "--force" || name == "--help" || name == "-h";
+    const bool isFlag = name == "--json" || name == "--quiet" || name == "--force" ||
+                        name == "--help" || name == "-h";
     if (isFlag && inlineValue) return fail(std::string(name) + " takes no value");
 
     if (name == "--help" || name == "-h") {
@@ -260,8 +265,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   if (given != static_cast<std::size_t>(info->arguments)) {
     return fail(std::string(info->name) + " takes " +
                 (info->arguments == 0 ? std::string("no arguments")
-                                      : "the arguments " +
-                                            std::string(info->synopsis.substr(info->name.size() + 1))) +
+                                      : "the arguments " + std::string(info->synopsis.substr(
+                                                               info->name.size() + 1))) +
                 ", got " + std::to_string(given));
   }
   const std::span<const std::string_view> rest(words.begin() + 1, words.end());

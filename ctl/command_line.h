@@ -12,11 +12,11 @@ namespace qz::ctl {
 // The exit codes scripts rely on. With several ports the highest one wins.
 enum ExitCode : int {
   kDone = 0,
-  kDifferent = 1,    // differences found, or a verification failed
-  kUsage = 2,        // the command line is wrong
-  kPortFailed = 3,   // the port cannot be opened
-  kNoAnswer = 4,     // the controller did not answer, or the transfer failed
-  kFileFailed = 5,   // the file cannot be read or written, or is no whole parameter file
+  kDifferent = 1,   // differences found, or a verification failed
+  kUsage = 2,       // the command line is wrong
+  kPortFailed = 3,  // the port cannot be opened
+  kNoAnswer = 4,    // the controller did not answer, or the transfer failed
+  kFileFailed = 5,  // the file cannot be read or written, or is no whole parameter file
 };
 
 enum class Command {
@@ -42,7 +42,7 @@ struct Invocation {
   bool json = false;
   bool quiet = false;
   bool force = false;
-  bool help = false;  // --help, before or after the command
+  bool help = false;               // --help, before or after the command
   std::vector<std::string> files;  // FILE, or A and B for diff
   ProtocolChoice protocol = ProtocolChoice::Old1200;
   RunModeChoice runMode = RunModeChoice::Switch;

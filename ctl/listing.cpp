@@ -84,8 +84,10 @@ std::string showText(const ConfigImage& image, int model) {
   auto setting = [&](std::string_view name, const std::string& value) {
     out += padded(std::string(name), 16) + value + "\n";
   };
-  setting("排风1", channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
-  setting("排风2", channelText(image(kRow, kFan2)) + ", 上电 " + onOffText(image(kRow, kFan2PowerOn)));
+  setting("排风1",
+          channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
+  setting("排风2",
+          channelText(image(kRow, kFan2)) + ", 上电 " + onOffText(image(kRow, kFan2PowerOn)));
   setting("阀开", channelText(image(kRow, kValveOpen)));
   setting("阀关", channelText(image(kRow, kValveClose)));
   setting("高风", channelText(image(kRow, kFanHigh)));

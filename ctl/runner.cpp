@@ -457,8 +457,9 @@ int runOnPorts(const Invocation& inv, Streams& s) {
     PortResult r = sessions[i]->result();
     if (all && r.noController) continue;
     if (inv.command == Command::Compare) {
-      std::erase_if(r.differences,
-                    [&](const Difference& d) { return !fileRows[static_cast<std::size_t>(d.row)]; });
+      std::erase_if(r.differences, [&](const Difference& d) {
+        return !fileRows[static_cast<std::size_t>(d.row)];
+      });
     }
     ++shown;
     worst = std::max(worst, r.code);

@@ -143,8 +143,9 @@ std::string Session::progress() const {
     case Phase::Download:
     case Phase::Verify:
     case Phase::Upload: {
-      const char* what = phase_ == Phase::Download ? "download " :
-                         phase_ == Phase::Verify   ? "verify "   : "upload ";
+      const char* what = phase_ == Phase::Download ? "download "
+                         : phase_ == Phase::Verify ? "verify "
+                                                   : "upload ";
       const int row = std::max(progressRow_, 0);
       return what + std::to_string(progressPercent(row)) + "% (row " + std::to_string(row) + ")";
     }
@@ -166,8 +167,8 @@ void Session::tick() {
           break;
         case ConnectStep::ShowFailure:
           if (quietNoAnswer_) result_.noController = true;
-          finish(kNoAnswer, "no controller answered " + std::to_string(kHandshakeAttempts) +
-                                " handshakes");
+          finish(kNoAnswer,
+                 "no controller answered " + std::to_string(kHandshakeAttempts) + " handshakes");
           break;
         default:
           break;
@@ -348,8 +349,9 @@ void Session::carryOut(const TransferAction& a) {
     transfer_->failedTextShown = true;
   }
   if (a.status && *a.status == kUploadIncompleteText) {
-    finish(kNoAnswer, "the controller sent its last row before the rows ahead of it; "
-                      "the upload is incomplete");
+    finish(kNoAnswer,
+           "the controller sent its last row before the rows ahead of it; "
+           "the upload is incomplete");
     return;
   }
   if (a.image) {
@@ -360,8 +362,8 @@ void Session::carryOut(const TransferAction& a) {
     const bool isDownload = phase_ == Phase::Download;
     const bool done = isDownload ? transfer_->download.done() : transfer_->upload.done();
     if (!done) {
-      const int row = isDownload ? transfer_->download.pendingRow()
-                                 : transfer_->upload.requestedRow();
+      const int row =
+          isDownload ? transfer_->download.pendingRow() : transfer_->upload.requestedRow();
       const char* what = phase_ == Phase::Download ? "download"
                          : phase_ == Phase::Verify ? "verification read"
                                                    : "upload";
@@ -400,8 +402,8 @@ void Session::uploadComplete(const ConfigImage& image) {
                         std::to_string(kRows * kRowBytes) + " bytes arrived");
     } else {
       finish(kDifferent, "verification failed: the controller holds " +
-                             std::to_string(result_.differences.size()) +
-                             " byte(s) other than " + job_.file);
+                             std::to_string(result_.differences.size()) + " byte(s) other than " +
+                             job_.file);
     }
     return;
   }
@@ -411,8 +413,8 @@ void Session::uploadComplete(const ConfigImage& image) {
     if (result_.differences.empty() && !modelDiffers) {
       finish(kDone, "same as " + job_.file);
     } else {
-      std::string text = std::to_string(result_.differences.size()) + " byte(s) differ from " +
-                         job_.file;
+      std::string text =
+          std::to_string(result_.differences.size()) + " byte(s) differ from " + job_.file;
       if (modelDiffers) {
         text += "; the file is for " + modelText(job_.model) + ", the controller is " +
                 modelText(result_.model);

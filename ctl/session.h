@@ -39,10 +39,10 @@ struct PortResult {
   std::string port;    // as given: "COM3" or a device path
   std::string device;  // what was opened
   int code = kDone;
-  std::string text;            // the result line after the port name
-  bool noController = false;   // --port all: nobody answered here, leave it out
-  int model = -1;              // the controller's, once it answered
-  std::string firmware;        // its version text, blanks at the end removed
+  std::string text;                     // the result line after the port name
+  bool noController = false;            // --port all: nobody answered here, leave it out
+  int model = -1;                       // the controller's, once it answered
+  std::string firmware;                 // its version text, blanks at the end removed
   std::vector<Difference> differences;  // compare, download verification
   std::optional<ConfigImage> image;     // upload: what the controller holds
   std::optional<std::uint8_t> serviceCode;
