@@ -168,6 +168,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       o.faults.answerFrom = number(option, value(), 1, 1'000'000);
     } else if (option == "--hangup-after") {
       o.faults.hangupAfter = number(option, value(), 1, 1'000'000);
+    } else if (option == "--store-wrong") {
+      o.faults.wrongRow = number(option, value(), 0, kRows - 1);
     } else if (option == "--drop") {
       o.faults.rules.push_back(parseFaultRule(FaultAction::Drop, value()));
     } else if (option == "--duplicate") {
@@ -230,6 +232,8 @@ Faults (counted since start; REPLY chooses replies):
   --extra [REPLY[/K]=]HEX
                      send HEX after the reply (without REPLY: after every reply)
   --hangup-after N   cut the line once N frames are handled (the N-th answered)
+  --store-wrong ROW  store download row ROW (0..18) with byte 0 changed, acknowledged
+                     as usual
 
   Examples: --drop download:5/1   --corrupt handshake@2   --extra version=00
             --result 10=90        --answer-from 3         --hangup-after 4
