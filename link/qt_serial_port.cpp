@@ -1,6 +1,7 @@
 #include "link/qt_serial_port.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,10 @@ struct QtSerialPort::Impl {
   void service();
   void notify(CommEvent e);
   [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
+  [[nodiscard]] bool hungUp() const {
+    pollfd p{static_cast<int>(serial.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
 
   QtSerialPort& owner;
   int number = 0;
@@ -113,6 +118,13 @@ QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
                      // for as long as the port stays open; the first one closes the port.
                      if (opening || lost || !serial.isOpen()) return;
                      if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+                     // A read that finds nothing is also a "read error": bytes discarded
+                     // between the readiness signal and Qt's read leave it empty-handed. Only
+                     // a hang-up on the device means it is gone.
+                     if (e == QSerialPort::ReadError && !hungUp()) {
+                       serial.clearError();
+                       return;
+                     }
                      lost = true;
                      lostUntold = true;
                      fail(PortError::Other, serial.errorString().toStdString());

@@ -14,9 +14,8 @@ ParseResult parse(std::initializer_list<std::string_view> args) {
 }
 
 TEST(CtlCommandLine, OptionsAnywhereSeveralPortsAndEachCommandsArguments) {
-  const ParseResult r =
-      parse({"--port", "COM3", "download", "--port=/dev/ttyUSB1", "a.QZ", "--baud", "19200",
-             "--force", "--json", "--quiet"});
+  const ParseResult r = parse({"--port", "COM3", "download", "--port=/dev/ttyUSB1", "a.QZ",
+                               "--baud", "19200", "--force", "--json", "--quiet"});
   ASSERT_EQ(r.error, "");
   EXPECT_EQ(r.invocation.command, Command::Download);
   EXPECT_EQ(r.invocation.ports, (std::vector<std::string>{"COM3", "/dev/ttyUSB1"}));
@@ -25,8 +24,7 @@ TEST(CtlCommandLine, OptionsAnywhereSeveralPortsAndEachCommandsArguments) {
   EXPECT_TRUE(r.invocation.force && r.invocation.json && r.invocation.quiet);
 
   EXPECT_EQ(parse({"diff", "a.QZ", "b.QZ"}).invocation.files.size(), 2u);
-  EXPECT_EQ(parse({"--port", "all", "info"}).invocation.ports,
-            (std::vector<std::string>{"all"}));
+  EXPECT_EQ(parse({"--port", "all", "info"}).invocation.ports, (std::vector<std::string>{"all"}));
   EXPECT_EQ(parse({"set-protocol", "cancel"}).invocation.protocol, ProtocolChoice::Cancel);
   EXPECT_EQ(parse({"set-protocol", "19200"}).invocation.protocol, ProtocolChoice::New19200);
   EXPECT_EQ(parse({"set-run-mode", "overlay"}).invocation.runMode, RunModeChoice::Overlay);
@@ -51,12 +49,15 @@ TEST(CtlCommandLine, EveryWrongCommandLineIsNamed) {
       {{"upload"}, "upload takes the arguments FILE, got 0"},
       {{"diff", "a.QZ"}, "diff takes the arguments A.QZ B.QZ, got 1"},
       {{"info", "extra"}, "info takes no arguments, got 1"},
-      {{"--port", "COM0", "info"}, "--port COM0: not a port (COM1 to COM50, a device path such "
-                                   "as /dev/ttyUSB0, or all)"},
-      {{"--port", "COM51", "info"}, "--port COM51: not a port (COM1 to COM50, a device path "
-                                    "such as /dev/ttyUSB0, or all)"},
-      {{"--port", "ttyUSB0", "info"}, "--port ttyUSB0: not a port (COM1 to COM50, a device path "
-                                      "such as /dev/ttyUSB0, or all)"},
+      {{"--port", "COM0", "info"},
+       "--port COM0: not a port (COM1 to COM50, a device path such "
+       "as /dev/ttyUSB0, or all)"},
+      {{"--port", "COM51", "info"},
+       "--port COM51: not a port (COM1 to COM50, a device path "
+       "such as /dev/ttyUSB0, or all)"},
+      {{"--port", "ttyUSB0", "info"},
+       "--port ttyUSB0: not a port (COM1 to COM50, a device path "
+       "such as /dev/ttyUSB0, or all)"},
       {{"info", "--port"}, "--port needs a port: COMn, a device path or all"},
       {{"--port", "all", "--port", "COM1", "info"},
        "--port all cannot be combined with other ports"},
@@ -75,14 +76,14 @@ TEST(CtlCommandLine, EveryWrongCommandLineIsNamed) {
 
 TEST(CtlHelp, OverviewAndEachCommandCarryExampleAndExitCodes) {
   const std::string overview = helpText();
-  for (const char* c : {"ports", "info", "upload FILE", "download FILE", "compare FILE",
-                        "diff A.QZ B.QZ", "show FILE", "set-protocol 1200|19200|cancel",
-                        "set-run-mode switch|overlay"}) {
+  for (const char* c :
+       {"ports", "info", "upload FILE", "download FILE", "compare FILE", "diff A.QZ B.QZ",
+        "show FILE", "set-protocol 1200|19200|cancel", "set-run-mode switch|overlay"}) {
     EXPECT_NE(overview.find(std::string("  ") + c), std::string::npos) << c;
   }
-  for (Command c : {Command::Ports, Command::Info, Command::Upload, Command::Download,
-                    Command::Compare, Command::Diff, Command::Show, Command::SetProtocol,
-                    Command::SetRunMode}) {
+  for (Command c :
+       {Command::Ports, Command::Info, Command::Upload, Command::Download, Command::Compare,
+        Command::Diff, Command::Show, Command::SetProtocol, Command::SetRunMode}) {
     const std::string text = helpText(c);
     EXPECT_NE(text.find("Example:\n  qzctl "), std::string::npos) << commandName(c);
     EXPECT_NE(text.find("  5  the file cannot be read or written"), std::string::npos);
@@ -92,10 +93,10 @@ TEST(CtlHelp, OverviewAndEachCommandCarryExampleAndExitCodes) {
 TEST(CtlListing, EveryDifferingByteByRowByteAndSetting) {
   ConfigImage controller;
   ConfigImage file;
-  file(0, 2) = 1;      // 场景1, switch channel 3
-  file(9, 9) = 5;      // 场景10, a dimming channel of QZ-0804
-  file(17, 0) = 4;     // 排风1
-  file(18, 4) = 77;    // 调光级别3
+  file(0, 2) = 1;           // 场景1, switch channel 3
+  file(9, 9) = 5;           // 场景10, a dimming channel of QZ-0804
+  file(17, 0) = 4;          // 排风1
+  file(18, 4) = 77;         // 调光级别3
   controller(18, 11) = 13;  // 开机场景
   const std::vector<Difference> d = differences(controller, file);
   ASSERT_EQ(d.size(), 5u);
