@@ -389,6 +389,7 @@ void Session::transferTick() {
 void Session::downloadAck(std::uint8_t next) {
   if (phase_ != Phase::Download || !transfer_) return;
   carryOut(transfer_->download.acknowledged(next, job_.image));
+  restartTick();
   // Every row is stored: read the image back at once to see that it arrived whole.
   if (!finished_ && transfer_->download.done()) startUpload(Phase::Verify);
 }
@@ -396,6 +397,14 @@ void Session::downloadAck(std::uint8_t next) {
 void Session::uploadRow(std::uint8_t row, const Row& data) {
   if ((phase_ != Phase::Upload && phase_ != Phase::Verify) || !transfer_) return;
   carryOut(transfer_->upload.rowReceived(row, data));
+  if (row < kRows) restartTick();
+}
+
+// An accepted answer restarts the count of ticks, and here the tick itself as well: the
+// first repeat then comes a full 200 ms after the last answer, never while the next answer
+// is still on the line. Repeats, failure and giving up keep their ticks (1 to 4, 10, 15).
+void Session::restartTick() {
+  if (!finished_ && ticker_.isActive()) ticker_.start();
 }
 
 void Session::uploadComplete(const ConfigImage& image) {
