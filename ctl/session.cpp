@@ -105,7 +105,11 @@ void Session::start(bool quietNoAnswer) {
   port_.discardInput();
   phase_ = Phase::Handshake;
   tick_ = 0;
-  ticker_.start();
+  // The handshakes begin once every port of the command is open, so that opening many ports
+  // does not stagger their schedules.
+  QTimer::singleShot(0, &ticker_, [this] {
+    if (!finished_) ticker_.start();
+  });
   progressChanged();
 }
 
