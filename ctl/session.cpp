@@ -325,6 +325,7 @@ void Session::startDownload() {
   transfer_ = std::make_unique<TransferState>();
   phase_ = Phase::Download;
   progressRow_ = 0;
+  progressChanged();
   // The window's default options go with the image: "1200旧协议" and "场景切换模式".
   const TransferAction a =
       transfer_->download.start(job_.image, protocolAndRunModeArgument(true, true));
@@ -337,6 +338,7 @@ void Session::startUpload(Phase purpose) {
   transfer_->uploading = true;
   phase_ = purpose;
   progressRow_ = 0;
+  progressChanged();
   carryOut(transfer_->upload.start());
 }
 

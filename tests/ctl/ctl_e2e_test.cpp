@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "ctl/runner.h"
 #include "link/qt_serial_port.h"
 #include "sim/pty_server.h"
 #include "support/runtime_dir.h"
@@ -436,6 +437,32 @@ TEST_F(Ctl, CtrlCSaysGoodbyeAndClosesThePort) {
   EXPECT_EQ(sim->log().back().received, kDisconnect);
   EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
   EXPECT_FALSE(fs::exists(dir / "x.QZ"));
+}
+
+TEST_F(Ctl, QuietSaysOnlyWhatFailedAndATerminalSeesProgress) {
+  Sim sim;
+  const Ran ok = qzctl({"--quiet", "--port", sim.com(), "info"});
+  EXPECT_EQ(ok.code, 0);
+  EXPECT_EQ(ok.out + ok.err, "");
+  const Ran bad = qzctl({"--quiet", "--port", sim.com(), "--port", "COM49", "info"});
+  EXPECT_EQ(bad.code, 3);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err, "COM49: cannot open the port: it does not exist (adapter unplugged?)\n");
+
+  // With stderr on a terminal each port gets a line that is redrawn in place, then cleared.
+  const std::string file = (dir / "p.QZ").string();
+  const std::vector<std::string_view> args = {"--port", sim->comName(), "upload", file};
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(ctl::run(args, {out, err, true}), 0);
+  EXPECT_EQ(out.str(), sim->comName() + ": uploaded QZ-0804 image to " + file + "\n");
+  const std::string drawn = err.str();
+  for (const std::string line : {"handshake 1/30", "connected, QZ-0804", "upload 0% (row 0)",
+                                 "upload 50% (row 9)", "upload 100% (row 18)"}) {
+    EXPECT_NE(drawn.find("\r\033[K" + sim->comName() + ": " + line + "\n"), std::string::npos)
+        << line;
+  }
+  EXPECT_TRUE(drawn.ends_with("\033[1A\r\033[J")) << drawn;
 }
 
 TEST_F(Ctl, WrongCommandLineAndHelp) {
