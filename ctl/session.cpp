@@ -115,7 +115,8 @@ void Session::start(bool quietNoAnswer) {
 
 void Session::interrupt() {
   if (finished_) return;
-  if (port_.isOpen()) sendText(frames::kDisconnect);
+  // The goodbye goes out even to a controller that has not answered yet.
+  linked_ = true;
   finish(kNoAnswer, "stopped by the user; the port is closed");
 }
 

@@ -375,6 +375,23 @@ TEST_F(Ctl, FourControllersAtOnceOneSilent) {
   }
 }
 
+TEST_F(Ctl, UploadFromSeveralControllersGivesEachItsOwnFile) {
+  sim::Options a;
+  a.model = 0;
+  a.image = patternImage();
+  sim::Options b;
+  b.model = 4;
+  Sim first(a);
+  Sim second(b);
+  const Ran r = qzctl({"--port", first.com(), "--port", second.com(), "upload", path("rack.QZ")});
+  EXPECT_EQ(r.code, 0) << r.out;
+  const fs::path one = dir / ("rack-" + first.com().toStdString() + ".QZ");
+  const fs::path two = dir / ("rack-" + second.com().toStdString() + ".QZ");
+  EXPECT_EQ(readFile(one), paramFileText(0, patternImage()));
+  EXPECT_EQ(readFile(two), paramFileText(4, second->image()));
+  EXPECT_FALSE(fs::exists(dir / "rack.QZ"));
+}
+
 TEST_F(Ctl, PortsThatCannotBeOpenedSayWhy) {
   Sim sim;
   const Ran missing = qzctl({"--port", "COM49", "info"});
@@ -435,6 +452,7 @@ TEST_F(Ctl, CtrlCSaysGoodbyeAndClosesThePort) {
   EXPECT_EQ(r.out, sim.com().toStdString() + ": stopped by the user; the port is closed\n");
   EXPECT_TRUE(sim->waitForLog(sim->log().size(), milliseconds(1000)));
   EXPECT_EQ(sim->log().back().received, kDisconnect);
+  EXPECT_EQ(count(*sim.server, kDisconnect), 1);
   EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
   EXPECT_FALSE(fs::exists(dir / "x.QZ"));
 }
