@@ -469,7 +469,8 @@ TEST_F(Ctl, QuietSaysOnlyWhatFailedAndATerminalSeesProgress) {
 
   // With stderr on a terminal each port gets a line that is redrawn in place, then cleared.
   const std::string file = (dir / "p.QZ").string();
-  const std::vector<std::string_view> args = {"--port", sim->comName(), "upload", file};
+  const std::string com = sim->comName();
+  const std::vector<std::string_view> args = {"--port", com, "upload", file};
   std::ostringstream out;
   std::ostringstream err;
   EXPECT_EQ(ctl::run(args, {out, err, true}), 0);
