@@ -108,6 +108,15 @@ int countLead(const sim::PtyServer& server, std::uint8_t lead, std::size_t lengt
   return n;
 }
 
+// qzsim logs a frame a moment after the program that sent it may have ended.
+bool goodbyeArrives(const sim::PtyServer& server, int goodbyes = 1) {
+  for (int i = 0; i < 100; ++i) {
+    if (count(server, kDisconnect) >= goodbyes) return true;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return false;
+}
+
 struct Sim {
   std::unique_ptr<sim::PtyServer> server;
   explicit Sim(sim::Options options = {}) {
@@ -146,6 +155,7 @@ TEST_F(Ctl, InfoConnectsAsTheWindowDoesAndSaysGoodbye) {
   // Two unanswered handshakes, the third answered, one version query, one goodbye.
   EXPECT_EQ(count(*sim.server, kHandshake), 3);
   EXPECT_EQ(count(*sim.server, kVersionQuery), 1);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
   EXPECT_EQ(count(*sim.server, kDisconnect), 1);
   EXPECT_EQ(sim->log().back().received, kDisconnect);
   EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
@@ -174,6 +184,7 @@ TEST_F(Ctl, UploadWritesTheControllersImageAsAParameterFile) {
   // 19 requests and the one for row 19 the window sends after row 18, and the repeats of
   // the 200 ms tick.
   EXPECT_GE(countLead(*sim.server, 0xA2, 6), 20);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
   EXPECT_EQ(sim->log().back().received, kDisconnect);
 
   // A file that cannot be written: a path below a regular file. The old file is kept whole.
@@ -224,10 +235,12 @@ TEST_F(Ctl, DownloadRefusesAnotherModelsFileAndAnIncompleteOne) {
             std::string::npos)
       << r.out;
   EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 0);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
   EXPECT_EQ(sim->log().back().received, kDisconnect);
 
   const Ran forced = qzctl({"--port", sim.com(), "--force", "download", path("0606.QZ")});
   EXPECT_EQ(forced.code, 0) << forced.out;
+  ASSERT_TRUE(goodbyeArrives(*sim.server, 2));
   EXPECT_EQ(sim->image(), patternImage());
 
   // Row 18 missing: a controller must get a whole image. The port is not even opened.
@@ -451,6 +464,7 @@ TEST_F(Ctl, CtrlCSaysGoodbyeAndClosesThePort) {
   EXPECT_EQ(r.code, 4);
   EXPECT_EQ(r.out, sim.com().toStdString() + ": stopped by the user; the port is closed\n");
   EXPECT_TRUE(sim->waitForLog(sim->log().size(), milliseconds(1000)));
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
   EXPECT_EQ(sim->log().back().received, kDisconnect);
   EXPECT_EQ(count(*sim.server, kDisconnect), 1);
   EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
