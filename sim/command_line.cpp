@@ -149,6 +149,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         fail(option, "\"" + std::string(v) + "\" names no model (0..4, QZ-0408 .. QZ-1200)");
       }
       o.model = model >= 0 ? model : v[0] - '0';
+      cl.modelGiven = true;
     } else if (option == "--baud") {
       o.baud = number(option, value(), 50, 4'000'000);
     } else if (option == "--no-pacing") {
@@ -183,6 +184,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       const std::size_t eq = v.find('=');
       if (eq == std::string_view::npos) fail(option, "expects ARG=CODE, for example 10=90");
       o.serviceResults[hexByte(option, v.substr(0, eq))] = hexByte(option, v.substr(eq + 1));
+    } else if (option == "--image" || option == "--dump") {
+      const std::string v(value());
+      if (v.empty()) fail(option, "needs a file name");
+      if (option == "--image") cl.imageFile = v;
+      if (option == "--dump") o.dumpFile = v;
     } else if (option == "--log") {
       cl.logFile = std::string(value());
       if (cl.logFile.empty()) fail(option, "needs a file name");
@@ -209,6 +215,13 @@ Controller:
   --result XX=YY     answer service request F5 XX with result code YY (hex); by default
                      each request gets its success code (01, 02, FF, 10, 20); failure
                      codes: 11, 12, 0F, 90, A0; any other code is unknown to the tool
+
+Image:
+  --image FILE.QZ    start from a parameter file: its rows over the factory image of its
+                     model (--model, when given, wins over the file's model line); a file
+                     that cannot be read or has lines that do not fit is refused (exit 1)
+  --dump FILE.QZ     keep the image in a parameter file: written at start and after every
+                     download row that changes it, each time beside FILE and renamed over it
 
 Line:
   --baud B           bit rate of the simulated line (default 9600)

@@ -15,6 +15,9 @@ inline constexpr std::string_view kModelNames[] = {"QZ-0408", "QZ-0606", "QZ-080
 struct CommandLine {
   Options options;
   std::string logFile;  // empty: the log goes to standard output
+  // A parameter file to start from (--image); empty: the factory image.
+  std::string imageFile;
+  bool modelGiven = false;  // --model was given: it wins over the model of --image
   bool help = false;
 };
 

@@ -73,6 +73,7 @@ struct Options {
   std::filesystem::path aliasFolder;
   std::string versionText = std::string(kDefaultVersionText);  // sent as is, byte for byte
   std::optional<ConfigImage> image;                            // empty: defaultImage(model)
+  std::filesystem::path dumpFile;  // rewritten whenever the image changes; empty: none
   // Result code of a service request per argument byte; without an entry the code is the
   // argument itself, the success code of each request (01, 02, FF, 10, 20).
   std::map<std::uint8_t, std::uint8_t> serviceResults;

@@ -1,6 +1,7 @@
 #include "sim/pty_server.h"
 
 #include "link/com_ports.h"
+#include "sim/image_file.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -317,9 +318,14 @@ void PtyServer::run() {
     }
     for (const Frame& frame : frames) {
       Controller::Response response;
+      std::optional<ConfigImage> changed;  // the image to keep in the dump file
       {
         std::lock_guard lock(mutex_);
+        const ConfigImage before = controller_.image();
         response = controller_.handle(frame);
+        if (!options_.dumpFile.empty() && controller_.image() != before) {
+          changed = controller_.image();
+        }
       }
       std::string lost;
       if (!response.reply.empty()) lost = send(response.reply, frame.time, frame.bytes.size());
@@ -332,6 +338,8 @@ void PtyServer::run() {
         entry = controller_.log().back();
       }
       logLine(describe(entry), entry.time);
+      // After the answer is out, before the frame counts as handled.
+      if (changed) dumpImage(*changed);
       if (response.hangUp && !response.reply.empty()) waitUntilTaken();
       {
         std::lock_guard lock(mutex_);
@@ -463,6 +471,14 @@ bool PtyServer::sleepUntil(Clock::time_point t) {
     const timespec ts = toTimespec(std::min(t, now + 50ms));
     while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
+  }
+}
+
+void PtyServer::dumpImage(const ConfigImage& image) {
+  try {
+    dumpImageFile(options_.dumpFile, options_.model, image);
+  } catch (const std::exception& e) {
+    logLine(std::string("the image was not kept: ") + e.what(), Clock::now());
   }
 }
 

@@ -81,6 +81,8 @@ class PtyServer {
   void cutLine(const std::string& why);
   bool sleepUntil(Clock::time_point t);
   void logLine(const std::string& text, Clock::time_point time);
+  // Rewrites Options::dumpFile; a failure goes to the log.
+  void dumpImage(const ConfigImage& image);
   void createAlias();
   void closeAll();
 

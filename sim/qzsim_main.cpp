@@ -8,12 +8,14 @@
 #include <ctime>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "link/com_ports.h"
 #include "sim/command_line.h"
+#include "sim/image_file.h"
 #include "sim/pty_server.h"
 
 namespace {
@@ -40,7 +42,26 @@ int main(int argc, char** argv) {
     std::fputs(qz::sim::usageText().data(), stdout);
     return 0;
   }
+  if (!cl.imageFile.empty()) {
+    try {
+      const auto start = qz::sim::loadImageFile(
+          cl.imageFile, cl.modelGiven ? std::optional(cl.options.model) : std::nullopt);
+      cl.options.model = start.model;
+      cl.options.image = start.image;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "qzsim: %s\n", e.what());
+      return 1;
+    }
+  }
   const qz::sim::Options& o = cl.options;
+  if (!o.dumpFile.empty()) {
+    try {
+      qz::sim::dumpImageFile(o.dumpFile, o.model, o.image.value_or(qz::sim::defaultImage(o.model)));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "qzsim: %s\n", e.what());
+      return 1;
+    }
+  }
   if (o.comNumber != 0) {
     const std::string fixed = qz::fixedComDevice(o.comNumber);
     struct stat st {};
@@ -99,7 +120,9 @@ int main(int argc, char** argv) {
                                   ? std::string(qz::sim::kModelNames[o.model])
                                   : "model " + std::to_string(o.model);
     writeLine("qzsim: " + model + " at " + std::to_string(o.baud) + " baud, pacing " +
-              (o.pacing ? "on" : "off") + ", alias " + server.aliasPath().string());
+              (o.pacing ? "on" : "off") + ", alias " + server.aliasPath().string() +
+              (cl.imageFile.empty() ? "" : ", image from " + cl.imageFile) +
+              (o.dumpFile.empty() ? "" : ", image kept in " + o.dumpFile.string()));
     for (const std::string& line : early) writeLine(line);
     early.clear();
   }

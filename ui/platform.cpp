@@ -40,12 +40,24 @@ QString DesktopPlatform::openFileName(const QString& filter) {
 }
 
 QString DesktopPlatform::saveFileName(const QString& filter) {
-  return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), QString(),
-                                      dialogFilter(filter));
+  QFileDialog dialog(QApplication::activeWindow(), QString(), QString(), dialogFilter(filter));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  // The dialog adds the filter's extension to a bare name itself, so that its question about
+  // replacing an existing file is asked about the name that will be written.
+  const auto parts = filter.split(QLatin1Char('|'));
+  if (parts.size() >= 2 && parts[1].startsWith(QStringLiteral("*."))) {
+    dialog.setDefaultSuffix(parts[1].mid(2));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
 }
 
-void DesktopPlatform::beep(int, int) { QApplication::beep(); }
+void DesktopPlatform::beep(int, int) {
+  QApplication::beep();
+}
 
-QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
+QDateTime DesktopPlatform::now() const {
+  return QDateTime::currentDateTime();
+}
 
 }  // namespace qz

@@ -226,16 +226,10 @@ TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
   EXPECT_EQ(mixed.entries[2].line, 4);
 
   // A Chinese character inside a UTF-8 scene line is one character, as in the GBK file.
-  EXPECT_EQ(readText("CJ0\xE6\x9C\xBA"
-                     "005")
-                .entries.at(0)
-                .bytes[0],
-            5);
-  EXPECT_EQ(readText("CJ0\xBB\xFA"
-                     "005\xBB\xFA")
-                .entries.at(0)
-                .bytes[0],
-            5);
+  const std::string utf8Line = std::string("CJ0") + "\xE6\x9C\xBA" + "005";
+  const std::string gbkLine = std::string("CJ0") + "\xBB\xFA" + "005" + "\xBB\xFA";
+  EXPECT_EQ(readText(utf8Line).entries.at(0).bytes[0], 5);
+  EXPECT_EQ(readText(gbkLine).entries.at(0).bytes[0], 5);
 }
 
 TEST(ParamFileRead, NotAParameterFile) {
