@@ -89,6 +89,7 @@ TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte
 TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& image) {
   TransferAction a;
   tick_ = 0;
+  a.startTimer = running_;
   if (nextRow >= kRows) {
     a.status = std::string(kDownloadedText);
     done_ = true;
@@ -162,6 +163,7 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
   if (row > kLastRow) return a;  // no such row: nothing to store, show or ask for
   row_ = static_cast<std::uint8_t>(row + 1);
   tick_ = 0;
+  a.startTimer = running_;
   a.historyHeader = row == 0;
   staged_.rows[row] = data;
   received_.set(row);

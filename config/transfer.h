@@ -8,6 +8,12 @@
 // names. Without an answer the pending frame goes out again on ticks 1 to 4, the failure text
 // shows on tick 10 and the transfer closes on tick 15; a success closes on tick 5. Every
 // accepted answer restarts the count, so an answer after tick 10 carries the transfer on.
+//
+// An accepted answer also restarts the tick itself, so a frame goes out again only after a
+// whole 200 ms without an answer. With a tick that runs on regardless, the first tick after
+// an answer comes 0 to 200 ms later and repeats a frame whose answer is on its way; the
+// controller answers both, the tool follows both answers, and from there on every row
+// travels twice (and the history shows it twice).
 
 #include <bitset>
 #include <cstdint>
@@ -59,7 +65,7 @@ struct TransferAction {
   bool hidePanel = false;
   bool disableButton = false;  // the direction's start button
   bool enableButton = false;
-  bool startTimer = false;  // the direction's 200 ms tick
+  bool startTimer = false;  // the direction's 200 ms tick, (re)started from now
   bool stopTimer = false;
   // The upload is complete: this replaces the image, and the editor shows scene key 1.
   std::optional<ConfigImage> image;

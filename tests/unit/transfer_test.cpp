@@ -81,6 +81,7 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
     EXPECT_EQ(a.threshold, 3);
     EXPECT_EQ(a.progressRow, n);
     EXPECT_FALSE(a.status);
+    EXPECT_TRUE(a.startTimer);  // a repeat only after 200 ms without an answer
   }
   EXPECT_EQ(d.pendingRow(), 18);
   a = d.acknowledged(19, image);
@@ -98,6 +99,11 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
   EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(d.running());
+
+  // An answer with no download running is still followed, but starts no tick.
+  a = d.acknowledged(3, image);
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(3)});
+  EXPECT_FALSE(a.startTimer);
 }
 
 TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
