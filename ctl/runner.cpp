@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QEventLoop>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +15,7 @@
 #include <memory>
 
 #include "config/param_file.h"
+#include "config/param_file_io.h"
 #include "config/setting_names.h"
 #include "ctl/command_line.h"
 #include "ctl/listing.h"
@@ -39,7 +39,7 @@ void printJson(std::ostream& out, const QJsonObject& o) {
 }
 
 // A parameter file taken in whole, or why it cannot be.
-struct LoadedFile {
+struct ParamFile {
   std::string name;
   ConfigImage image;
   int model = -1;
@@ -48,26 +48,21 @@ struct LoadedFile {
   std::string error;                  // empty: usable
 };
 
-LoadedFile loadFile(const std::string& name) {
-  LoadedFile f;
+ParamFile loadFile(const std::string& name) {
+  ParamFile f;
   f.name = name;
-  QFile file(q(name));
-  if (!file.open(QIODevice::ReadOnly)) {
-    f.error = "cannot read " + name + ": " + file.errorString().toStdString();
-    return f;
+  const LoadedFile loaded = loadParamFileBytes(q(name));
+  switch (loaded.problem.kind) {
+    case FileProblem::Kind::None:
+      break;
+    case FileProblem::Kind::TooLarge:
+      f.error = name + " is larger than 64 KiB: not a parameter file";
+      return f;
+    default:
+      f.error = "cannot read " + name + ": " + loaded.problem.reason.toStdString();
+      return f;
   }
-  const QByteArray data = file.read(static_cast<qint64>(kMaxParamFileBytes) + 1);
-  if (file.error() != QFileDevice::NoError) {
-    f.error = "cannot read " + name + ": " + file.errorString().toStdString();
-    return f;
-  }
-  if (static_cast<std::size_t>(data.size()) > kMaxParamFileBytes) {
-    f.error = name + " is larger than 64 KiB: not a parameter file";
-    return f;
-  }
-  const auto* first = reinterpret_cast<const std::uint8_t*>(data.constData());
-  const ParamFileRead read =
-      readParamFile(std::span<const std::uint8_t>(first, static_cast<std::size_t>(data.size())));
+  const ParamFileRead read = readParamFile(loaded.bytes);
   if (!read.isParamFile()) {
     f.error = name + " is not a parameter file: it has no 机型: line and no CJ scene line";
     return f;
@@ -149,7 +144,7 @@ int runPorts(const Invocation& inv, Streams& s) {
   return kDone;
 }
 
-int fileFailure(const Invocation& inv, Streams& s, const LoadedFile& f) {
+int fileFailure(const Invocation& inv, Streams& s, const ParamFile& f) {
   if (inv.json) {
     QJsonObject o;
     o["command"] = q(std::string(commandName(inv.command)));
@@ -162,13 +157,13 @@ int fileFailure(const Invocation& inv, Streams& s, const LoadedFile& f) {
   return kFileFailed;
 }
 
-void warn(const Invocation& inv, Streams& s, const LoadedFile& f) {
+void warn(const Invocation& inv, Streams& s, const ParamFile& f) {
   if (inv.quiet) return;
   for (const std::string& w : f.warnings) s.err << "qzctl: " << f.name << ": " << w << "\n";
 }
 
 int runShow(const Invocation& inv, Streams& s) {
-  const LoadedFile f = loadFile(inv.files[0]);
+  const ParamFile f = loadFile(inv.files[0]);
   if (!f.error.empty()) return fileFailure(inv, s, f);
   warn(inv, s, f);
   const std::string missing = missingRows(f.rows);
@@ -196,9 +191,9 @@ int runShow(const Invocation& inv, Streams& s) {
 }
 
 int runDiff(const Invocation& inv, Streams& s) {
-  const LoadedFile a = loadFile(inv.files[0]);
+  const ParamFile a = loadFile(inv.files[0]);
   if (!a.error.empty()) return fileFailure(inv, s, a);
-  const LoadedFile b = loadFile(inv.files[1]);
+  const ParamFile b = loadFile(inv.files[1]);
   if (!b.error.empty()) return fileFailure(inv, s, b);
   warn(inv, s, a);
   warn(inv, s, b);
@@ -383,11 +378,11 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   std::array<bool, kRows> fileRows{};
   fileRows.fill(true);
   if (inv.command == Command::Download || inv.command == Command::Compare) {
-    const LoadedFile f = loadFile(inv.files[0]);
+    const ParamFile f = loadFile(inv.files[0]);
     if (!f.error.empty()) return fileFailure(inv, s, f);
     const std::string missing = missingRows(f.rows);
     if (inv.command == Command::Download && (!missing.empty() || !f.warnings.empty())) {
-      LoadedFile bad = f;
+      ParamFile bad = f;
       bad.error = f.name + " cannot be downloaded: ";
       if (!missing.empty()) {
         bad.error += "it lacks row(s) " + missing + ", and a controller must get a whole image";
@@ -422,8 +417,7 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   for (const Target& t : targets) {
     Job j = job;
     if (inv.command == Command::Upload) {
-      std::string file = inv.files[0];
-      if (fs::path(file).extension().empty()) file += ".QZ";
+      const std::string file = withParamFileExtension(q(inv.files[0])).toStdString();
       j.file = fileForPort(file, t.port, several);
     }
     jobs.push_back(j);

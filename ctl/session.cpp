@@ -1,10 +1,10 @@
 #include "ctl/session.h"
 
-#include <QSaveFile>
 #include <QString>
 
 #include "config/frames.h"
 #include "config/param_file.h"
+#include "config/param_file_io.h"
 #include "config/settings.h"
 #include "config/transfer.h"
 #include "link/hex_text.h"
@@ -396,7 +396,6 @@ void Session::transferTick() {
 void Session::downloadAck(std::uint8_t next) {
   if (phase_ != Phase::Download || !transfer_) return;
   carryOut(transfer_->download.acknowledged(next, job_.image));
-  restartTick();
   // Every row is stored: read the image back at once to see that it arrived whole.
   if (!finished_ && transfer_->download.done()) startUpload(Phase::Verify);
 }
@@ -404,14 +403,6 @@ void Session::downloadAck(std::uint8_t next) {
 void Session::uploadRow(std::uint8_t row, const Row& data) {
   if ((phase_ != Phase::Upload && phase_ != Phase::Verify) || !transfer_) return;
   carryOut(transfer_->upload.rowReceived(row, data));
-  if (row < kRows) restartTick();
-}
-
-// An accepted answer restarts the count of ticks, and here the tick itself as well: the
-// first repeat then comes a full 200 ms after the last answer, never while the next answer
-// is still on the line. Repeats, failure and giving up keep their ticks (1 to 4, 10, 15).
-void Session::restartTick() {
-  if (!finished_ && ticker_.isActive()) ticker_.start();
 }
 
 void Session::uploadComplete(const ConfigImage& image) {
@@ -446,14 +437,10 @@ void Session::uploadComplete(const ConfigImage& image) {
   }
   // Upload: the file is replaced whole or not at all.
   const std::vector<std::uint8_t> bytes = writeParamFile(result_.model, image);
-  QSaveFile out(QString::fromStdString(job_.file));
-  if (!out.open(QIODevice::WriteOnly) ||
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-          static_cast<qint64>(bytes.size()) ||
-      !out.commit()) {
-    const std::string why = out.errorString().toStdString();
-    out.cancelWriting();
-    finish(kFileFailed, "uploaded, but cannot write " + job_.file + ": " + why);
+  const FileProblem problem = saveParamFileBytes(QString::fromStdString(job_.file), bytes);
+  if (problem.kind != FileProblem::Kind::None) {
+    finish(kFileFailed,
+           "uploaded, but cannot write " + job_.file + ": " + problem.reason.toStdString());
     return;
   }
   finish(kDone, "uploaded " + modelText(result_.model) + " image to " + job_.file);

@@ -97,7 +97,6 @@ class Session {
   void startDownload();
   void startUpload(Phase purpose);
   void transferTick();
-  void restartTick();
   void downloadAck(std::uint8_t next);
   void uploadRow(std::uint8_t row, const Row& data);
   void uploadComplete(const ConfigImage& image);
