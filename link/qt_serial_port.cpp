@@ -97,6 +97,7 @@ struct QtSerialPort::Impl {
 
   QtSerialPort& owner;
   int number = 0;
+  std::string devicePath;  // when set, opened instead of COMn's device
   LineSettings line;
   std::string settingsText = "9600,N,8,1";
   PortError error = PortError::None;
@@ -202,6 +203,10 @@ QtSerialPort::~QtSerialPort() = default;
 void QtSerialPort::setPortNumber(int n) {
   d_->number = n;
 }
+void QtSerialPort::setDevicePath(std::string path) {
+  d_->devicePath = std::move(path);
+}
+
 int QtSerialPort::portNumber() const {
   return d_->number;
 }
@@ -238,7 +243,7 @@ bool QtSerialPort::open() {
   d.lostUntold = false;
   d.event = CommEvent::None;
 
-  const std::string path = comDevicePath(d.number);
+  const std::string path = d.devicePath.empty() ? comDevicePath(d.number) : d.devicePath;
   if (path.empty()) {
     d.fail(PortError::NoSuchPort, osWords(ENOENT));
     return false;

@@ -2,6 +2,7 @@
 // The port over QSerialPort.
 
 #include <memory>
+#include <string>
 
 #include "link/serial_port.h"
 
@@ -15,6 +16,8 @@ class QtSerialPort final : public SerialPort {
   QtSerialPort& operator=(const QtSerialPort&) = delete;
 
   void setPortNumber(int n) override;
+  // A device opened by its path rather than through a COM name; empty goes back to the name.
+  void setDevicePath(std::string path);
   [[nodiscard]] int portNumber() const override;
   bool setSettings(std::string_view text) override;
   [[nodiscard]] std::string settings() const override;

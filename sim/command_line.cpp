@@ -193,6 +193,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       o.faults.answerFrom = number(option, value(), 1, 1'000'000);
     } else if (option == "--hangup-after") {
       o.faults.hangupAfter = number(option, value(), 1, 1'000'000);
+    } else if (option == "--store-wrong") {
+      o.faults.wrongRow = number(option, value(), 0, kRows - 1);
     } else if (option == "--drop") {
       o.faults.rules.push_back(parseFaultRule(FaultAction::Drop, value()));
     } else if (option == "--duplicate") {
@@ -282,6 +284,8 @@ Faults (counted since start; REPLY chooses replies):
                      instead of ROW+1; once unless /K
   --hangup-after N   cut the line once N frames are handled (the N-th answered)
   --hangup-at REPLY  cut the line instead of sending that reply
+  --store-wrong ROW  store download row ROW (0..18) with byte 0 changed, acknowledged
+                     as usual
 
   Examples: --drop download:5/1   (no answer to download row 5, once)
             --drop upload:3/2     (no answer to the request for row 3, twice)

@@ -167,6 +167,10 @@ Controller::Answer Controller::answer(const Frame& frame) {
         break;
       }
       std::copy(p.begin() + 2, p.begin() + 14, image_.rows[static_cast<std::size_t>(r)].begin());
+      if (r == faults_.wrongRow) {
+        image_(r, 0) ^= 0x01;
+        a.note = "stored with byte 0 changed";
+      }
       a.kind = ReplyKind::Download;
       a.argument = r;
       a.bytes = {f::kDownloadRowLead, static_cast<std::uint8_t>(r + 1), f::kRowFrameEnd};

@@ -61,6 +61,7 @@ struct Faults {
   bool silent = false;  // receives and stores everything, answers nothing
   int answerFrom = 1;   // handshakes before this one (1-based, since start) get no answer
   int hangupAfter = 0;  // the line is cut once this many frames are handled; 0: never
+  int wrongRow = -1;    // this download row is stored with byte 0 changed (xor 01); -1: none
   // Applied in this order to a reply that several rules match: corrupt, ack-earlier, extra,
   // duplicate, merge, twice, hang-up, drop.
   std::vector<FaultRule> rules;

@@ -1,0 +1,67 @@
+#pragma once
+// qzctl's command line: options, a command and its arguments.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qz::ctl {
+
+// The exit codes scripts rely on. With several ports the highest one wins.
+enum ExitCode : int {
+  kDone = 0,
+  kDifferent = 1,   // differences found, or a verification failed
+  kUsage = 2,       // the command line is wrong
+  kPortFailed = 3,  // the port cannot be opened
+  kNoAnswer = 4,    // the controller did not answer, or the transfer failed
+  kFileFailed = 5,  // the file cannot be read or written, or is no whole parameter file
+};
+
+enum class Command {
+  None,
+  Ports,
+  Info,
+  Upload,
+  Download,
+  Compare,
+  Diff,
+  Show,
+  SetProtocol,
+  SetRunMode,
+};
+
+enum class ProtocolChoice { Old1200, New19200, Cancel };
+enum class RunModeChoice { Switch, Overlay };
+
+struct Invocation {
+  Command command = Command::None;
+  std::vector<std::string> ports;  // as given: "COM3", "/dev/ttyUSB0" or "all"
+  int baud = 9600;
+  bool json = false;
+  bool quiet = false;
+  bool force = false;
+  bool help = false;               // --help, before or after the command
+  std::vector<std::string> files;  // FILE, or A and B for diff
+  ProtocolChoice protocol = ProtocolChoice::Old1200;
+  RunModeChoice runMode = RunModeChoice::Switch;
+};
+
+struct ParseResult {
+  Invocation invocation;
+  std::string error;  // empty: the command line is good
+};
+
+// The arguments after the program name.
+[[nodiscard]] ParseResult parseCommandLine(std::span<const std::string_view> args);
+
+[[nodiscard]] std::string_view commandName(Command c);
+
+// The overview with every command, option and exit code; or one command's own text.
+[[nodiscard]] std::string helpText(Command c = Command::None);
+
+// Whether the command talks to controllers (and so takes --port).
+[[nodiscard]] bool usesPorts(Command c);
+
+}  // namespace qz::ctl

@@ -1,0 +1,118 @@
+#include "ctl/listing.h"
+
+#include "config/setting_names.h"
+#include "config/settings.h"
+
+namespace qz::ctl {
+
+namespace {
+
+std::string channelText(std::uint8_t v) {
+  return v == 0 ? "关闭" : "通道" + std::to_string(v);
+}
+
+std::string onOffText(std::uint8_t v) {
+  if (v == 0) return "关闭";
+  if (v == 1) return "打开";
+  return "? (" + std::to_string(v) + ")";
+}
+
+std::string padded(std::string text, std::size_t columns) {
+  // Chinese characters take two columns on a terminal and three bytes in UTF-8.
+  std::size_t width = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    width += len >= 3 ? 2 : 1;
+    i += len;
+  }
+  if (width < columns) text.append(columns - width, ' ');
+  return text;
+}
+
+}  // namespace
+
+std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right) {
+  std::vector<Difference> out;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kRowBytes; ++c) {
+      if (left(r, c) != right(r, c)) out.push_back({r, c, left(r, c), right(r, c)});
+    }
+  }
+  return out;
+}
+
+std::string differenceLine(const Difference& d, int model, std::string_view left,
+                           std::string_view right) {
+  return "row " + std::to_string(d.row) + ", byte " + std::to_string(d.column) + " (" +
+         settingName(d.row, d.column, model) + "): " + std::string(left) + " " +
+         std::to_string(d.left) + ", " + std::string(right) + " " + std::to_string(d.right);
+}
+
+std::string modelText(int model) {
+  if (const std::string_view name = modelName(model); !name.empty()) return std::string(name);
+  return model < 0 ? "no model" : "model " + std::to_string(model);
+}
+
+std::string showText(const ConfigImage& image, int model) {
+  std::string out;
+  const bool known = !modelName(model).empty();
+  const int s = known ? switchCount(model) : kRowBytes;
+  out += "机型 " + modelText(model);
+  if (known) {
+    out += " (" + std::to_string(s) + " switch channels, " + std::to_string(kRowBytes - s) +
+           " dimming channels)";
+  } else {
+    out += " (scene bytes shown as they are, channels 1 to 12)";
+  }
+  out += "\n\n";
+
+  out += padded("", 10) + padded("switches", 2 * static_cast<std::size_t>(s) + 2) +
+         (kRowBytes - s > 0 ? "levels" : "") + "\n";
+  for (int r = 0; r < kSceneKeys; ++r) {
+    std::string line = padded(std::string(sceneKeyName(r)), 10);
+    std::string switches;
+    for (int c = 0; c < s; ++c) switches += std::to_string(image(r, c)) + " ";
+    line += padded(switches, 2 * static_cast<std::size_t>(s) + 2);
+    for (int c = s; c < kRowBytes; ++c) line += std::to_string(image(r, c)) + " ";
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
+  out += "\n";
+
+  using namespace row17;
+  auto setting = [&](std::string_view name, const std::string& value) {
+    out += padded(std::string(name), 16) + value + "\n";
+  };
+  setting("排风1",
+          channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
+  setting("排风2",
+          channelText(image(kRow, kFan2)) + ", 上电 " + onOffText(image(kRow, kFan2PowerOn)));
+  setting("阀开", channelText(image(kRow, kValveOpen)));
+  setting("阀关", channelText(image(kRow, kValveClose)));
+  setting("高风", channelText(image(kRow, kFanHigh)));
+  setting("中风", channelText(image(kRow, kFanMedium)));
+  setting("低风", channelText(image(kRow, kFanLow)));
+  const std::uint8_t mode = image(kRow, kWorkMode);
+  setting("工作模式", mode == 0   ? "LINK模式"
+                      : mode == 1 ? "DMX512模式"
+                                  : "? (" + std::to_string(mode) + ")");
+  const int address = dmxAddress(image);
+  setting("DMX512地址", address == 0 ? "none" : std::to_string(address));
+  const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);
+  setting("场景模式", sceneMode == 0   ? "切换"
+                      : sceneMode == 1 ? "叠加"
+                                       : "? (" + std::to_string(sceneMode) + ")");
+  std::string levels;
+  for (int i = 0; i < kLevels; ++i) {
+    levels += (i > 0 ? "  " : "") + std::to_string(i) + ":" +
+              std::to_string(image(row18::kRow, row18::kFirstLevel + i));
+  }
+  setting("调光级别", levels);
+  const std::uint8_t power = image(row18::kRow, row18::kPowerOnScene);
+  const std::string_view key = sceneKeyName(power);
+  setting("开机场景", key.empty() ? "? (" + std::to_string(power) + ")" : std::string(key));
+  return out;
+}
+
+}  // namespace qz::ctl

@@ -1,0 +1,37 @@
+#pragma once
+// What qzctl prints about images: the bytes that differ between two of them, and one of them
+// as a table a person can read.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/image.h"
+
+namespace qz::ctl {
+
+struct Difference {
+  int row = 0;
+  int column = 0;
+  std::uint8_t left = 0;   // the controller's, or the first file's
+  std::uint8_t right = 0;  // the file's, or the second file's
+  bool operator==(const Difference&) const = default;
+};
+
+[[nodiscard]] std::vector<Difference> differences(const ConfigImage& left,
+                                                  const ConfigImage& right);
+
+// "row 3, byte 5 (场景4 开关通道6): controller 1, file 0"; the setting is named as the image of
+// `model` reads it.
+[[nodiscard]] std::string differenceLine(const Difference& d, int model, std::string_view left,
+                                         std::string_view right);
+
+// "QZ-0804", or "model 7" / "no model" for what names none.
+[[nodiscard]] std::string modelText(int model);
+
+// The image as a table: model, each scene key's switches and levels, assignments, work mode,
+// DMX512 address, scene mode, level table and power-on scene. Lines end with "\n".
+[[nodiscard]] std::string showText(const ConfigImage& image, int model);
+
+}  // namespace qz::ctl

@@ -1,0 +1,520 @@
+// qzctl as an installer runs it: the built program, its exit code and its output, against
+// qzsim on pseudo-terminals found through their COM aliases.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "ctl/runner.h"
+#include "link/qt_serial_port.h"
+#include "sim/pty_server.h"
+#include "support/runtime_dir.h"
+
+namespace qz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using std::chrono::milliseconds;
+namespace fs = std::filesystem;
+
+const Bytes kHandshake = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+const Bytes kDisconnect = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+const Bytes kVersionQuery = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA3,
+                             0xAC, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+
+struct Ran {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs qzctl to its end; `during` runs once the program has started.
+Ran qzctl(const QStringList& args, const std::function<void(QProcess&)>& during = {}) {
+  QProcess p;
+  p.start(QStringLiteral(QZCTL_PATH), args);
+  if (!p.waitForStarted(5000)) return {};
+  if (during) during(p);
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished();
+    return {};
+  }
+  Ran r;
+  r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+  r.out = p.readAllStandardOutput().toStdString();
+  r.err = p.readAllStandardError().toStdString();
+  return r;
+}
+
+// Each scene byte different, every value a parameter file can hold appearing somewhere.
+ConfigImage patternImage() {
+  ConfigImage image;
+  for (int r = 0; r < kRows; ++r) {
+    for (int c = 0; c < kRowBytes; ++c) image(r, c) = static_cast<std::uint8_t>(r * 31 + c * 7);
+  }
+  return image;
+}
+
+// A parameter file as the window writes it: "机型:" in GBK, then CJ lines, CR LF.
+std::string paramFileText(int model, const ConfigImage& image, int skipRow = -1) {
+  std::string text = "\xBB\xFA\xD0\xCD:" + std::to_string(model) + "\r\n";
+  for (int r = 0; r < kRows; ++r) {
+    if (r == skipRow) continue;
+    char line[64];
+    std::snprintf(line, sizeof line, "CJ%02d", r);
+    text += line;
+    for (int c = 0; c < kRowBytes; ++c) {
+      std::snprintf(line, sizeof line, "%03d", image(r, c));
+      text += line;
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+int count(const sim::PtyServer& server, const Bytes& frame) {
+  int n = 0;
+  for (const auto& e : server.log()) n += e.received == frame ? 1 : 0;
+  return n;
+}
+
+int countLead(const sim::PtyServer& server, std::uint8_t lead, std::size_t length) {
+  int n = 0;
+  for (const auto& e : server.log()) {
+    n += (e.received.size() == length && e.received[0] == lead) ? 1 : 0;
+  }
+  return n;
+}
+
+// qzsim logs a frame a moment after the program that sent it may have ended.
+bool goodbyeArrives(const sim::PtyServer& server, int goodbyes = 1) {
+  for (int i = 0; i < 100; ++i) {
+    if (count(server, kDisconnect) >= goodbyes) return true;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return false;
+}
+
+struct Sim {
+  std::unique_ptr<sim::PtyServer> server;
+  explicit Sim(sim::Options options = {}) {
+    server = std::make_unique<sim::PtyServer>(options);
+    server->start();
+  }
+  ~Sim() { server->stop(); }
+  Sim(const Sim&) = delete;
+  Sim& operator=(const Sim&) = delete;
+  [[nodiscard]] QString com() const { return QString::fromStdString(server->comName()); }
+  sim::PtyServer* operator->() const { return server.get(); }
+};
+
+class Ctl : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = runtime.root() / "files";
+    fs::create_directories(dir);
+  }
+  [[nodiscard]] QString path(const char* name) const {
+    return QString::fromStdString((dir / name).string());
+  }
+  test::RuntimeDir runtime;
+  fs::path dir;
+};
+
+TEST_F(Ctl, InfoConnectsAsTheWindowDoesAndSaysGoodbye) {
+  sim::Options o;
+  o.model = 3;
+  o.versionText = sim::paddedVersionText("QZ-1002 V3.1");
+  o.faults.answerFrom = 3;
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "info"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": QZ-1002, firmware \"QZ-1002 V3.1\"\n");
+  // Two unanswered handshakes, the third answered, one version query, one goodbye.
+  EXPECT_EQ(count(*sim.server, kHandshake), 3);
+  EXPECT_EQ(count(*sim.server, kVersionQuery), 1);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
+  EXPECT_EQ(count(*sim.server, kDisconnect), 1);
+  EXPECT_EQ(sim->log().back().received, kDisconnect);
+  EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
+
+  // The same as JSON, and by device path.
+  const Ran j = qzctl({"--json", "--port", QString::fromStdString(sim->devicePath()), "info"});
+  EXPECT_EQ(j.code, 0);
+  const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(j.out)).object();
+  EXPECT_EQ(obj["model"].toString(), "QZ-1002");
+  EXPECT_EQ(obj["model_index"].toInt(), 3);
+  EXPECT_EQ(obj["firmware"].toString(), "QZ-1002 V3.1");
+  EXPECT_EQ(obj["exit"].toInt(), 0);
+  EXPECT_EQ(obj["port"].toString().toStdString(), sim->devicePath());
+}
+
+TEST_F(Ctl, UploadWritesTheControllersImageAsAParameterFile) {
+  sim::Options o;
+  o.model = 1;
+  o.image = patternImage();
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "upload", path("backup")});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": uploaded QZ-0606 image to " +
+                       (dir / "backup.QZ").string() + "\n");
+  EXPECT_EQ(readFile(dir / "backup.QZ"), paramFileText(1, patternImage()));
+  // 19 requests and the one for row 19 the window sends after row 18, and the repeats of
+  // the 200 ms tick.
+  EXPECT_GE(countLead(*sim.server, 0xA2, 6), 20);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
+  EXPECT_EQ(sim->log().back().received, kDisconnect);
+
+  // A file that cannot be written: a path below a regular file. The old file is kept whole.
+  const Ran bad = qzctl({"--port", sim.com(), "upload", path("backup.QZ/inside.QZ")});
+  EXPECT_EQ(bad.code, 5);
+  EXPECT_NE(bad.out.find(": uploaded, but cannot write "), std::string::npos) << bad.out;
+  EXPECT_EQ(readFile(dir / "backup.QZ"), paramFileText(1, patternImage()));
+}
+
+TEST_F(Ctl, DownloadSucceedsOnlyWhenTheReadBackMatchesEveryByte) {
+  sim::Options o;
+  o.model = 2;
+  Sim sim(o);
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  const Ran r = qzctl({"--port", sim.com(), "download", path("site.QZ")});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("read it back: all 228 bytes arrived"), std::string::npos) << r.out;
+  EXPECT_EQ(sim->image(), patternImage());
+  EXPECT_GE(countLead(*sim.server, 0xD0, 15), 19);
+  // The window's default options go with the image: 1200 old protocol, switch mode.
+  EXPECT_EQ(sim->snapshot().protocolAndRunMode(), std::optional<std::uint8_t>(0x11));
+  EXPECT_GE(countLead(*sim.server, 0xA2, 6), 20);  // the verification read
+
+  // A controller that stores row 7 with one byte changed: the read-back catches it.
+  sim::Faults f;
+  f.wrongRow = 7;
+  sim->setFaults(f);
+  ConfigImage other = patternImage();
+  other(7, 0) = 40;
+  other(12, 3) = 9;
+  writeFile(dir / "other.QZ", paramFileText(2, other));
+  const Ran bad = qzctl({"--port", sim.com(), "download", path("other.QZ")});
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_NE(bad.out.find("verification failed: the controller holds 1 byte(s) other than"),
+            std::string::npos)
+      << bad.out;
+  EXPECT_NE(bad.out.find("  row 7, byte 0 (场景8 开关通道1): controller 41, sent 40\n"),
+            std::string::npos)
+      << bad.out;
+}
+
+TEST_F(Ctl, DownloadRefusesAnotherModelsFileAndAnIncompleteOne) {
+  Sim sim;  // QZ-0804
+  writeFile(dir / "0606.QZ", paramFileText(1, patternImage()));
+  const Ran r = qzctl({"--port", sim.com(), "download", path("0606.QZ")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.out.find("refused: the file is for QZ-0606 but the controller is QZ-0804"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 0);
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
+  EXPECT_EQ(sim->log().back().received, kDisconnect);
+
+  const Ran forced = qzctl({"--port", sim.com(), "--force", "download", path("0606.QZ")});
+  EXPECT_EQ(forced.code, 0) << forced.out;
+  ASSERT_TRUE(goodbyeArrives(*sim.server, 2));
+  EXPECT_EQ(sim->image(), patternImage());
+
+  // Row 18 missing: a controller must get a whole image. The port is not even opened.
+  const std::size_t before = sim->log().size();
+  writeFile(dir / "part.QZ", paramFileText(2, patternImage(), 18));
+  const Ran part = qzctl({"--port", sim.com(), "download", path("part.QZ")});
+  EXPECT_EQ(part.code, 5);
+  EXPECT_NE(part.err.find("it lacks row(s) 18, and a controller must get a whole image"),
+            std::string::npos)
+      << part.err;
+  // A line that does not fit the image, by its number.
+  writeFile(dir / "wide.QZ",
+            paramFileText(2, patternImage()) + "CJ05256000000000000000000000000000000000\r\n");
+  const Ran wide = qzctl({"--port", sim.com(), "download", path("wide.QZ")});
+  EXPECT_EQ(wide.code, 5);
+  EXPECT_NE(wide.err.find("line(s) 21 left out"), std::string::npos) << wide.err;
+  // Not a parameter file at all, and no file.
+  writeFile(dir / "notes.txt", "shopping list\r\n");
+  EXPECT_EQ(qzctl({"--port", sim.com(), "download", path("notes.txt")}).code, 5);
+  const Ran none = qzctl({"--port", sim.com(), "download", path("missing.QZ")});
+  EXPECT_EQ(none.code, 5);
+  EXPECT_NE(none.err.find("cannot read"), std::string::npos);
+  EXPECT_EQ(sim->log().size(), before);
+}
+
+TEST_F(Ctl, CompareAndDiffListEveryDifferingByteBySetting) {
+  sim::Options o;
+  o.image = patternImage();
+  Sim sim(o);
+  writeFile(dir / "same.QZ", paramFileText(2, patternImage()));
+  ConfigImage changed = patternImage();
+  changed(0, 2) = 0;    // 场景1, switch channel 3
+  changed(17, 0) = 5;   // 排风1
+  changed(18, 4) = 70;  // 调光级别3
+  writeFile(dir / "changed.QZ", paramFileText(2, changed));
+
+  const Ran same = qzctl({"--port", sim.com(), "compare", path("same.QZ")});
+  EXPECT_EQ(same.code, 0) << same.out;
+  const Ran r = qzctl({"--port", sim.com(), "compare", path("changed.QZ")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": 3 byte(s) differ from " +
+                       (dir / "changed.QZ").string() +
+                       "\n"
+                       "  row 0, byte 2 (场景1 开关通道3): controller 14, file 0\n"
+                       "  row 17, byte 0 (排风1): controller 15, file 5\n"
+                       "  row 18, byte 4 (调光级别3): controller 74, file 70\n");
+  EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 0);  // compare writes nothing
+
+  const Ran j = qzctl({"--json", "--port", sim.com(), "compare", path("changed.QZ")});
+  EXPECT_EQ(j.code, 1);
+  const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(j.out)).object();
+  ASSERT_EQ(obj["differences"].toArray().size(), 3);
+  const QJsonObject first = obj["differences"].toArray()[1].toObject();
+  EXPECT_EQ(first["setting"].toString(), QStringLiteral("排风1"));
+  EXPECT_EQ(first["controller"].toInt(), 15);
+  EXPECT_EQ(first["file"].toInt(), 5);
+
+  const Ran d = qzctl({"diff", path("same.QZ"), path("changed.QZ")});
+  EXPECT_EQ(d.code, 1);
+  EXPECT_NE(d.out.find("row 17, byte 0 (排风1): " + (dir / "same.QZ").string() + " 15, " +
+                       (dir / "changed.QZ").string() + " 5\n"),
+            std::string::npos)
+      << d.out;
+  EXPECT_EQ(qzctl({"diff", path("same.QZ"), path("same.QZ")}).code, 0);
+  writeFile(dir / "notes.txt", "shopping list\r\n");
+  EXPECT_EQ(qzctl({"diff", path("same.QZ"), path("notes.txt")}).code, 5);
+
+  const Ran show = qzctl({"show", path("changed.QZ")});
+  EXPECT_EQ(show.code, 0);
+  EXPECT_NE(show.out.find("机型 QZ-0804"), std::string::npos);
+  EXPECT_NE(show.out.find("排风1           通道5, 上电 "), std::string::npos) << show.out;
+  EXPECT_EQ(qzctl({"show", path("notes.txt")}).code, 5);
+}
+
+TEST_F(Ctl, ServiceCommandsGiveTheControllersAnswer) {
+  Sim sim;
+  const Ran p = qzctl({"--port", sim.com(), "set-protocol", "19200"});
+  EXPECT_EQ(p.code, 0) << p.out << p.err;
+  EXPECT_EQ(p.out, sim.com().toStdString() + ": 485协议配置成功!  重启生效 (接口协议配置)\n");
+  const Bytes f502 = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x02, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  EXPECT_EQ(count(*sim.server, f502), 1);
+
+  const Ran m = qzctl({"--port", sim.com(), "set-run-mode", "overlay"});
+  EXPECT_EQ(m.code, 0);
+  EXPECT_EQ(m.out,
+            sim.com().toStdString() + ": 场景叠加模式配置成功!  重启生效。 (场景模式配置)\n");
+
+  sim->setServiceResult(0xFF, 0x0F);
+  const Ran c = qzctl({"--port", sim.com(), "set-protocol", "cancel"});
+  EXPECT_EQ(c.code, 4);
+  EXPECT_EQ(c.out, sim.com().toStdString() + ": 取消485协议配置失败! (接口协议配置)\n");
+}
+
+TEST_F(Ctl, SilentControllerAfterThirtyHandshakes) {
+  sim::Options o;
+  o.pacing = false;
+  o.faults.silent = true;
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "info"});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": no controller answered 30 handshakes\n");
+  EXPECT_EQ(count(*sim.server, kHandshake), 30);
+  EXPECT_EQ(count(*sim.server, kDisconnect), 0);  // never connected, as the window
+}
+
+TEST_F(Ctl, HangUpInTheMiddleOfADownload) {
+  sim::Options o;
+  o.faults.hangupAfter = 8;  // handshake, version, row 0, option frame, rows 1..3, row 4: cut
+  Sim sim(o);
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  const Ran r = qzctl({"--port", sim.com(), "download", path("site.QZ")});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.out, sim.com().toStdString() +
+                       ": the port went away in the middle of the transfer (adapter unplugged "
+                       "or line cut); the transfer did not finish\n");
+}
+
+TEST_F(Ctl, FourControllersAtOnceOneSilent) {
+  std::vector<std::unique_ptr<Sim>> sims;
+  for (int i = 0; i < 4; ++i) {
+    sim::Options o;
+    o.faults.silent = i == 2;
+    sims.push_back(std::make_unique<Sim>(o));
+  }
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  QStringList args;
+  for (const auto& s : sims) args << "--port" << s->com();
+  args << "download" << path("site.QZ");
+  const Ran r = qzctl(args);
+  EXPECT_EQ(r.code, 4);  // the worst wins
+  std::string expected;
+  for (int i = 0; i < 4; ++i) {
+    expected += (*sims[static_cast<std::size_t>(i)])->comName() +
+                (i == 2 ? ": no controller answered 30 handshakes\n"
+                        : ": downloaded " + (dir / "site.QZ").string() +
+                              " and read it back: all 228 bytes arrived\n");
+  }
+  EXPECT_EQ(r.out, expected);
+  for (int i : {0, 1, 3}) EXPECT_EQ((*sims[static_cast<std::size_t>(i)])->image(), patternImage());
+  // The silent one held nobody up: the others were done and gone long before its last try.
+  const auto silentLog = (*sims[2])->log();
+  ASSERT_EQ(silentLog.size(), 30u);
+  for (int i : {0, 1, 3}) {
+    EXPECT_LT((*sims[static_cast<std::size_t>(i)])->log().back().time, silentLog[20].time);
+  }
+}
+
+TEST_F(Ctl, UploadFromSeveralControllersGivesEachItsOwnFile) {
+  sim::Options a;
+  a.model = 0;
+  a.image = patternImage();
+  sim::Options b;
+  b.model = 4;
+  Sim first(a);
+  Sim second(b);
+  const Ran r = qzctl({"--port", first.com(), "--port", second.com(), "upload", path("rack.QZ")});
+  EXPECT_EQ(r.code, 0) << r.out;
+  const fs::path one = dir / ("rack-" + first.com().toStdString() + ".QZ");
+  const fs::path two = dir / ("rack-" + second.com().toStdString() + ".QZ");
+  EXPECT_EQ(readFile(one), paramFileText(0, patternImage()));
+  EXPECT_EQ(readFile(two), paramFileText(4, second->image()));
+  EXPECT_FALSE(fs::exists(dir / "rack.QZ"));
+}
+
+TEST_F(Ctl, PortsThatCannotBeOpenedSayWhy) {
+  Sim sim;
+  const Ran missing = qzctl({"--port", "COM49", "info"});
+  EXPECT_EQ(missing.code, 3);
+  EXPECT_EQ(missing.out, "COM49: cannot open the port: it does not exist (adapter unplugged?)\n");
+
+  // Another program holds the port.
+  QtSerialPort holder;
+  holder.setDevicePath(sim->devicePath());
+  ASSERT_TRUE(holder.open());
+  const Ran busy = qzctl({"--port", sim.com(), "info"});
+  EXPECT_EQ(busy.code, 3);
+  EXPECT_EQ(busy.out,
+            sim.com().toStdString() + ": cannot open the port: another program is using it\n");
+  const Ran list = qzctl({"ports"});
+  EXPECT_EQ(list.code, 0);
+  EXPECT_NE(list.out.find(sim.com().toStdString()), std::string::npos);
+  EXPECT_NE(list.out.find("in use by pid " + std::to_string(::getpid())), std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("(alias)"), std::string::npos);
+  holder.close();
+  const Ran free = qzctl({"ports"});
+  const std::size_t at = free.out.find(sim.com().toStdString() + " ");
+  ASSERT_NE(at, std::string::npos) << free.out;
+  const std::string line = free.out.substr(at, free.out.find('\n', at) - at);
+  EXPECT_NE(line.find(sim->devicePath()), std::string::npos) << line;
+  EXPECT_NE(line.find(" free (alias)"), std::string::npos) << line;
+
+  // One port fine, one missing: both get their line; the worst code wins.
+  const Ran mixed = qzctl({"--port", sim.com(), "--port", "COM49", "info"});
+  EXPECT_EQ(mixed.code, 3);
+  EXPECT_NE(mixed.out.find(sim.com().toStdString() + ": QZ-0804"), std::string::npos);
+  EXPECT_NE(mixed.out.find("COM49: cannot open"), std::string::npos);
+
+  // --port all: only where a controller answers.
+  const Ran all = qzctl({"--port", "all", "--json", "info"});
+  EXPECT_NE(all.out.find("\"port\":\"" + sim.com().toStdString() + "\""), std::string::npos)
+      << all.out;
+}
+
+TEST_F(Ctl, CtrlCSaysGoodbyeAndClosesThePort) {
+  sim::Options o;
+  sim::FaultRule drop;
+  drop.action = sim::FaultAction::Drop;
+  drop.which.kind = sim::ReplyKind::Upload;
+  drop.which.argument = 5;
+  o.faults.rules.push_back(drop);  // the upload stalls at row 5
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "upload", path("x.QZ")}, [&](QProcess& p) {
+    // Wait for the first repeat of row 5, then press Ctrl+C.
+    const Bytes row5 = {0xA2, 5, 5, 0xAA, 0xFE, 0xFF};
+    for (int i = 0; i < 100 && count(*sim.server, row5) < 2; ++i) {
+      std::this_thread::sleep_for(milliseconds(50));
+    }
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  });
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": stopped by the user; the port is closed\n");
+  EXPECT_TRUE(sim->waitForLog(sim->log().size(), milliseconds(1000)));
+  ASSERT_TRUE(goodbyeArrives(*sim.server));
+  EXPECT_EQ(sim->log().back().received, kDisconnect);
+  EXPECT_EQ(count(*sim.server, kDisconnect), 1);
+  EXPECT_TRUE(sim->waitForListeners(0, milliseconds(3000)));
+  EXPECT_FALSE(fs::exists(dir / "x.QZ"));
+}
+
+TEST_F(Ctl, QuietSaysOnlyWhatFailedAndATerminalSeesProgress) {
+  Sim sim;
+  const Ran ok = qzctl({"--quiet", "--port", sim.com(), "info"});
+  EXPECT_EQ(ok.code, 0);
+  EXPECT_EQ(ok.out + ok.err, "");
+  const Ran bad = qzctl({"--quiet", "--port", sim.com(), "--port", "COM49", "info"});
+  EXPECT_EQ(bad.code, 3);
+  EXPECT_EQ(bad.out, "");
+  EXPECT_EQ(bad.err, "COM49: cannot open the port: it does not exist (adapter unplugged?)\n");
+
+  // With stderr on a terminal each port gets a line that is redrawn in place, then cleared.
+  const std::string file = (dir / "p.QZ").string();
+  const std::string com = sim->comName();
+  const std::vector<std::string_view> args = {"--port", com, "upload", file};
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(ctl::run(args, {out, err, true}), 0);
+  EXPECT_EQ(out.str(), sim->comName() + ": uploaded QZ-0804 image to " + file + "\n");
+  const std::string drawn = err.str();
+  for (const std::string line : {"handshake 1/30", "connected, QZ-0804", "upload 0% (row 0)",
+                                 "upload 50% (row 9)", "upload 100% (row 18)"}) {
+    EXPECT_NE(drawn.find("\r\033[K" + sim->comName() + ": " + line + "\n"), std::string::npos)
+        << line;
+  }
+  EXPECT_TRUE(drawn.ends_with("\033[1A\r\033[J")) << drawn;
+}
+
+TEST_F(Ctl, WrongCommandLineAndHelp) {
+  const Ran wrong = qzctl({"flash"});
+  EXPECT_EQ(wrong.code, 2);
+  EXPECT_EQ(wrong.err, "qzctl: unknown command flash\nTry \"qzctl --help\".\n");
+  const Ran help = qzctl({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Exit codes"), std::string::npos);
+  const Ran one = qzctl({"download", "--help"});
+  EXPECT_EQ(one.code, 0);
+  EXPECT_NE(one.out.find("qzctl --port COM1 download"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qz
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
