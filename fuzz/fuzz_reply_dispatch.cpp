@@ -17,7 +17,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "fuzz/check.h"
@@ -34,7 +36,7 @@ constexpr std::array<std::uint8_t, 5> kTail = {0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
 constexpr std::array<std::uint8_t, 3> kTrailer = {0xAA, 0xFE, 0xFF};
 
 // A frame the tool may send: a long command it knows, a download row of the image, a scene
-// preview, or a short command (switch test, dimming test, upload request of a row).
+// preview, or a short command (switch test, dimming test, upload request).
 bool knownFrame(const Bytes& b) {
   if (b.size() == 12) {
     if (!std::equal(kHead.begin(), kHead.end(), b.begin()) ||
@@ -54,7 +56,8 @@ bool knownFrame(const Bytes& b) {
     if (!std::equal(kTrailer.begin(), kTrailer.end(), b.begin() + 3)) return false;
     if (b[0] == 0xA0) return b[1] >= 1 && b[1] <= 12 && (b[2] == 0xD0 || b[2] == 0xD1);
     if (b[0] == 0xA1) return b[1] >= 1 && b[1] <= 12;
-    if (b[0] == 0xA2) return b[1] < 19 && b[1] == b[2];
+    // After the last row an upload asks for row 19, which no image has.
+    if (b[0] == 0xA2) return b[1] <= 19 && b[1] == b[2];
   }
   return false;
 }
@@ -69,6 +72,13 @@ struct Harness {
   qz::ConfigImage image;  // what the image must still be
   int model = 0;
   bool uploadStarted = false;
+  // What waits at the port, as the harness put it there, and what the notifications handed
+  // over: the rows of the running upload and the latest download acknowledgement.
+  Bytes waiting;
+  std::array<std::optional<qz::Row>, qz::kRows> uploadedRows{};
+  bool uploading = false;
+  int lastAck = -1;
+  QString status;
 
   // What a window just opened holds; an input that leaves its window like this lets the next
   // input use the same window, since building one costs far more than most inputs.
@@ -79,6 +89,12 @@ struct Harness {
   Harness() {
     port.ports[1] = qz::PortError::None;
     w = std::make_unique<qz::Form1>(port, platform);
+    const std::function<void()> notify = port.onComm;
+    port.onComm = [this, notify] {
+      observe();
+      notify();
+      if (port.bytesWaiting() == 0) waiting.clear();
+    };
     freshImage = w->SetData;
     freshModel = w->CurModel;
     freshScene = w->CurScene;
@@ -91,6 +107,11 @@ struct Harness {
     platform.messages.clear();
     checkedWrites = 0;
     uploadStarted = false;
+    waiting.clear();
+    uploadedRows = {};
+    uploading = false;
+    lastAck = -1;
+    status = w->Label提示->text();
     rebase();
   }
 
@@ -115,7 +136,24 @@ struct Harness {
     model = w->Combo机型->currentIndex();
   }
 
-  void inject(const Bytes& b) { port.inject(b); }
+  void inject(const Bytes& b) {
+    if (port.isOpen()) waiting.insert(waiting.end(), b.begin(), b.end());
+    port.inject(b);
+    if (port.bytesWaiting() == 0) waiting.clear();
+  }
+
+  // A notification is about to hand `waiting` to the window.
+  void observe() {
+    if (port.commEvent() != qz::CommEvent::Receive || w->VersionMode) return;
+    QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
+    const Bytes& b = waiting;
+    if (b.size() == 14 && b[0] == 0xA2 && b[1] < qz::kRows && uploading) {
+      qz::Row row{};
+      std::copy(b.begin() + 2, b.end(), row.begin());
+      uploadedRows[b[1]] = row;
+    }
+    if (b.size() == 3 && b[0] == 0xD0 && b[2] == 0x55) lastAck = b[1];
+  }
   void handshakeReply(std::uint8_t m) { inject({0xAA, 0x55, m, 0x88, 0x66}); }
 
   [[nodiscard]] bool anyTimer() const {
@@ -208,6 +246,10 @@ struct Harness {
   }
 
   void checkInvariants() {
+    if (port.bytesWaiting() == 0) waiting.clear();
+    QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
+    if (w->uploadTransfer.running() && !uploading) uploadedRows = {};
+    uploading = w->uploadTransfer.running();
     for (; checkedWrites < port.writes.size(); ++checkedWrites) {
       QZ_FUZZ_CHECK(knownFrame(port.writes[checkedWrites]));
     }
@@ -222,8 +264,21 @@ struct Harness {
     // the image outside an upload.
     if (w->Combo机型->currentIndex() != model || w->CurModel != model) {
       rebase();
-    } else if (!uploadStarted) {
-      QZ_FUZZ_CHECK(w->SetData == image);
+    } else if (w->SetData != image) {
+      // Only an upload replaces the image, and only with the scenes the controller sent.
+      QZ_FUZZ_CHECK(uploadStarted);
+      for (std::size_t r = 0; r < qz::kSceneKeys; ++r) {
+        QZ_FUZZ_CHECK(uploadedRows[r] && w->SetData.rows[r] == *uploadedRows[r]);
+      }
+      rebase();
+    }
+    // Success is said only when it happened.
+    if (w->Label提示->text() != status) {
+      status = w->Label提示->text();
+      if (status == QStringLiteral("  参数上传成功")) {
+        for (const auto& row : uploadedRows) QZ_FUZZ_CHECK(row.has_value());
+      }
+      if (status == QStringLiteral("  参数下载成功")) QZ_FUZZ_CHECK(lastAck >= qz::kRows);
     }
     // No second start while a transfer runs.
     QZ_FUZZ_CHECK(!w->downloadTransfer.running() || !w->Command下载->isEnabled());

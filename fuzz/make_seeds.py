@@ -123,10 +123,24 @@ for row in range(1, 4):
 seed.number(TICK).number(0)
 write("fuzz_reply_dispatch", "download", seed.bytes())
 
+seed = Input().number(TRANSFERRING).number(2).boolean(True)  # a whole download
+for row in range(1, 20):
+    piece(seed, bytes([0xD0, row, 0x55]))
+for _ in range(6):
+    seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "download_all_rows", seed.bytes())
+
 seed = Input().number(TRANSFERRING).number(2).boolean(False)  # upload
 for row in range(3):
     piece(seed, bytes([0xA2, row] + [row] * 12))
 write("fuzz_reply_dispatch", "upload", seed.bytes())
+
+seed = Input().number(TRANSFERRING).number(2).boolean(False)  # a whole upload
+for row in range(19):
+    piece(seed, bytes([0xA2, row] + [(row + c) % 3 for c in range(12)]))
+for _ in range(6):
+    seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "upload_all_rows", seed.bytes())
 
 # Frame reader: what the tool sends, in pieces, with pauses.
 BAUD_9600 = 1
