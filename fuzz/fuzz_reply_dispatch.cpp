@@ -16,6 +16,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -251,7 +252,13 @@ struct Harness {
     if (w->uploadTransfer.running() && !uploading) uploadedRows = {};
     uploading = w->uploadTransfer.running();
     for (; checkedWrites < port.writes.size(); ++checkedWrites) {
-      QZ_FUZZ_CHECK(knownFrame(port.writes[checkedWrites]));
+      const Bytes& frame = port.writes[checkedWrites];
+      if (!knownFrame(frame)) {
+        std::fprintf(stderr, "unknown frame on the line:");
+        for (const std::uint8_t b : frame) std::fprintf(stderr, " %02X", b);
+        std::fprintf(stderr, "\n");
+      }
+      QZ_FUZZ_CHECK(knownFrame(frame));
     }
     for (const qz::test::Message& m : platform.messages) {
       QZ_FUZZ_CHECK(m.title == QStringLiteral("接口协议配置") ||
