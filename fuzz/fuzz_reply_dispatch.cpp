@@ -1,9 +1,14 @@
 // The real window's receive notification against whatever the line brings, in every state of
 // a connection: random bytes, cut and joined at random, arrive while the tool is idle,
 // connecting, settling, collecting the version or moving the image, with the window's timers
-// ticking in between. Whatever arrives, the tool writes only frames it knows, changes the image
-// only through a model change (or an upload), never claims a connection on a closed port, and is
-// never left locked with nothing running that would unlock it.
+// ticking and its buttons pressed in between. Whatever arrives, the tool writes only frames it
+// knows; changes the image only through a model change or an upload, and an upload only with
+// the scenes the controller sent; says a transfer succeeded only when it did; never claims a
+// connection on a closed port; and is never left locked with nothing running to unlock it.
+//
+// Building the window costs far more than most inputs, so an input that leaves the window as
+// it was opened hands it on to the next; any other gets a new one. A crash input run on its own
+// starts from a new window.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -81,8 +86,7 @@ struct Harness {
   int lastAck = -1;
   QString status;
 
-  // What a window just opened holds; an input that leaves its window like this lets the next
-  // input use the same window, since building one costs far more than most inputs.
+  // What a window just opened holds.
   qz::ConfigImage freshImage;
   std::uint8_t freshModel = 0;
   std::uint8_t freshScene = 0;
@@ -116,8 +120,8 @@ struct Harness {
     rebase();
   }
 
-  // Ends the connection and picks the first model as a user would, and tells whether the
-  // window is then as it was opened (captions aside).
+  // Ends the connection and picks the model the window opened with, as a user would, and
+  // tells whether the window is then as it was opened (captions aside).
   [[nodiscard]] bool backToFresh() {
     if (anyTimer()) return false;
     if (w->Connected) w->Command建立连接_Click();
