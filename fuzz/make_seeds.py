@@ -189,3 +189,45 @@ write("fuzz_param_file", "bom_and_bad_rows",
       b"\xef\xbb\xbf" + param_file(MODEL_TAG_UTF8, 7, [[255] * 12, [256] + [0] * 11], b"\n")
       + b"CJ19001002003004005006007008009010011012\n")
 write("fuzz_param_file", "short_lines", MODEL_TAG_GBK + b"1\rCJ3\rCJ05 12 34\r")
+
+# Transfer schedule: an image, then events: 0 download start, 1 acknowledgement, 2 download
+# tick, 3 upload start, 4 upload row, 5 upload tick, 6 download stop, 7 upload stop.
+def transfer_seed():
+    seed = Input()
+    for r in range(19):
+        for c in range(12):
+            seed.number((r * 12 + c) % 256)
+    return seed
+
+
+seed = transfer_seed().number(0).number(0x13)  # start with both options
+for n in range(1, 20):
+    seed.number(1).number(n)
+for _ in range(5):
+    seed.number(2)
+write("fuzz_transfer", "download", seed.bytes())
+
+seed = transfer_seed().number(0).number(0x13)
+for n in [1, 1, 2]:
+    seed.number(1).number(n)
+for _ in range(10):
+    seed.number(2)
+seed.number(6)
+write("fuzz_transfer", "download_failing", seed.bytes())
+
+seed = transfer_seed().number(3)
+for r in range(19):
+    seed.number(4).number(r)
+    for c in range(12):
+        seed.number((r + c) % 7)
+for _ in range(5):
+    seed.number(5)
+write("fuzz_transfer", "upload", seed.bytes())
+
+seed = transfer_seed().number(3)
+for r in [0, 1, 18, 2]:
+    seed.number(4).number(r)
+    for c in range(12):
+        seed.number(r)
+seed.number(5).number(7)
+write("fuzz_transfer", "upload_out_of_order", seed.bytes())
