@@ -79,7 +79,7 @@ struct Harness {
   int model = 0;
   bool uploadStarted = false;
   // What waits at the port, as the harness put it there, and what the notifications handed
-  // over: the rows of the running upload and the latest download acknowledgement.
+  // over: the rows since the latest upload start and the latest download acknowledgement.
   Bytes waiting;
   std::array<std::optional<qz::Row>, qz::kRows> uploadedRows{};
   bool uploading = false;
@@ -133,7 +133,8 @@ struct Harness {
            w->CurScene == freshScene && w->Combo串口->isEnabled() && w->Combo机型->isEnabled() &&
            !w->Command下载->isEnabled() && !w->Command上传->isEnabled() &&
            !w->downloadTransfer.running() && !w->downloadTransfer.done() &&
-           !w->uploadTransfer.running() && !w->uploadTransfer.done();
+           !w->uploadTransfer.running() && !w->uploadTransfer.done() &&
+           w->uploadTransfer.received().none();
   }
 
   void rebase() {
@@ -152,7 +153,9 @@ struct Harness {
     if (port.commEvent() != qz::CommEvent::Receive || w->VersionMode) return;
     QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
     const Bytes& b = waiting;
-    if (b.size() == 14 && b[0] == 0xA2 && b[1] < qz::kRows && uploading) {
+    // Rows count whenever they come, also after an upload has given up: the next last row may
+    // still complete it.
+    if (b.size() == 14 && b[0] == 0xA2 && b[1] < qz::kRows) {
       qz::Row row{};
       std::copy(b.begin() + 2, b.end(), row.begin());
       uploadedRows[b[1]] = row;
