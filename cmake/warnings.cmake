@@ -17,3 +17,13 @@ if(QZ_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+# The fuzz targets: every library instrumented for coverage and checked for memory errors and
+# undefined behaviour; only the targets themselves link the fuzzing engine (fuzz/).
+if(QZ_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "QZ_FUZZ needs clang (for example -DCMAKE_CXX_COMPILER=clang++-14)")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

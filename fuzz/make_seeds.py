@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus of the fuzz targets: a handful of real frames, replies and files.
+
+The dispatcher and frame-reader targets read their input the way FuzzedDataProvider serves it:
+byte strings from the front, numbers from the back (the last byte is the first number taken).
+"""
+import pathlib
+
+HERE = pathlib.Path(__file__).resolve().parent / "corpus"
+
+HANDSHAKE = "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A"
+DISCONNECT = "A1 B2 C3 D4 E5 A2 AD 5E 4D 3C 2B 1A"
+VERSION_QUERY = "A1 B2 C3 D4 E5 A3 AC 5E 4D 3C 2B 1A"
+PROTOCOL_1200 = "A1 B2 C3 D4 E5 F5 01 5E 4D 3C 2B 1A"
+RUN_MODE_AND_PROTOCOL = "A1 B2 C3 D4 E5 F6 03 5E 4D 3C 2B 1A"
+
+
+def hexbytes(text):
+    return bytes.fromhex(text)
+
+
+HANDSHAKE_REPLY = bytes([0xAA, 0x55, 0x02, 0x88, 0x66])
+DOWNLOAD_ACK = bytes([0xD0, 0x01, 0x55])
+UPLOAD_ROW = bytes([0xA2, 0x00] + list(range(1, 13)))
+SERVICE_OK = hexbytes("A1 B2 C3 D4 E5 F5 01 00")
+SERVICE_RUN_MODE = hexbytes("A1 B2 C3 D4 E5 F5 20 00")
+VERSION_TEXT = b"QZ-0804 V2.4 2019-07-01 build 7"
+
+
+class Input:
+    """Builds a FuzzedDataProvider input: bytes taken in order from the front, small numbers
+    (one byte each, ranges below 256) taken in order from the back."""
+
+    def __init__(self):
+        self.front = bytearray()
+        self.back = []
+
+    def number(self, value):
+        self.back.append(value)
+        return self
+
+    def boolean(self, value):
+        return self.number(1 if value else 0)
+
+    def take(self, data):
+        self.front += data
+        return self
+
+    def bytes(self):
+        return bytes(self.front) + bytes(reversed(self.back))
+
+
+def write(target, name, data):
+    folder = HERE / target
+    folder.mkdir(parents=True, exist_ok=True)
+    (folder / name).write_bytes(data)
+
+
+# Hex frame text: the frame texts the tool holds, and the repaired odd and lower-case forms.
+for name, text in [("handshake", HANDSHAKE), ("version_query", VERSION_QUERY),
+                   ("protocol_1200", PROTOCOL_1200), ("odd_digits", "A1 B"),
+                   ("lower_case", "a1b2"), ("bad_digit", "A1 ZZ")]:
+    write("fuzz_hex_text", name, text.encode())
+
+# Recogniser: pieces of replies under the threshold each one is asked for.
+THRESHOLD_5, THRESHOLD_3, THRESHOLD_14, THRESHOLD_8, THRESHOLD_31 = 2, 1, 4, 3, 5
+
+
+def replies(*pieces):
+    seed = Input()
+    for threshold_choice, data in pieces:
+        # Threshold set, from the reply lengths, then the piece and its length.
+        seed.boolean(True).boolean(True).number(threshold_choice)
+        seed.number(len(data) - 1).take(data)
+    return seed.bytes()
+
+
+write("fuzz_replies", "handshake_reply", replies((THRESHOLD_5, HANDSHAKE_REPLY)))
+write("fuzz_replies", "handshake_reply_in_two",
+      replies((THRESHOLD_5, HANDSHAKE_REPLY[:2]), (THRESHOLD_5, HANDSHAKE_REPLY[2:])))
+write("fuzz_replies", "download_ack", replies((THRESHOLD_3, DOWNLOAD_ACK)))
+write("fuzz_replies", "upload_row", replies((THRESHOLD_14, UPLOAD_ROW)))
+write("fuzz_replies", "service_reply", replies((THRESHOLD_8, SERVICE_OK)))
+write("fuzz_replies", "version_text", replies((THRESHOLD_31, VERSION_TEXT)))
+
+# Dispatcher: a start state, then operations: 0..3 a piece of the line, 4..5 a timer tick,
+# 6 a button, 7 the device pulled.
+CLOSED, CONNECTING, SETTLING, VERSION, IDLE, TRANSFERRING = range(6)
+TICK, PRESS, PIECE = 4, 6, 0
+BUTTON_SERVICE_1200, BUTTON_RUN_MODE, BUTTON_DOWNLOAD, BUTTON_UPLOAD = 1, 3, 4, 5
+
+
+def piece(seed, data):
+    seed.number(PIECE).number(len(data) - 1).take(data)
+
+
+seed = Input().number(CONNECTING).number(3)  # three handshakes sent
+piece(seed, HANDSHAKE_REPLY)
+for _ in range(8):
+    seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "connect", seed.bytes())
+
+seed = Input().number(SETTLING).number(2).number(2)  # QZ-0804, two settling ticks
+piece(seed, bytes([0xAA, 0x55, 0x04, 0x88, 0x66]))  # the model changes while settling
+write("fuzz_reply_dispatch", "model_change_settling", seed.bytes())
+
+seed = Input().number(VERSION).number(2)
+piece(seed, VERSION_TEXT[:20])
+piece(seed, VERSION_TEXT[20:] + HANDSHAKE_REPLY)
+seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "version_text", seed.bytes())
+
+seed = Input().number(IDLE).number(2)
+seed.number(PRESS).number(BUTTON_SERVICE_1200)
+piece(seed, SERVICE_OK)
+seed.number(PRESS).number(BUTTON_RUN_MODE)
+piece(seed, SERVICE_RUN_MODE + b"\x00")  # one byte too many: dropped
+write("fuzz_reply_dispatch", "service_replies", seed.bytes())
+
+seed = Input().number(TRANSFERRING).number(2).boolean(True)  # download
+for row in range(1, 4):
+    piece(seed, bytes([0xD0, row, 0x55]))
+seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "download", seed.bytes())
+
+seed = Input().number(TRANSFERRING).number(2).boolean(True)  # a whole download
+for row in range(1, 20):
+    piece(seed, bytes([0xD0, row, 0x55]))
+for _ in range(6):
+    seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "download_all_rows", seed.bytes())
+
+seed = Input().number(TRANSFERRING).number(2).boolean(False)  # upload
+for row in range(3):
+    piece(seed, bytes([0xA2, row] + [row] * 12))
+write("fuzz_reply_dispatch", "upload", seed.bytes())
+
+seed = Input().number(TRANSFERRING).number(2).boolean(False)  # a whole upload
+for row in range(19):
+    piece(seed, bytes([0xA2, row] + [(row + c) % 3 for c in range(12)]))
+for _ in range(6):
+    seed.number(TICK).number(0)
+write("fuzz_reply_dispatch", "upload_all_rows", seed.bytes())
+
+# Frame reader: what the tool sends, in pieces, with pauses.
+BAUD_9600 = 1
+
+
+def stream(*pieces):
+    seed = Input().number(BAUD_9600)
+    for pause, data, idle in pieces:
+        # Pause in microseconds (two bytes), piece length, piece, idle before.
+        seed.number(pause >> 8).number(pause & 0xFF).number(len(data) - 1).take(data)
+        seed.boolean(idle)
+    return seed.bytes()
+
+
+DOWNLOAD_ROW = bytes([0xD0, 0x05] + [7] * 12 + [0x55])
+PREVIEW = bytes([0xD1, 0xD1] + [0] * 12 + [0x55])
+write("fuzz_frame_reader", "handshakes",
+      stream((0, hexbytes(HANDSHAKE), False), (2000, hexbytes(HANDSHAKE), True)))
+write("fuzz_frame_reader", "disconnect_three_times",
+      stream((0, hexbytes(DISCONNECT) * 3, False)))
+write("fuzz_frame_reader", "download_row_and_protocol",
+      stream((0, DOWNLOAD_ROW, False), (100, hexbytes(RUN_MODE_AND_PROTOCOL), False)))
+write("fuzz_frame_reader", "preview_cut_by_pause",
+      stream((0, PREVIEW[:7], False), (6000, PREVIEW[7:] + bytes([0xA0, 3, 0xD1, 0xAA, 0xFE, 0xFF]),
+                                        True)))
+write("fuzz_frame_reader", "upload_requests_with_noise",
+      stream((0, bytes([0x00, 0xA2, 0x04, 0x04, 0xAA, 0xFE, 0xFF, 0xA1, 0x02, 0x80, 0xAA, 0xFE,
+                        0xFF]), False)))
+
+# Parameter files: as the tool writes them, and as a Linux editor gives them back.
+MODEL_TAG_GBK = bytes([0xBB, 0xFA, 0xD0, 0xCD, 0x3A])
+MODEL_TAG_UTF8 = "机型:".encode()
+
+
+def param_file(tag, model, rows, end):
+    lines = [tag + str(model).encode()]
+    for r, row in enumerate(rows):
+        lines.append(b"CJ%02d" % r + b"".join(b"%03d" % v for v in row))
+    return end.join(lines) + end
+
+
+ROWS = [[(r * 12 + c) % 256 for c in range(12)] for r in range(19)]
+write("fuzz_param_file", "written_by_the_tool", param_file(MODEL_TAG_GBK, 2, ROWS, b"\r\n"))
+write("fuzz_param_file", "utf8_lf", param_file(MODEL_TAG_UTF8, 4, ROWS, b"\n"))
+write("fuzz_param_file", "bom_and_bad_rows",
+      b"\xef\xbb\xbf" + param_file(MODEL_TAG_UTF8, 7, [[255] * 12, [256] + [0] * 11], b"\n")
+      + b"CJ19001002003004005006007008009010011012\n")
+write("fuzz_param_file", "short_lines", MODEL_TAG_GBK + b"1\rCJ3\rCJ05 12 34\r")
+
+# Transfer schedule: an image, then events: 0 download start, 1 acknowledgement, 2 download
+# tick, 3 upload start, 4 upload row, 5 upload tick, 6 download stop, 7 upload stop.
+def transfer_seed():
+    seed = Input()
+    for r in range(19):
+        for c in range(12):
+            seed.number((r * 12 + c) % 256)
+    return seed
+
+
+seed = transfer_seed().number(0).number(0x13)  # start with both options
+for n in range(1, 20):
+    seed.number(1).number(n)
+for _ in range(5):
+    seed.number(2)
+write("fuzz_transfer", "download", seed.bytes())
+
+seed = transfer_seed().number(0).number(0x13)
+for n in [1, 1, 2]:
+    seed.number(1).number(n)
+for _ in range(10):
+    seed.number(2)
+seed.number(6)
+write("fuzz_transfer", "download_failing", seed.bytes())
+
+seed = transfer_seed().number(3)
+for r in range(19):
+    seed.number(4).number(r)
+    for c in range(12):
+        seed.number((r + c) % 7)
+for _ in range(5):
+    seed.number(5)
+write("fuzz_transfer", "upload", seed.bytes())
+
+seed = transfer_seed().number(3)
+for r in [0, 1, 18, 2]:
+    seed.number(4).number(r)
+    for c in range(12):
+        seed.number(r)
+seed.number(5).number(7)
+write("fuzz_transfer", "upload_out_of_order", seed.bytes())
