@@ -89,6 +89,7 @@ TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte
 TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& image) {
   TransferAction a;
   tick_ = 0;
+  // The count starts again from this answer; with no download running there is none to run.
   a.startTimer = running_;
   if (nextRow >= kRows) {
     a.status = std::string(kDownloadedText);
@@ -161,9 +162,16 @@ TransferAction Upload::start() {
 TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
   TransferAction a;
   if (row > kLastRow) return a;  // no such row: nothing to store, show or ask for
+  if (!running_) {
+    // The upload it belonged to has closed, failed or done: the line came and is shown, but
+    // it neither asks for more nor turns a failed upload into an image.
+    a.historyHeader = row == 0;
+    a.historyRow = historyHexLine(data);
+    return a;
+  }
   row_ = static_cast<std::uint8_t>(row + 1);
   tick_ = 0;
-  a.startTimer = running_;
+  a.startTimer = true;
   a.historyHeader = row == 0;
   staged_.rows[row] = data;
   received_.set(row);

@@ -182,9 +182,9 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
 TEST(TransferAgainstQzsim, AnswersSentTwiceStillMoveTheWholeImage) {
   QZ_SKIP_WITHOUT_PTY();
   // The tool follows every answer, so rows travel more than once; the input it drops under
-  // the second answers must not look like a lost line. Every upload row comes twice; for the
-  // download one acknowledgement does, which doubles the rest of it.
-  sim::Options options = withFault(sim::FaultAction::Twice, "upload");
+  // the second answers must not look like a lost line. One upload row and one download
+  // acknowledgement come twice, which doubles the rest of each transfer.
+  sim::Options options = withFault(sim::FaultAction::Twice, "upload:3/1");
   options.faults.rules.push_back(sim::parseFaultRule(sim::FaultAction::Twice, "download:3/1"));
   options.image = controllerImage();
   Rig rig(options);

@@ -264,5 +264,29 @@ TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
   EXPECT_FALSE(u.tick().dropInput);
 }
 
+TEST(UploadTransfer, RowsAfterTheUploadClosedChangeNothing) {
+  Upload u;
+  u.start();
+  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+  for (int t = 1; t <= 15; ++t) u.tick();  // row 18 never came: failed and closed
+  ASSERT_FALSE(u.running());
+  // It comes late; the user was told the upload failed, and it stays failed.
+  TransferAction a = u.rowReceived(18, uploadedRow(18));
+  EXPECT_FALSE(a.image);
+  EXPECT_FALSE(a.status || a.progressRow || a.showPanel || a.startTimer);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(18)));
+  EXPECT_FALSE(u.done());
+  // After a finished upload a stray row 0 asks for nothing more either.
+  u.start();
+  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+  for (int t = 1; t <= 5; ++t) u.tick();
+  ASSERT_FALSE(u.running());
+  a = u.rowReceived(0, uploadedRow(0));
+  EXPECT_TRUE(a.historyHeader);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_FALSE(a.image || a.startTimer);
+}
+
 }  // namespace
 }  // namespace qz
