@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "link/com_ports.h"
@@ -156,6 +158,49 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   EXPECT_TRUE(w.isEnabled());
   EXPECT_EQ(rig.count(kHandshake), 30);
   EXPECT_EQ(rig.received().size(), 30U);
+}
+
+TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.silent = true;
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  // The window's own timers run the whole attempt.
+  const auto pressed = std::chrono::steady_clock::now();
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command建立连接->text() == "建立连接"; }, 9000));
+  const auto log = rig.server->log();
+  ASSERT_EQ(log.size(), 30U);
+  // qzsim stamps each frame as its last byte arrives. A busy machine delays single frames by a
+  // few milliseconds either way; the line fitted through all thirty stamps shows the period.
+  std::vector<double> at;
+  for (const auto& e : log) {
+    at.push_back(std::chrono::duration<double, std::milli>(e.time - log.front().time).count());
+  }
+  const double n = static_cast<double>(at.size());
+  double sumI = 0, sumT = 0, sumII = 0, sumIT = 0;
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    const double x = static_cast<double>(i);
+    sumI += x;
+    sumT += at[i];
+    sumII += x * x;
+    sumIT += x * at[i];
+  }
+  const double period = (n * sumIT - sumI * sumT) / (n * sumII - sumI * sumI);
+  // A tick may come late on a busy machine but never early: handshake i leaves 200 x i ms
+  // after the press at the soonest.
+  double earliest = 1e9;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const double due = 200.0 * static_cast<double>(i + 1);
+    earliest = std::min(
+        earliest, std::chrono::duration<double, std::milli>(log[i].time - pressed).count() - due);
+  }
+  EXPECT_GE(earliest, -0.5);
+  EXPECT_NEAR(period, 200.0, 0.8);
 }
 
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
