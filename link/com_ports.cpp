@@ -140,8 +140,9 @@ OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_
     settings += stopBits;
     if (port.setSettings(settings)) {
       port.setReceiveThreshold(1);
-      port.discardInput();
       result.opened = port.open();
+      // Whatever waited on the line before it was opened answers nothing asked of it.
+      if (result.opened) port.discardInput();
     }
   }
 

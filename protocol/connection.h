@@ -28,4 +28,12 @@ enum class ConnectStep {
   return ConnectStep::Nothing;
 }
 
+// Whether a handshake reply completes the connection. While no connection is held, only a
+// reply that follows a handshake frame of this attempt counts: one the line held before the
+// first frame went out (tick 0) answers nothing the tool asked. Once connected, a repeated
+// reply is taken again.
+[[nodiscard]] constexpr bool handshakeReplyCounts(bool connected, int linkTick) {
+  return connected || (linkTick >= 1 && linkTick <= kHandshakeAttempts);
+}
+
 }  // namespace qz

@@ -268,6 +268,18 @@ Controller PtyServer::snapshot() const {
   return controller_;
 }
 
+bool PtyServer::inject(const Bytes& bytes) {
+  if (master_ < 0) return false;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 void PtyServer::setFaults(Faults faults) {
   std::lock_guard lock(mutex_);
   controller_.setFaults(std::move(faults));

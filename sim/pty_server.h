@@ -66,6 +66,10 @@ class PtyServer {
   [[nodiscard]] Outputs outputs() const;
   [[nodiscard]] Controller snapshot() const;
 
+  // Puts bytes on the line towards the tool as if the controller had sent them, outside any
+  // answer (line noise, a stale reply); false when not all of them went out.
+  bool inject(const Bytes& bytes);
+
   // Take effect from the next frame.
   void setFaults(Faults faults);
   void setServiceResult(std::uint8_t request, std::uint8_t code);

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 
+#include "protocol/connection.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 #include "ui/form1.h"
@@ -32,7 +33,8 @@ void Form1::MSComm1_OnComm() {
     for (const std::uint8_t b : RxBuf) VersionText.append(versionCharacter(b));
   } else {
     const Reply reply = recogniseReply(RxBuf);
-    if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
+    if (const auto* h = std::get_if<HandshakeReply>(&reply);
+        h != nullptr && handshakeReplyCounts(Connected, LinkTick)) {
       显示对应灯控通道设置(h->model);
       排风空调设置选项(h->model);
       显示机型(h->model);

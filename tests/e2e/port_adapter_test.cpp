@@ -167,6 +167,16 @@ TEST_F(PortAdapter, ReadTakesEverythingWaitingAndDiscardDropsIt) {
   EXPECT_TRUE(port.readAll().empty());
 }
 
+TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
+  pty.send(kHandshakeReply);  // the test's own slave end keeps them waiting
+  ASSERT_TRUE(openAt("9600"));
+  settle(30);
+  EXPECT_EQ(port.bytesWaiting(), 0U);
+  EXPECT_TRUE(events.empty());
+  pty.send({7});
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 1; }));
+}
+
 TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
   ASSERT_TRUE(openAt("9600"));
 

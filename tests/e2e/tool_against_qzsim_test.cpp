@@ -203,6 +203,40 @@ TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) 
   EXPECT_NEAR(period, 200.0, 0.8);
 }
 
+TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.answerFrom = 2;  // the first handshake goes unanswered
+  Rig rig(options);
+  Form1& w = *rig.w;
+  const Bytes reply = {0xAA, 0x55, 0x02, 0x88, 0x66};
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  // A reply already waits on the line when the tool opens it...
+  ASSERT_TRUE(rig.server->inject(reply));
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  w.Timer2->stop();
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  // ...and another comes before the first handshake frame went out.
+  ASSERT_TRUE(rig.server->inject(reply));
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  EXPECT_EQ(w.Command建立连接->text(), "正在连接");
+  EXPECT_EQ(w.Label提示->text(), "   正在连接……");
+  EXPECT_EQ(rig.count(kHandshake), 0);
+
+  w.Timer2_Timer();  // first handshake: no answer
+  ASSERT_TRUE(rig.server->waitForLog(1, milliseconds(3000)));
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  w.Timer2_Timer();  // second handshake: answered
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected; }, 2000));
+  EXPECT_EQ(rig.count(kHandshake), 2);
+  EXPECT_EQ(w.Label机型->text(), "QZ-0804");
+}
+
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   sim::Options options;
   options.pacing = false;

@@ -92,5 +92,14 @@ TEST(ConnectSchedule, TicksOfAnAttempt) {
   EXPECT_EQ(connectStep(7, true), ConnectStep::StartVersion);
 }
 
+TEST(Connection, AHandshakeReplyCountsOnlyAfterAHandshakeOfThisAttempt) {
+  EXPECT_FALSE(handshakeReplyCounts(false, 0));  // the port was just opened
+  EXPECT_TRUE(handshakeReplyCounts(false, 1));
+  EXPECT_TRUE(handshakeReplyCounts(false, 30));
+  EXPECT_FALSE(handshakeReplyCounts(false, 31));  // the attempt has failed
+  EXPECT_TRUE(handshakeReplyCounts(true, 0));     // again while connected
+  EXPECT_TRUE(handshakeReplyCounts(true, 7));
+}
+
 }  // namespace
 }  // namespace qz
