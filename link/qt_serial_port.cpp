@@ -1,6 +1,7 @@
 #include "link/qt_serial_port.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,6 +86,8 @@ struct QtSerialPort::Impl {
   void schedule();
   void service();
   void notify(CommEvent e);
+  void portError(QSerialPort::SerialPortError e);
+  [[nodiscard]] bool deviceStillThere() const;
   [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
 
   QtSerialPort& owner;
@@ -101,22 +104,49 @@ struct QtSerialPort::Impl {
   bool inOnComm = false;    // a notification is running
   bool recheck = false;     // something happened meanwhile that may need a notification
   bool serviceQueued = false;
-  QSerialPort serial;  // last: destroyed first, while the fields its handlers touch still live
+  std::string devicePath;  // of the open port
+  int idleReadErrors = 0;  // read errors in a row on a device that is still there
+  QSerialPort serial;      // last: destroyed first, while the fields its handlers touch still live
 };
 
 QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
-  QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] { schedule(); });
+  QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] {
+    idleReadErrors = 0;
+    schedule();
+  });
   QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
-                   [this](QSerialPort::SerialPortError e) {
-                     // Qt reports the other end going away as a read error and repeats it
-                     // for as long as the port stays open; the first one closes the port.
-                     if (opening || lost || !serial.isOpen()) return;
-                     if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
-                     lost = true;
-                     lostUntold = true;
-                     fail(PortError::Other, serial.errorString().toStdString());
-                     schedule();
-                   });
+                   [this](QSerialPort::SerialPortError e) { portError(e); });
+}
+
+void QtSerialPort::Impl::portError(QSerialPort::SerialPortError e) {
+  if (opening || lost || !serial.isOpen()) return;
+  if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+  // Qt also calls a read that found nothing an error: the line had something when Qt looked,
+  // and our own input discard emptied it before Qt read. The device is then still there and
+  // the connection goes on. A device that really went away shows a hang-up or is gone from
+  // /dev; Qt then repeats the error for as long as the port stays open, so the first one
+  // that finds it gone closes the port (and a run of reads that keep finding nothing, which
+  // a healthy line never gives, counts as gone too).
+  if (deviceStillThere() && ++idleReadErrors < 1000) {
+    serial.clearError();
+    // Qt stops watching the line after some of these; setting the read buffer size arms it
+    // again.
+    serial.setReadBufferSize(serial.readBufferSize());
+    return;
+  }
+  lost = true;
+  lostUntold = true;
+  fail(PortError::Other, serial.errorString().toStdString());
+  schedule();
+}
+
+bool QtSerialPort::Impl::deviceStillThere() const {
+  const int fd = static_cast<int>(serial.handle());
+  if (fd < 0) return false;
+  pollfd p{fd, POLLIN | POLLOUT, 0};
+  if (::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+  struct stat st {};
+  return ::stat(devicePath.c_str(), &st) == 0;
 }
 
 QtSerialPort::Impl::~Impl() {
@@ -269,6 +299,8 @@ bool QtSerialPort::open() {
     d.serial.clearError();
     return false;
   }
+  d.devicePath = path;
+  d.idleReadErrors = 0;
   d.error = PortError::None;
   d.errorText.clear();
   return true;

@@ -15,8 +15,11 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "link/com_ports.h"
 #include "link/hex_text.h"
@@ -65,6 +68,7 @@ class Pty {
   [[nodiscard]] bool ok() const { return master_ >= 0; }
   [[nodiscard]] const std::string& name() const { return name_; }
   [[nodiscard]] int slave() const { return slave_; }
+  [[nodiscard]] int master() const { return master_; }
 
   void send(const Bytes& bytes) const {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -175,6 +179,49 @@ TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
   EXPECT_TRUE(events.empty());
   pty.send({7});
   ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 1; }));
+}
+
+TEST_F(PortAdapter, BytesArrivingWithoutPauseNeverLookLikeALostDevice) {
+  ASSERT_TRUE(openAt("115200"));
+  port.setReceiveThreshold(5);
+  // The dispatcher's way: take what came, then drop whatever arrived meanwhile. A discard
+  // that empties the line between Qt seeing bytes and reading them leaves Qt a read of
+  // nothing, which it reports as an error.
+  std::size_t taken = 0;
+  port.onComm = [&] {
+    events.push_back(port.commEvent());
+    if (port.commEvent() != CommEvent::Receive) return;
+    taken += port.readAll().size();
+    port.discardInput();
+  };
+  std::atomic<bool> stop{false};
+  std::thread noise([&] {
+    const std::uint8_t b = 0x5A;
+    while (!stop) {
+      if (::write(pty.master(), &b, 1) < 0) std::this_thread::yield();
+      const timespec pause{0, 150'000};
+      ::nanosleep(&pause, nullptr);
+    }
+  });
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 4000 && port.isOpen()) settle(20);
+  stop = true;
+  noise.join();
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::Lost), 0);
+  EXPECT_GT(taken, 1000U);
+
+  // Replies still come through afterwards.
+  settle(20);
+  port.discardInput();
+  std::optional<Bytes> reply;
+  port.onComm = [&] {
+    if (port.commEvent() == CommEvent::Receive) reply = port.readAll();
+  };
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return reply.has_value(); }));
+  EXPECT_EQ(*reply, kHandshakeReply);
 }
 
 TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {

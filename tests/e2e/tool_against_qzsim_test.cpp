@@ -237,6 +237,39 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
 }
 
+TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
+  sim::Options options;
+  options.baud = 115200;
+  sim::FaultRule extra;
+  extra.action = sim::FaultAction::Extra;
+  extra.which.kind = sim::ReplyKind::Handshake;
+  extra.extra = Bytes(40, 0x33);
+  options.faults.rules.push_back(extra);
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo波特率->setCurrentText("19200");
+  // The tool takes the five bytes of the reply and drops the forty that follow as they come
+  // in. When the machine is slow to answer, all 45 are waiting and the reply is not
+  // recognised: then the attempt goes on or fails, but the line is never taken for lost.
+  int connections = 0;
+  for (int round = 1; round <= 12; ++round) {
+    SCOPED_TRACE(round);
+    if (rig.connect()) {
+      ++connections;
+      test::settle(20);
+      EXPECT_TRUE(rig.port.isOpen());
+      EXPECT_TRUE(w.Connected);
+      w.Command建立连接->click();
+    } else {
+      EXPECT_TRUE(rig.port.isOpen());
+      for (int tick = 31; tick <= 36; ++tick) w.Timer2_Timer();
+    }
+    EXPECT_NE(w.Label提示->text(), " 串口已断开，连接中断");
+    ASSERT_TRUE(rig.server->waitForListeners(0, milliseconds(3000)));
+  }
+  EXPECT_GT(connections, 6);
+}
+
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   sim::Options options;
   options.pacing = false;
