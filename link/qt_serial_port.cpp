@@ -7,6 +7,7 @@
 
 #include <QMetaObject>
 #include <QSerialPort>
+#include <QTimer>
 #include <cerrno>
 #include <system_error>
 
@@ -17,6 +18,10 @@
 namespace qz {
 
 namespace {
+
+// Bytes the port holds back for a line that does not take them; a frame that would go beyond
+// is refused. The size of a controller port's transmit buffer.
+constexpr qint64 kOutputQueueLimit = 4096;
 
 QSerialPort::Parity qtParity(char letter) {
   switch (letter) {
@@ -87,6 +92,7 @@ struct QtSerialPort::Impl {
   void service();
   void notify(CommEvent e);
   void portError(QSerialPort::SerialPortError e);
+  void pushOutput();
   [[nodiscard]] bool deviceStillThere() const;
   [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
 
@@ -104,9 +110,12 @@ struct QtSerialPort::Impl {
   bool inOnComm = false;    // a notification is running
   bool recheck = false;     // something happened meanwhile that may need a notification
   bool serviceQueued = false;
-  std::string devicePath;  // of the open port
-  int idleReadErrors = 0;  // read errors in a row on a device that is still there
-  QSerialPort serial;      // last: destroyed first, while the fields its handlers touch still live
+  bool stalled = false;      // the line stopped taking bytes; cleared once it took them all
+  bool stallUntold = false;  // the TxFull notification is still to be delivered
+  QTimer drainRetry;         // hands held-back bytes to the line again while it is slow
+  std::string devicePath;    // of the open port
+  int idleReadErrors = 0;    // read errors in a row on a device that is still there
+  QSerialPort serial;  // last: destroyed first, while the fields its handlers touch still live
 };
 
 QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
@@ -116,18 +125,41 @@ QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
   });
   QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
                    [this](QSerialPort::SerialPortError e) { portError(e); });
+  drainRetry.setTimerType(Qt::PreciseTimer);
+  drainRetry.setInterval(10);
+  QObject::connect(&drainRetry, &QTimer::timeout, &serial, [this] { pushOutput(); });
+}
+
+void QtSerialPort::Impl::pushOutput() {
+  if (!live()) {
+    drainRetry.stop();
+    return;
+  }
+  if (serial.bytesToWrite() > 0) serial.flush();
+  if (serial.bytesToWrite() == 0) {
+    stalled = false;
+    drainRetry.stop();
+  } else if (!drainRetry.isActive()) {
+    drainRetry.start();
+  }
 }
 
 void QtSerialPort::Impl::portError(QSerialPort::SerialPortError e) {
   if (opening || lost || !serial.isOpen()) return;
-  if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
+  if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError &&
+      e != QSerialPort::WriteError) {
+    return;
+  }
+  // A line that takes no more bytes for now makes Qt's write fail the same way; the bytes
+  // stay with Qt and go out once the line takes them again.
+  const bool writing = serial.bytesToWrite() > 0;
   // Qt also calls a read that found nothing an error: the line had something when Qt looked,
   // and our own input discard emptied it before Qt read. The device is then still there and
   // the connection goes on. A device that really went away shows a hang-up or is gone from
   // /dev; Qt then repeats the error for as long as the port stays open, so the first one
   // that finds it gone closes the port (and a run of reads that keep finding nothing, which
   // a healthy line never gives, counts as gone too).
-  if (deviceStillThere() && ++idleReadErrors < 1000) {
+  if (deviceStillThere() && (writing || ++idleReadErrors < 1000)) {
     serial.clearError();
     // Qt stops watching the line after some of these; setting the read buffer size arms it
     // again.
@@ -193,7 +225,13 @@ void QtSerialPort::Impl::service() {
   }
   if (lostUntold) {
     lostUntold = false;
+    stallUntold = false;
     notify(CommEvent::Lost);
+    return;
+  }
+  if (stallUntold && live()) {
+    stallUntold = false;
+    notify(CommEvent::TxFull);
     return;
   }
   if (live() && threshold > 0 && serial.bytesAvailable() >= threshold) notify(CommEvent::Receive);
@@ -301,6 +339,8 @@ bool QtSerialPort::open() {
   }
   d.devicePath = path;
   d.idleReadErrors = 0;
+  d.stalled = false;
+  d.stallUntold = false;
   d.error = PortError::None;
   d.errorText.clear();
   return true;
@@ -361,13 +401,27 @@ bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {
     return false;
   }
   const auto size = static_cast<qint64>(bytes.size());
+  // A line that does not drain (the other end stopped reading, flow held) keeps what it was
+  // given; beyond that, frames are refused whole, the user is told once, and the connection
+  // stays.
+  if (d.serial.bytesToWrite() > 0) d.serial.flush();
+  if (d.serial.bytesToWrite() + size > kOutputQueueLimit) {
+    d.fail(PortError::Other, "the line is not draining");
+    if (!d.stalled) {
+      d.stalled = true;
+      d.stallUntold = true;
+      d.schedule();
+    }
+    d.pushOutput();
+    return false;
+  }
   if (d.serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
     d.fail(PortError::Other, d.serial.errorString().toStdString());
     return false;
   }
   // Hands the bytes to the driver now rather than on the next turn of the event loop, so a
   // frame written right before close() still goes out. It does not wait for the line.
-  d.serial.flush();
+  d.pushOutput();
   return d.live();
 }
 

@@ -299,8 +299,13 @@ void PtyServer::run() {
   FrameReader reader(quietGapFor(options_.baud));
   std::array<std::uint8_t, 4096> buffer{};
   while (!stopping_) {
-    std::array<pollfd, 3> fds{{{master_, POLLIN, 0}, {stopEvent_, POLLIN, 0}, {watch_, POLLIN, 0}}};
-    const auto deadline = reader.deadline();
+    const bool paused = readingPaused_;
+    std::array<pollfd, 3> fds{
+        {{paused ? -1 : master_, POLLIN, 0}, {stopEvent_, POLLIN, 0}, {watch_, POLLIN, 0}}};
+    auto deadline = reader.deadline();
+    // While reading is paused, look again now and then whether it still is.
+    if (paused)
+      deadline = std::min(deadline.value_or(Clock::time_point::max()), Clock::now() + 10ms);
     timespec wait{};
     if (deadline) wait = toTimespec(*deadline - Clock::now());
     if (::ppoll(fds.data(), fds.size(), deadline ? &wait : nullptr, nullptr) < 0) {

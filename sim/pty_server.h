@@ -69,6 +69,9 @@ class PtyServer {
   // Puts bytes on the line towards the tool as if the controller had sent them, outside any
   // answer (line noise, a stale reply); false when not all of them went out.
   bool inject(const Bytes& bytes);
+  // The controller stops taking bytes from the line (a busy or stuck receiver), or takes them
+  // again.
+  void pauseReading(bool paused) { readingPaused_ = paused; }
 
   // Take effect from the next frame.
   void setFaults(Faults faults);
@@ -98,6 +101,7 @@ class PtyServer {
   bool hungUp_ = false;
   int listeners_ = -1;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> readingPaused_{false};
 
   int master_ = -1;
   int ownSlave_ = -1;

@@ -1,6 +1,7 @@
 // The receive notification: everything the controller says arrives here, is known by its
 // length and fixed bytes, and is acted on whatever the tool is doing.
 
+#include <QGroupBox>
 #include <QLabel>
 
 #include "protocol/connection.h"
@@ -22,6 +23,13 @@ void Form1::MSComm1_OnComm() {
   const CommEvent event = MSComm1.commEvent();
   if (event == CommEvent::Lost) {
     portLost();
+    return;
+  }
+  if (event == CommEvent::TxFull) {
+    // The controller does not take what is sent: the frame that did not fit was dropped, the
+    // connection stays.
+    Label提示->setText(QStringLiteral(" 串口发送受阻，数据未能发出"));
+    Frame提示->show();
     return;
   }
   if (event != CommEvent::Receive) return;

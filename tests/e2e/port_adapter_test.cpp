@@ -82,6 +82,15 @@ class Pty {
     buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
     return buf;
   }
+  // What one read of the master gives within ms milliseconds (empty when nothing came).
+  [[nodiscard]] Bytes readOnceWithin(int ms) const {
+    pollfd p{master_, POLLIN, 0};
+    if (::poll(&p, 1, ms) != 1) return {};
+    Bytes buf(4096);
+    const ssize_t n = ::read(master_, buf.data(), buf.size());
+    buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
+    return buf;
+  }
   // The controller's end hangs up.
   void closeMaster() {
     if (master_ >= 0) ::close(master_);
@@ -222,6 +231,37 @@ TEST_F(PortAdapter, BytesArrivingWithoutPauseNeverLookLikeALostDevice) {
   pty.send(kHandshakeReply);
   ASSERT_TRUE(pumpUntil([&] { return reply.has_value(); }));
   EXPECT_EQ(*reply, kHandshakeReply);
+}
+
+TEST_F(PortAdapter, ALineThatDoesNotDrainIsToldAndKeptNeverTakenForLost) {
+  ASSERT_TRUE(openAt("9600"));
+  // The controller's end stops reading: the line fills up. Frames go on being written.
+  const Bytes preview = {0xD1, 0xD1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x55};
+  int refused = 0;
+  for (int i = 0; i < 3000 && port.isOpen(); ++i) {
+    if (!port.write(preview)) ++refused;
+    if (i % 100 == 0) settle(1);
+  }
+  settle(50);
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::Lost), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::TxFull), 1);
+
+  // The controller reads again: what was accepted arrives whole, frame after frame, and
+  // frames go out again.
+  std::size_t got = 0;
+  Bytes all;
+  for (Bytes b = pty.readOnce(); !b.empty(); b = pty.readOnceWithin(200)) {
+    all.insert(all.end(), b.begin(), b.end());
+    settle(1);
+  }
+  got = all.size();
+  EXPECT_EQ(got % preview.size(), 0U);
+  EXPECT_EQ(got / preview.size(), static_cast<std::size_t>(3000 - refused));
+  EXPECT_TRUE(port.write(preview));
+  EXPECT_EQ(pty.readOnce(), preview);
+  EXPECT_TRUE(port.isOpen());
 }
 
 TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {

@@ -270,6 +270,37 @@ TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
   EXPECT_GT(connections, 6);
 }
 
+TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
+  sim::Options options;
+  options.pacing = false;
+  Rig rig(options);
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  rig.server->pauseReading(true);
+  // Scene previews, fifteen bytes each, until the line is full several times over.
+  for (int i = 0; i < 2000; ++i) {
+    w.Command6[1 + i % 17]->click();
+    if (i % 50 == 0) QCoreApplication::processEvents();
+  }
+  test::settle(50);
+  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(rig.port.isOpen());
+  EXPECT_EQ(w.Label提示->text(), " 串口发送受阻，数据未能发出");
+  EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
+  EXPECT_EQ(w.Command建立连接->text(), "断开连接");
+
+  // The controller reads again: the frames the tool kept arrive whole, and new ones follow.
+  rig.server->pauseReading(false);
+  test::settle(200);
+  const std::size_t before = rig.server->log().size();
+  w.Command6[5]->click();
+  ASSERT_TRUE(rig.server->waitForLog(before + 1, milliseconds(3000)));
+  const auto log = rig.server->log();
+  for (const auto& e : log) EXPECT_NE(e.kind, sim::FrameKind::Noise);
+  EXPECT_EQ(log.back().kind, sim::FrameKind::ScenePreview);
+  EXPECT_TRUE(w.Connected);
+}
+
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   sim::Options options;
   options.pacing = false;
