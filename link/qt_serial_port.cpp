@@ -2,14 +2,19 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QMetaObject>
 #include <QSerialPort>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "link/com_ports.h"
 #include "link/line_settings.h"
@@ -93,6 +98,10 @@ struct QtSerialPort::Impl {
   void notify(CommEvent e);
   void portError(QSerialPort::SerialPortError e);
   void pushOutput();
+  void drain();
+  void traceStep(const std::string& step) const {
+    if (trace) trace(step);
+  }
   [[nodiscard]] bool deviceStillThere() const;
   [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
 
@@ -114,8 +123,9 @@ struct QtSerialPort::Impl {
   bool stallUntold = false;  // the TxFull notification is still to be delivered
   QTimer drainRetry;         // hands held-back bytes to the line again while it is slow
   std::string devicePath;    // of the open port
-  int idleReadErrors = 0;    // read errors in a row on a device that is still there
-  QSerialPort serial;  // last: destroyed first, while the fields its handlers touch still live
+  std::function<void(std::string_view)> trace;
+  int idleReadErrors = 0;  // read errors in a row on a device that is still there
+  QSerialPort serial;      // last: destroyed first, while the fields its handlers touch still live
 };
 
 QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
@@ -184,6 +194,42 @@ bool QtSerialPort::Impl::deviceStillThere() const {
 QtSerialPort::Impl::~Impl() {
   QObject::disconnect(&serial, nullptr, nullptr, nullptr);
   if (serial.isOpen()) serial.close();
+}
+
+// Closing puts back the line settings the device had before it was opened, at once; frames
+// still on their way would then leave at another speed, and bytes Qt still holds would be
+// dropped. So the output goes out first: everything handed to the driver, then the driver's
+// queue empty, then the transmitter itself. The wait is bounded by the wire time of what is
+// queued (and never more than a second), so a line that does not drain cannot hold the
+// window.
+void QtSerialPort::Impl::drain() {
+  using namespace std::chrono;
+  const int fd = static_cast<int>(serial.handle());
+  int queued = 0;
+  if (fd >= 0 && ::ioctl(fd, TIOCOUTQ, &queued) != 0) queued = 0;
+  const qint64 bytes = serial.bytesToWrite() + queued;
+  const int baud = std::max(line.baud, 300);
+  const auto wire = microseconds(bytes * 10 * 1'000'000 / baud);
+  const auto deadline = steady_clock::now() + std::min<microseconds>(wire + 100ms, 1s);
+  auto left = [&] { return duration_cast<milliseconds>(deadline - steady_clock::now()).count(); };
+  while (serial.bytesToWrite() > 0 && left() > 0) {
+    if (!serial.waitForBytesWritten(static_cast<int>(left()))) break;
+  }
+  if (serial.bytesToWrite() > 0) {
+    traceStep("not drained");
+    return;
+  }
+  for (;;) {
+    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0) break;
+    if (left() <= 0) {
+      traceStep("not drained");
+      return;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  // Only the transmitter's own few bytes are left: tcdrain waits for them.
+  if (fd >= 0) ::tcdrain(fd);
+  traceStep("drained");
 }
 
 bool QtSerialPort::Impl::apply(const LineSettings& s) {
@@ -347,9 +393,21 @@ bool QtSerialPort::open() {
 }
 
 void QtSerialPort::close() {
-  d_->lost = false;
-  d_->lostUntold = false;
-  if (d_->serial.isOpen()) d_->serial.close();
+  Impl& d = *d_;
+  d.drainRetry.stop();
+  if (d.serial.isOpen()) {
+    if (!d.lost) d.drain();
+    d.traceStep("close");
+    d.serial.close();
+  }
+  d.lost = false;
+  d.lostUntold = false;
+  d.stalled = false;
+  d.stallUntold = false;
+}
+
+void QtSerialPort::setTrace(std::function<void(std::string_view)> trace) {
+  d_->trace = std::move(trace);
 }
 
 bool QtSerialPort::isOpen() const {

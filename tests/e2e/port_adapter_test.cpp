@@ -264,6 +264,29 @@ TEST_F(PortAdapter, ALineThatDoesNotDrainIsToldAndKeptNeverTakenForLost) {
   EXPECT_TRUE(port.isOpen());
 }
 
+TEST_F(PortAdapter, ClosingLetsEveryByteLeaveBeforeTheSettingsGoBack) {
+  ASSERT_TRUE(openAt("9600"));
+  std::vector<std::string> steps;
+  port.setTrace([&](std::string_view step) { steps.emplace_back(step); });
+  // A slow controller: the line is full and the port still holds frames when the tool
+  // closes it. The controller reads again a moment later.
+  const Bytes frame = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  std::size_t accepted = 0;
+  while (port.write(frame)) accepted += frame.size();
+  ASSERT_GT(accepted, 4096U);
+  std::size_t got = 0;
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    for (Bytes b = pty.readOnce(); !b.empty(); b = pty.readOnceWithin(300)) got += b.size();
+  });
+  port.close();
+  reader.join();
+  EXPECT_EQ(got, accepted);
+  ASSERT_GE(steps.size(), 2U);
+  EXPECT_EQ(steps[steps.size() - 1], "close");
+  EXPECT_EQ(steps[steps.size() - 2], "drained");
+}
+
 TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
   ASSERT_TRUE(openAt("9600"));
 
