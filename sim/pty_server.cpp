@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -154,14 +155,29 @@ void PtyServer::createAlias() {
 
   auto tryNumber = [&](int n) -> int {
     const std::filesystem::path path = folder / ("COM" + std::to_string(n));
-    // An alias whose device is gone was left by a simulator that was killed.
-    if (isStaleAlias(path)) ::unlink(path.c_str());
+    const std::filesystem::path lock = comAliasLockPath(path);
+    struct stat st {};
+    const bool hadLock = ::lstat(lock.c_str(), &st) == 0;
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return EEXIST;  // a live simulator holds the name
+    }
+    // A lock file nobody holds, beside an alias, was left by a simulator that was killed; so
+    // was an alias whose device is gone. An alias without a lock file is the user's own.
+    if (hadLock || isStaleAlias(path)) ::unlink(path.c_str());
     if (::symlink(devicePath_.c_str(), path.c_str()) == 0) {
       comNumber_ = n;
       aliasPath_ = path;
+      lockPath_ = lock;
+      lockFd_ = fd;
       return 0;
     }
-    return errno;
+    const int error = errno;
+    if (!hadLock) ::unlink(lock.c_str());
+    ::close(fd);
+    return error;
   };
 
   if (options_.comNumber != 0) {
@@ -214,6 +230,11 @@ void PtyServer::closeAll() {
     }
     aliasPath_.clear();
   }
+  if (!lockPath_.empty()) {
+    ::unlink(lockPath_.c_str());
+    lockPath_.clear();
+  }
+  closeFd(lockFd_);
 }
 
 bool PtyServer::hungUp() const {

@@ -110,6 +110,10 @@ class PtyServer {
   std::string devicePath_;
   int comNumber_ = 0;
   std::filesystem::path aliasPath_;
+  // Held locked for as long as the alias is ours: an alias whose lock nobody holds was left
+  // by a simulator that was killed.
+  std::filesystem::path lockPath_;
+  int lockFd_ = -1;
   std::thread thread_;
   Clock::time_point lineFreeAt_{};
 };

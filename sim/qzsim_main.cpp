@@ -66,6 +66,8 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);  // its terminal was closed
+  sigaddset(&stopSignals, SIGQUIT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   // Nothing goes out before the first line names the port.
@@ -107,7 +109,7 @@ int main(int argc, char** argv) {
   for (;;) {
     const timespec slice{0, 100'000'000};
     const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
-    if (signal == SIGINT || signal == SIGTERM) break;
+    if (signal > 0) break;
     if (server.hungUp()) break;
   }
   server.stop();
