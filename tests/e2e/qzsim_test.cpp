@@ -507,6 +507,29 @@ TEST(QzsimProgram, LeavesNoAliasOnHangupOrQuitAndAKilledOnesAliasIsKnownStale) {
   ::close(slave);
 }
 
+TEST(QzsimProgram, KeepsAnsweringWhenNobodyReadsItsLogAndStillEndsOnSigterm) {
+  TempDir runtime;
+  Program sim(runtime, {"--no-pacing"});
+  const Named named = parseFirstLine(sim.line());
+  ASSERT_FALSE(named.com.empty());
+  // From here on nobody reads its output, like a pager left on its first page: a few hundred
+  // log lines fill the pipe.
+  ToolSide tool((runtime.path() / "qzconfig" / "ports" / named.com).string());
+  ASSERT_TRUE(tool.isOpen());
+  int answered = 0;
+  for (int i = 0; i < 3000; ++i) {
+    if (tool.ask(frames::kHandshake, 5) == kHandshakeReply0804) {
+      ++answered;
+    } else {
+      break;
+    }
+  }
+  EXPECT_EQ(answered, 3000);
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.exitStatus(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(runtime.path() / "qzconfig" / "ports" / named.com)));
+}
+
 TEST(QzsimProgram, RefusesBadOptions) {
   TempDir runtime;
   Program sim(runtime, {"--drop", "sometimes"});
