@@ -266,7 +266,8 @@ bool PtyServer::waitForListeners(int count, std::chrono::milliseconds timeout) c
 
 std::vector<LogEntry> PtyServer::log() const {
   std::lock_guard lock(mutex_);
-  return controller_.log();
+  const auto& log = controller_.log();
+  return {log.begin(), log.end()};
 }
 
 ConfigImage PtyServer::image() const {

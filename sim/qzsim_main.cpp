@@ -129,6 +129,8 @@ int main(int argc, char** argv) {
     std::fputs(qz::sim::usageText().data(), stdout);
     return 0;
   }
+  // The log goes out line by line as frames come; memory keeps only the latest entries.
+  cl.options.logLimit = 16;
   const qz::sim::Options& o = cl.options;
   if (o.comNumber != 0) {
     const std::string fixed = qz::fixedComDevice(o.comNumber);
