@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "protocol/frames.h"
+
 namespace qz {
 
 RowFrame scenePreviewFrame(const ConfigImage& image, int row, int model, const LevelTable& levels) {
@@ -44,10 +46,21 @@ ShortFrame dimTestFrame(int channel, std::uint8_t value) {
   return shortFrame(0xA1, static_cast<std::uint8_t>(channel), value);
 }
 
-ShortFrame uploadRequestFrame(std::uint8_t row) { return shortFrame(0xA2, row, row); }
+ShortFrame uploadRequestFrame(std::uint8_t row) {
+  return shortFrame(0xA2, row, row);
+}
 
 std::uint8_t protocolAndRunModeArgument(bool oldProtocol, bool switchMode) {
   return static_cast<std::uint8_t>((oldProtocol ? 0x01 : 0x02) + (switchMode ? 0x10 : 0x02));
+}
+
+CommandFrame protocolAndRunModeFrame(std::uint8_t argument) {
+  CommandFrame f{};
+  std::copy(std::begin(frames::kHead), std::end(frames::kHead), f.begin());
+  f[5] = frames::kCmdProtocolAndRunMode;
+  f[6] = argument;
+  std::copy(std::begin(frames::kTail), std::end(frames::kTail), f.begin() + 7);
+  return f;
 }
 
 }  // namespace qz

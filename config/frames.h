@@ -10,6 +10,7 @@ namespace qz {
 
 using RowFrame = std::array<std::uint8_t, 15>;
 using ShortFrame = std::array<std::uint8_t, 6>;
+using CommandFrame = std::array<std::uint8_t, 12>;
 
 // The whole scene of image row `row` as the controller must show it: switch bytes as stored,
 // dimming bytes turned into output values through the level table. A level above 9 has no
@@ -29,5 +30,7 @@ using ShortFrame = std::array<std::uint8_t, 6>;
 // The argument of the protocol and run-mode frame that goes with every download:
 // 0x01 (1200 old protocol) or 0x02, plus 0x10 (switch mode) or 0x02 (overlay).
 [[nodiscard]] std::uint8_t protocolAndRunModeArgument(bool oldProtocol, bool switchMode);
+// The command frame 0xF6 carrying that argument.
+[[nodiscard]] CommandFrame protocolAndRunModeFrame(std::uint8_t argument);
 
 }  // namespace qz

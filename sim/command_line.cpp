@@ -47,6 +47,7 @@ ReplySelector parseSelector(std::string_view option, std::string_view text) {
                              {"upload", ReplyKind::Upload},
                              {"service", ReplyKind::Service}};
   ReplySelector s;
+  if (text == "any") return s;  // every reply
   if (!text.empty() && text.front() >= '0' && text.front() <= '9') {
     s.ordinal = number(option, text, 1, 1'000'000);
     return s;
@@ -58,8 +59,8 @@ ReplySelector parseSelector(std::string_view option, std::string_view text) {
   }
   if (s.kind == ReplyKind::Any) {
     fail(option, "\"" + std::string(text) +
-                     "\" names no reply (N, handshake, version, download[:ROW], upload[:ROW], "
-                     "service[:XX])");
+                     "\" names no reply (N, any, handshake, version, download[:ROW], "
+                     "upload[:ROW], service[:XX])");
   }
   if (colon != std::string_view::npos) {
     const std::string_view arg = text.substr(colon + 1);
@@ -84,6 +85,14 @@ std::string_view optionName(FaultAction action) {
       return "--corrupt";
     case FaultAction::Extra:
       return "--extra";
+    case FaultAction::AckEarlier:
+      return "--ack-earlier";
+    case FaultAction::Merge:
+      return "--merge";
+    case FaultAction::Twice:
+      return "--twice";
+    case FaultAction::HangUp:
+      return "--hangup-at";
   }
   return "--fault";
 }
@@ -94,6 +103,20 @@ FaultRule parseFaultRule(FaultAction action, std::string_view text) {
   const std::string_view option = optionName(action);
   FaultRule rule;
   rule.action = action;
+  if (action == FaultAction::AckEarlier) {
+    // ROW=NAMED[/K]: the acknowledgement of download row ROW names row NAMED; once unless /K.
+    rule.count = 1;
+    if (const std::size_t slash = text.rfind('/'); slash != std::string_view::npos) {
+      rule.count = number(option, text.substr(slash + 1), 1, 1'000'000);
+      text = text.substr(0, slash);
+    }
+    const std::size_t eq = text.find('=');
+    if (eq == std::string_view::npos) fail(option, "expects ROW=EARLIER, for example 7=5");
+    const int row = number(option, text.substr(0, eq), 0, kRows - 1);
+    rule.named = static_cast<std::uint8_t>(number(option, text.substr(eq + 1), 0, row));
+    rule.which = {ReplyKind::Download, 0, row};
+    return rule;
+  }
   if (action == FaultAction::Extra) {
     const std::size_t eq = text.find('=');
     rule.extra = hexBytesOf(option, eq == std::string_view::npos ? text : text.substr(eq + 1));
@@ -176,6 +199,14 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       o.faults.rules.push_back(parseFaultRule(FaultAction::Corrupt, value()));
     } else if (option == "--extra") {
       o.faults.rules.push_back(parseFaultRule(FaultAction::Extra, value()));
+    } else if (option == "--ack-earlier") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::AckEarlier, value()));
+    } else if (option == "--merge") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Merge, value()));
+    } else if (option == "--twice") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::Twice, value()));
+    } else if (option == "--hangup-at") {
+      o.faults.rules.push_back(parseFaultRule(FaultAction::HangUp, value()));
     } else if (option == "--result") {
       const std::string_view v = value();
       const std::size_t eq = v.find('=');
@@ -217,9 +248,10 @@ Line:
   --log FILE         write the log to FILE instead of standard output
 
 Faults (counted since start; REPLY chooses replies):
-  REPLY is N (the N-th reply), handshake, version, download, upload, service,
-  download:ROW or upload:ROW (decimal row), service:XX (hex request byte);
-  a rule ending in /K affects only the first K replies it matches.
+  REPLY is N (the N-th reply), any, handshake, version, download, upload, service,
+  download:ROW or upload:ROW (decimal row: the answer to that row's frame or request),
+  service:XX (hex request byte); a rule ending in /K affects only the first K replies it
+  matches.
   --silent           receive and store everything, answer nothing
   --answer-from N    leave handshakes 1..N-1 unanswered
   --drop REPLY[/K]   do not send the reply
@@ -229,9 +261,18 @@ Faults (counted since start; REPLY chooses replies):
                      invert byte BYTE (default 0; past the end: the last byte)
   --extra [REPLY[/K]=]HEX
                      send HEX after the reply (without REPLY: after every reply)
+  --merge REPLY[/K]  send the reply twice in one write: the tool gets both at once
+  --twice REPLY[/K]  send the reply, then 50 ms later the same reply again
+  --ack-earlier ROW=EARLIER[/K]
+                     acknowledge download row ROW by asking for row EARLIER (0..ROW)
+                     instead of ROW+1; once unless /K
   --hangup-after N   cut the line once N frames are handled (the N-th answered)
+  --hangup-at REPLY  cut the line instead of sending that reply
 
-  Examples: --drop download:5/1   --corrupt handshake@2   --extra version=00
+  Examples: --drop download:5/1   (no answer to download row 5, once)
+            --drop upload:3/2     (no answer to the request for row 3, twice)
+            --twice any           --merge download:4/1    --ack-earlier 7=5
+            --hangup-at upload:9  --corrupt handshake@2   --extra version=00
             --result 10=90        --answer-from 3         --hangup-after 4
 
   -h, --help         show this text

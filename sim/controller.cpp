@@ -119,7 +119,9 @@ Controller::Response Controller::handle(const Frame& frame) {
       applyFaults(a);
     }
   }
-  if (faults_.hangupAfter > 0 && frames_ >= faults_.hangupAfter) {
+  response.oneWrite = a.oneWrite;
+  response.again = a.again;
+  if (a.hangUp || (faults_.hangupAfter > 0 && frames_ >= faults_.hangupAfter)) {
     response.hangUp = true;
     a.note += a.note.empty() ? "then the line is cut" : ", then the line is cut";
   }
@@ -240,8 +242,9 @@ bool Controller::matches(const ReplySelector& s, const Answer& a) const {
 }
 
 void Controller::applyFaults(Answer& a) {
-  constexpr FaultAction kOrder[] = {FaultAction::Corrupt, FaultAction::Extra,
-                                    FaultAction::Duplicate, FaultAction::Drop};
+  constexpr FaultAction kOrder[] = {
+      FaultAction::Corrupt, FaultAction::AckEarlier, FaultAction::Extra,  FaultAction::Duplicate,
+      FaultAction::Merge,   FaultAction::Twice,      FaultAction::HangUp, FaultAction::Drop};
   const Bytes original = a.bytes;
   std::vector<std::string> applied;
   for (const FaultAction action : kOrder) {
@@ -267,8 +270,31 @@ void Controller::applyFaults(Answer& a) {
           applied.push_back("duplicated");
           break;
         }
+        case FaultAction::AckEarlier:
+          if (a.kind != ReplyKind::Download) break;
+          a.bytes[1] = rule.named;
+          applied.push_back("asks for row " + std::to_string(rule.named));
+          break;
+        case FaultAction::Merge: {
+          const Bytes once = a.bytes;
+          a.bytes.insert(a.bytes.end(), once.begin(), once.end());
+          a.oneWrite = true;
+          applied.push_back("twice in one write");
+          break;
+        }
+        case FaultAction::Twice:
+          a.again = a.bytes;
+          applied.push_back("answered twice");
+          break;
+        case FaultAction::HangUp:
+          a.bytes.clear();
+          a.again.clear();
+          a.hangUp = true;
+          applied.push_back("not answered: would send " + hexBytes(original));
+          break;
         case FaultAction::Drop:
           a.bytes.clear();
+          a.again.clear();
           applied.push_back("dropped: would send " + hexBytes(original));
           break;
       }

@@ -41,10 +41,14 @@ struct ReplySelector {
 };
 
 enum class FaultAction : std::uint8_t {
-  Drop,       // the reply is not sent
-  Duplicate,  // the reply is sent twice, back to back
-  Corrupt,    // one byte of the reply is inverted (xor FF)
-  Extra,      // bytes are sent after the reply
+  Drop,        // the reply is not sent
+  Duplicate,   // the reply is sent twice, back to back
+  Corrupt,     // one byte of the reply is inverted (xor FF)
+  Extra,       // bytes are sent after the reply
+  AckEarlier,  // a download acknowledgement names an earlier row than the next one
+  Merge,       // the reply twice, both arriving in one write
+  Twice,       // the reply, then the same reply again as an answer of its own
+  HangUp,      // the line is cut instead of the reply
 };
 
 struct FaultRule {
@@ -53,14 +57,15 @@ struct FaultRule {
   int count = 0;           // how many matching replies it affects; 0: all of them
   std::size_t offset = 0;  // Corrupt: the byte inverted; past the end: the last byte
   Bytes extra;             // Extra: the bytes sent after the reply
+  std::uint8_t named = 0;  // AckEarlier: the row the acknowledgement names
 };
 
 struct Faults {
   bool silent = false;  // receives and stores everything, answers nothing
   int answerFrom = 1;   // handshakes before this one (1-based, since start) get no answer
   int hangupAfter = 0;  // the line is cut once this many frames are handled; 0: never
-  // Applied in this order to a reply that several rules match: corrupt, extra, duplicate,
-  // drop.
+  // Applied in this order to a reply that several rules match: corrupt, ack-earlier, extra,
+  // duplicate, merge, twice, hang-up, drop.
   std::vector<FaultRule> rules;
 };
 
@@ -104,8 +109,10 @@ class Controller {
   explicit Controller(const Options& options);
 
   struct Response {
-    Bytes reply;          // empty: nothing to send
-    bool hangUp = false;  // cut the line once the reply is out
+    Bytes reply;            // empty: nothing to send
+    bool oneWrite = false;  // the reply arrives whole at once, not byte by byte
+    Bytes again;            // sent after the reply as an answer of its own
+    bool hangUp = false;    // cut the line once the reply is out
   };
 
   // Handles one frame from the reader (noise included, which is only logged).
@@ -142,6 +149,9 @@ class Controller {
     ReplyKind kind = ReplyKind::Any;
     int argument = -1;
     std::string note;
+    bool oneWrite = false;
+    Bytes again;
+    bool hangUp = false;
   };
   Answer answer(const Frame& frame);
   void applyFaults(Answer& a);

@@ -28,6 +28,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+constexpr Clock::duration kSecondAnswerPause = 50ms;
+
 std::runtime_error failure(const std::string& what, int error) {
   return std::runtime_error(what + ": " + std::strerror(error));
 }
@@ -361,7 +363,16 @@ void PtyServer::run() {
         response = controller_.handle(frame);
       }
       std::string lost;
-      if (!response.reply.empty()) lost = send(response.reply, frame.time, frame.bytes.size());
+      if (!response.reply.empty()) {
+        lost = send(response.reply, frame.time, frame.bytes.size(), response.oneWrite);
+      }
+      if (!response.again.empty() && lost.empty()) {
+        // After a pause the second copy is an answer of its own, also to a tool that is slow
+        // to take the first.
+        const Clock::time_point later = std::max(Clock::now(), lineFreeAt_) + kSecondAnswerPause;
+        if (!options_.pacing) sleepUntil(later);
+        lost = send(response.again, later, 0);
+      }
       const Clock::time_point sentAt = Clock::now();
       LogEntry entry;
       {
@@ -420,7 +431,7 @@ void PtyServer::watchOpens() {
 }
 
 std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
-                            std::size_t requestLength) {
+                            std::size_t requestLength, bool oneWrite) {
   {
     std::lock_guard lock(mutex_);
     if (listeners_ == 0) return "nobody has the port open, not sent";
@@ -429,7 +440,16 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
     return std::to_string(reply.size() - written) + " bytes lost: " +
            (errno == EAGAIN ? std::string("nobody reads the port") : std::strerror(errno));
   };
-  if (!options_.pacing) {
+  const Clock::duration bt = byteTime(options_.baud);
+  // The request took its own wire time to arrive, and the line carries one byte at a time.
+  const Clock::time_point start =
+      std::max(requestEnd + bt * static_cast<long>(requestLength), lineFreeAt_);
+  if (!options_.pacing || oneWrite) {
+    if (options_.pacing) {
+      // Handed over when its last byte would have arrived.
+      lineFreeAt_ = start + bt * static_cast<long>(reply.size());
+      if (!sleepUntil(lineFreeAt_ - bt)) return "stopped while answering";
+    }
     std::size_t written = 0;
     while (written < reply.size()) {
       const ssize_t n = ::write(master_, reply.data() + written, reply.size() - written);
@@ -439,10 +459,6 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
     }
     return {};
   }
-  // The request took its own wire time to arrive, and the line carries one byte at a time.
-  const Clock::duration bt = byteTime(options_.baud);
-  const Clock::time_point start =
-      std::max(requestEnd + bt * static_cast<long>(requestLength), lineFreeAt_);
   for (std::size_t i = 0; i < reply.size(); ++i) {
     if (!sleepUntil(start + bt * static_cast<long>(i))) return "stopped while answering";
     ssize_t n = 0;

@@ -82,7 +82,9 @@ class PtyServer {
   void run();
   void watchOpens();
   // Writes the reply as the line would carry it; returns why bytes were lost, if they were.
-  std::string send(const Bytes& reply, Clock::time_point requestEnd, std::size_t requestLength);
+  // With oneWrite the whole reply is handed over at once when its last byte would have come.
+  std::string send(const Bytes& reply, Clock::time_point requestEnd, std::size_t requestLength,
+                   bool oneWrite = false);
   void waitUntilTaken();
   void dropUnread();
   void cutLine(const std::string& why);

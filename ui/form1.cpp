@@ -30,6 +30,7 @@ void Form1::Form_Load() {
 void Form1::Form_Unload() {
   // Closing through the exit button runs this a second time on a closed port: the write then
   // does nothing, and the controller hears the disconnect once.
+  stopTransfers();
   if (Connected) {
     sendText(frames::kDisconnect);
     CloseComPort(MSComm1);

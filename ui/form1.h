@@ -21,6 +21,7 @@
 
 #include "config/assignment.h"
 #include "config/image.h"
+#include "config/transfer.h"
 #include "link/serial_port.h"
 #include "ui/control_array.h"
 #include "ui/platform.h"
@@ -177,12 +178,10 @@ class Form1 : public QWidget {
   std::uint8_t CurModel = 0;
   bool LiveTest = false;
   bool WideView = false;
-  std::int16_t DownTick = 0;
-  bool DownDone = false;
-  std::int16_t UpTick = 0;
-  bool UpDone = false;
-  std::uint8_t UpRow = 0;
-  std::uint8_t DownRow = 0;  // the pending download row
+  // The transfers keep their own counts and flags: the download its DownTick, DownDone and
+  // pending row, the upload its UpTick, UpDone, UpRow and the rows it has staged.
+  Download downloadTransfer;
+  Upload uploadTransfer;
 
   // ---- Load and unload ----
   void Form_Load();
@@ -273,6 +272,11 @@ class Form1 : public QWidget {
   // What the dispatcher hands to the transfers.
   void downloadAcknowledged(std::uint8_t nextRow);
   void uploadRowReceived(std::uint8_t row, const Row& data);
+  // The connection is closed or lost: a running transfer stops at once with its failure text.
+  void stopTransfers();
+  // What a transfer asked for, done to the port and the window; button and timer are those of
+  // its direction.
+  void carryOut(const TransferAction& action, QPushButton* button, QTimer* timer);
   // The port went away under an open connection.
   void portLost();
   // Writes a fixed frame held as hex text.

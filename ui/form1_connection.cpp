@@ -16,6 +16,7 @@ namespace qz {
 
 void Form1::Command建立连接_Click() {
   if (Connected) {
+    stopTransfers();
     Command建立连接->setText(QStringLiteral("建立连接"));
     Connected = false;
     Combo串口->setEnabled(true);
@@ -137,6 +138,8 @@ void Form1::portLost() {
     Label提示->setText(QStringLiteral(" 串口已断开，连接中断"));
     Frame提示->show();
   }
+  // A transfer under way says that it failed.
+  stopTransfers();
 }
 
 }  // namespace qz

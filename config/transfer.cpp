@@ -1,0 +1,226 @@
+#include "config/transfer.h"
+
+#include <cstdio>
+
+#include "config/frames.h"
+#include "link/hex_text.h"
+
+namespace qz {
+
+namespace {
+
+// A pending frame goes out again on the ticks before this one.
+constexpr int kRepeatBefore = 5;
+constexpr int kFailTick = 10;
+constexpr int kCloseTick = 15;
+constexpr int kSuccessCloseTick = 5;
+constexpr int kLastRow = kRows - 1;
+
+// n / d rounded to the nearest whole number, a half to the even one; n, d >= 0, d > 0.
+int roundHalfEven(long long n, long long d) {
+  const long long q = n / d;
+  const long long twice = 2 * (n % d);
+  if (twice > d || (twice == d && q % 2 != 0)) return static_cast<int>(q + 1);
+  return static_cast<int>(q);
+}
+
+template <std::size_t N>
+std::vector<std::uint8_t> bytesOf(const std::array<std::uint8_t, N>& a) {
+  return {a.begin(), a.end()};
+}
+
+void close(TransferAction& a) {
+  a.hideProgress = true;
+  a.hidePanel = true;
+  a.enableButton = true;
+  a.stopTimer = true;
+}
+
+}  // namespace
+
+int progressPercent(int row) {
+  if (row <= 0) return 0;
+  return roundHalfEven(static_cast<long long>(row) * 555, 100);
+}
+
+int progressFillWidth(int row, int outline) {
+  if (row <= 0 || outline <= 0) return 0;
+  return roundHalfEven(static_cast<long long>(row) * outline, kLastRow);
+}
+
+std::string historyHexLine(const Row& row) {
+  std::string line;
+  line.reserve(row.size() * 3);
+  for (const std::uint8_t b : row) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%X", b);
+    std::string digits = hex;
+    line += PadZeros(digits, 2);
+    line += ' ';
+  }
+  return line;
+}
+
+// ---- Download ----
+
+void Download::sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image) {
+  row_ = row;
+  a.frames.push_back({OutgoingFrame::Kind::DownloadRow, bytesOf(downloadRowFrame(image, row))});
+  a.threshold = kDownloadAckBytes;
+  a.progressRow = row;
+}
+
+TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte) {
+  TransferAction a;
+  sendRow(a, 0, image);
+  // The options travel with every download, right behind the first row.
+  a.frames.push_back(
+      {OutgoingFrame::Kind::ProtocolAndRunMode, bytesOf(protocolAndRunModeFrame(optionByte))});
+  a.showPanel = true;
+  a.status = std::string(kDownloadingText);
+  done_ = false;
+  a.disableButton = true;
+  tick_ = 0;
+  a.startTimer = true;
+  running_ = true;
+  return a;
+}
+
+TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& image) {
+  TransferAction a;
+  tick_ = 0;
+  a.startTimer = running_;
+  if (nextRow >= kRows) {
+    a.status = std::string(kDownloadedText);
+    done_ = true;
+  } else {
+    sendRow(a, nextRow, image);
+  }
+  return a;
+}
+
+TransferAction Download::tick(const ConfigImage& image) {
+  TransferAction a;
+  if (!running_) return a;
+  ++tick_;
+  if (!done_) {
+    if (tick_ < kRepeatBefore) sendRow(a, row_, image);
+    if (tick_ == kFailTick) {
+      a.showPanel = true;
+      a.status = std::string(kDownloadFailedText);
+    } else if (tick_ >= kCloseTick) {
+      close(a);
+      running_ = false;
+    }
+  }
+  if (done_ && tick_ >= kSuccessCloseTick) {
+    close(a);
+    running_ = false;
+  }
+  return a;
+}
+
+TransferAction Download::stop() {
+  TransferAction a;
+  if (!running_) return a;
+  running_ = false;
+  a.stopTimer = true;
+  a.hideProgress = true;
+  if (!done_) {
+    a.showPanel = true;
+    a.status = std::string(kDownloadFailedText);
+  }
+  return a;
+}
+
+// ---- Upload ----
+
+void Upload::request(TransferAction& a, std::uint8_t row) {
+  row_ = row;
+  a.frames.push_back({OutgoingFrame::Kind::UploadRequest, bytesOf(uploadRequestFrame(row))});
+  a.threshold = kUploadRowBytes;
+}
+
+TransferAction Upload::start() {
+  TransferAction a;
+  // A new upload owes nothing to rows an earlier one received.
+  received_.reset();
+  staged_ = ConfigImage{};
+  request(a, 0);
+  a.progressRow = 0;
+  a.showPanel = true;
+  a.status = std::string(kUploadingText);
+  done_ = false;
+  a.disableButton = true;
+  tick_ = 0;
+  a.startTimer = true;
+  running_ = true;
+  return a;
+}
+
+TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
+  TransferAction a;
+  if (row > kLastRow) return a;  // no such row: nothing to store, show or ask for
+  row_ = static_cast<std::uint8_t>(row + 1);
+  tick_ = 0;
+  a.startTimer = running_;
+  a.historyHeader = row == 0;
+  staged_.rows[row] = data;
+  received_.set(row);
+  a.historyRow = historyHexLine(data);
+  // After the last row this asks for row 19, which the image does not have; the controller
+  // answers it with nothing.
+  request(a, static_cast<std::uint8_t>(row + 1));
+  a.progressRow = row;
+  if (row == kLastRow) {
+    if (received_.all()) {
+      a.status = std::string(kUploadedText);
+      done_ = true;
+      tick_ = 0;
+      a.image = staged_;
+    } else {
+      // A last row that overtook earlier ones is no image: the editor keeps its own and the
+      // user is told. The tick runs on to the failure text, unless the missing rows come.
+      a.status = std::string(kUploadIncompleteText);
+    }
+  }
+  return a;
+}
+
+TransferAction Upload::tick() {
+  TransferAction a;
+  if (!running_) return a;
+  ++tick_;
+  if (!done_) {
+    // A reply that came only partly is of no use to the next request.
+    a.dropInput = true;
+    if (tick_ < kRepeatBefore) request(a, row_);
+    if (tick_ == kFailTick) {
+      a.showPanel = true;
+      a.status = std::string(kUploadFailedText);
+    } else if (tick_ >= kCloseTick) {
+      close(a);
+      running_ = false;
+    }
+  }
+  if (done_ && tick_ >= kSuccessCloseTick) {
+    close(a);
+    running_ = false;
+  }
+  return a;
+}
+
+TransferAction Upload::stop() {
+  TransferAction a;
+  if (!running_) return a;
+  running_ = false;
+  a.stopTimer = true;
+  a.hideProgress = true;
+  if (!done_) {
+    a.showPanel = true;
+    a.status = std::string(kUploadFailedText);
+  }
+  return a;
+}
+
+}  // namespace qz

@@ -1,0 +1,140 @@
+#pragma once
+// Moving the image to and from the controller, one row of 12 bytes at a time, as a schedule:
+// what the start, a 200 ms tick, a download acknowledgement or an upload row makes a transfer
+// do. The window and the terminal tool carry out these answers on their own port, widgets or
+// screen; neither of them knows the steps.
+//
+// Both directions follow the controller: the next frame goes to the row its latest answer
+// names. Without an answer the pending frame goes out again on ticks 1 to 4, the failure text
+// shows on tick 10 and the transfer closes on tick 15; a success closes on tick 5. Every
+// accepted answer restarts the count, so an answer after tick 10 carries the transfer on.
+//
+// An accepted answer also restarts the tick itself, so a frame goes out again only after a
+// whole 200 ms without an answer. With a tick that runs on regardless, the first tick after
+// an answer comes 0 to 200 ms later and repeats a frame whose answer is on its way; the
+// controller answers both, the tool follows both answers, and from there on every row
+// travels twice (and the history shows it twice).
+
+#include <bitset>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/image.h"
+
+namespace qz {
+
+// Status texts, leading blanks included.
+inline constexpr std::string_view kDownloadingText = "  正在下载参数";
+inline constexpr std::string_view kDownloadedText = "  参数下载成功";
+inline constexpr std::string_view kDownloadFailedText = "    下载失败";
+inline constexpr std::string_view kUploadingText = "  正在上传参数";
+inline constexpr std::string_view kUploadedText = "  参数上传成功";
+inline constexpr std::string_view kUploadFailedText = "    上传失败";
+// The last row came, but not every row before it: the editor keeps the image it had.
+inline constexpr std::string_view kUploadIncompleteText = "  上传不完整，参数未变";
+
+// The replies each direction waits for, as receive thresholds.
+inline constexpr int kDownloadAckBytes = 3;
+inline constexpr int kUploadRowBytes = 14;
+
+struct OutgoingFrame {
+  enum class Kind {
+    DownloadRow,         // 15 bytes: 0xD0, row, the row's 12 bytes, 0x55
+    ProtocolAndRunMode,  // 12 bytes: the command frame 0xF6 with the option byte
+    UploadRequest,       // 6 bytes: 0xA2, row, row, 0xAA, 0xFE, 0xFF; only while connected
+  };
+  Kind kind;
+  std::vector<std::uint8_t> bytes;
+};
+
+// What one event makes a transfer do, in the order a caller carries it out:
+// input, history, frames, threshold, progress, status, button, timer, image.
+struct TransferAction {
+  bool dropInput = false;                   // take whatever waits at the port and drop it
+  bool historyHeader = false;               // a dated header line for the history list
+  std::optional<std::string> historyRow;    // a row in hex for the history list, then selected
+  std::vector<OutgoingFrame> frames;        // each written as one write, in this order
+  std::optional<int> threshold;             // the receive threshold after the frames
+  std::optional<std::uint8_t> progressRow;  // show the progress display at this row
+  bool hideProgress = false;
+  std::optional<std::string> status;  // the status text, UTF-8
+  bool showPanel = false;
+  bool hidePanel = false;
+  bool disableButton = false;  // the direction's start button
+  bool enableButton = false;
+  bool startTimer = false;  // the direction's 200 ms tick, (re)started from now
+  bool stopTimer = false;
+  // The upload is complete: this replaces the image, and the editor shows scene key 1.
+  std::optional<ConfigImage> image;
+};
+
+// The percentage shown for row p: p x 5.55 rounded, a half to the even neighbour.
+// Rows 0, 1, 9, 10 and 18 show 0, 6, 50, 56 and 100.
+[[nodiscard]] int progressPercent(int row);
+// The width of the progress fill for row p in an outline `outline` wide: p / 18 of it.
+[[nodiscard]] int progressFillWidth(int row, int outline);
+// "01 00 ... 0A ": each byte as two upper-case hex digits and a blank, 36 characters.
+[[nodiscard]] std::string historyHexLine(const Row& row);
+
+// The image to the controller.
+class Download {
+ public:
+  // Row 0, then at once the protocol and run-mode frame with `optionByte` (see
+  // protocolAndRunModeArgument).
+  TransferAction start(const ConfigImage& image, std::uint8_t optionByte);
+  // The controller wants row `nextRow` next; 19 or more: every row is stored. Acted on
+  // whenever it comes, also with no download running.
+  TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image);
+  TransferAction tick(const ConfigImage& image);
+  // The connection is gone: no more frames, no more ticks, the failure text (a download that
+  // already succeeded only stops its tick).
+  TransferAction stop();
+
+  [[nodiscard]] bool running() const { return running_; }
+  [[nodiscard]] std::int16_t ticks() const { return tick_; }  // DownTick
+  [[nodiscard]] bool done() const { return done_; }           // DownDone
+  [[nodiscard]] std::uint8_t pendingRow() const { return row_; }
+
+ private:
+  void sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image);
+
+  bool running_ = false;
+  std::int16_t tick_ = 0;
+  bool done_ = false;
+  std::uint8_t row_ = 0;
+};
+
+// The controller's image into a staging image of its own, which becomes the tool's image only
+// when every row of this upload has arrived.
+class Upload {
+ public:
+  TransferAction start();
+  // Row `row` with its 12 bytes. A row the image does not have (above 18) is dropped: no
+  // history line, no request, the count goes on.
+  TransferAction rowReceived(std::uint8_t row, const Row& data);
+  TransferAction tick();
+  TransferAction stop();
+
+  [[nodiscard]] bool running() const { return running_; }
+  [[nodiscard]] std::int16_t ticks() const { return tick_; }        // UpTick
+  [[nodiscard]] bool done() const { return done_; }                 // UpDone
+  [[nodiscard]] std::uint8_t requestedRow() const { return row_; }  // UpRow
+  // The rows this upload has received so far, and their bytes.
+  [[nodiscard]] const std::bitset<kRows>& received() const { return received_; }
+  [[nodiscard]] const ConfigImage& staged() const { return staged_; }
+
+ private:
+  void request(TransferAction& a, std::uint8_t row);
+
+  bool running_ = false;
+  std::int16_t tick_ = 0;
+  bool done_ = false;
+  std::uint8_t row_ = 0;
+  std::bitset<kRows> received_;
+  ConfigImage staged_;
+};
+
+}  // namespace qz

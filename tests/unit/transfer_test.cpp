@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include "config/transfer.h"
+
+namespace qz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Kind = OutgoingFrame::Kind;
+
+// An image whose every byte tells its place: row r, byte c holds 16 r + c.
+ConfigImage numberedImage() {
+  ConfigImage image;
+  for (int r = 0; r < kRows; ++r)
+    for (int c = 0; c < kRowBytes; ++c) image(r, c) = static_cast<std::uint8_t>(16 * r + c);
+  return image;
+}
+
+Bytes rowFrame(int r) {
+  Bytes f = {0xD0, static_cast<std::uint8_t>(r)};
+  for (int c = 0; c < kRowBytes; ++c) f.push_back(static_cast<std::uint8_t>(16 * r + c));
+  f.push_back(0x55);
+  return f;
+}
+
+Bytes request(int r) {
+  const auto b = static_cast<std::uint8_t>(r);
+  return {0xA2, b, b, 0xAA, 0xFE, 0xFF};
+}
+
+std::vector<Bytes> bytesOf(const TransferAction& a) {
+  std::vector<Bytes> out;
+  for (const auto& f : a.frames) out.push_back(f.bytes);
+  return out;
+}
+
+Row uploadedRow(int r) {
+  Row row{};
+  for (int c = 0; c < kRowBytes; ++c)
+    row[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(200 - r - c);
+  return row;
+}
+
+TEST(TransferDisplay, PercentFillAndHexLine) {
+  EXPECT_EQ(progressPercent(0), 0);
+  EXPECT_EQ(progressPercent(1), 6);
+  EXPECT_EQ(progressPercent(9), 50);
+  EXPECT_EQ(progressPercent(10), 56);  // 55.5: the even neighbour
+  EXPECT_EQ(progressPercent(17), 94);  // 94.35
+  EXPECT_EQ(progressPercent(18), 100);
+  EXPECT_EQ(progressFillWidth(0, 90), 0);
+  EXPECT_EQ(progressFillWidth(9, 90), 45);
+  EXPECT_EQ(progressFillWidth(18, 90), 90);
+  EXPECT_EQ(progressFillWidth(1, 90), 5);
+
+  const Row row = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 10};
+  EXPECT_EQ(historyHexLine(row), "01 00 00 00 00 00 00 00 00 00 00 0A ");
+  EXPECT_EQ(historyHexLine({0xFF, 0xAB, 0x0C, 0x10, 0, 0, 0, 0, 0, 0, 0, 0x7F}),
+            "FF AB 0C 10 00 00 00 00 00 00 00 7F ");
+}
+
+TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
+  const ConfigImage image = numberedImage();
+  Download d;
+  TransferAction a = d.start(image, 0x04);
+  ASSERT_EQ(a.frames.size(), 2U);
+  EXPECT_EQ(a.frames[0].kind, Kind::DownloadRow);
+  EXPECT_EQ(a.frames[0].bytes, rowFrame(0));
+  EXPECT_EQ(a.frames[1].kind, Kind::ProtocolAndRunMode);
+  EXPECT_EQ(a.frames[1].bytes,
+            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x04, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
+  EXPECT_EQ(a.threshold, 3);
+  EXPECT_EQ(a.progressRow, 0);
+  EXPECT_EQ(a.status, "  正在下载参数");
+  EXPECT_TRUE(a.showPanel && a.disableButton && a.startTimer);
+  EXPECT_FALSE(a.enableButton || a.stopTimer || a.hidePanel);
+
+  for (int n = 1; n <= 18; ++n) {
+    a = d.acknowledged(static_cast<std::uint8_t>(n), image);
+    EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(n)}) << n;
+    EXPECT_EQ(a.threshold, 3);
+    EXPECT_EQ(a.progressRow, n);
+    EXPECT_FALSE(a.status);
+    EXPECT_TRUE(a.startTimer);  // a repeat only after 200 ms without an answer
+  }
+  EXPECT_EQ(d.pendingRow(), 18);
+  a = d.acknowledged(19, image);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_EQ(a.status, "  参数下载成功");
+  EXPECT_TRUE(d.done());
+
+  // The panel stays up until the fifth tick after the last answer.
+  for (int t = 1; t <= 4; ++t) {
+    a = d.tick(image);
+    EXPECT_TRUE(a.frames.empty());
+    EXPECT_FALSE(a.stopTimer || a.hidePanel || a.status) << t;
+  }
+  a = d.tick(image);
+  EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_FALSE(d.running());
+
+  // An answer with no download running is still followed, but starts no tick.
+  a = d.acknowledged(3, image);
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(3)});
+  EXPECT_FALSE(a.startTimer);
+}
+
+TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
+  const ConfigImage image = numberedImage();
+  Download d;
+  d.start(image, 0x11);
+  d.acknowledged(4, image);
+  for (int t = 1; t <= 15; ++t) {
+    const TransferAction a = d.tick(image);
+    EXPECT_EQ(d.ticks(), t);
+    EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{rowFrame(4)} : std::vector<Bytes>{}) << t;
+    if (t <= 4) {
+      EXPECT_EQ(a.progressRow, 4);
+    }
+    EXPECT_EQ(a.status.has_value(), t == 10) << t;
+    EXPECT_EQ(a.stopTimer && a.hidePanel && a.enableButton && a.hideProgress, t == 15) << t;
+  }
+  EXPECT_FALSE(d.running());
+  EXPECT_TRUE(d.tick(image).frames.empty());
+}
+
+TEST(DownloadTransfer, FailureTextShowsAndALateAnswerCarriesOn) {
+  const ConfigImage image = numberedImage();
+  Download d;
+  d.start(image, 0x11);
+  d.acknowledged(7, image);
+  TransferAction a;
+  for (int t = 1; t <= 10; ++t) a = d.tick(image);
+  EXPECT_EQ(a.status, "    下载失败");
+  EXPECT_TRUE(a.showPanel);
+  d.tick(image);
+  d.tick(image);
+  // A controller that asks for an earlier row gets that row, again and again on the ticks.
+  a = d.acknowledged(5, image);
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(5)});
+  EXPECT_EQ(d.ticks(), 0);
+  a = d.tick(image);
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(5)});
+  EXPECT_FALSE(a.status);
+  for (int t = 2; t <= 14; ++t) EXPECT_FALSE(d.tick(image).stopTimer) << t;
+  EXPECT_TRUE(d.tick(image).stopTimer);
+}
+
+TEST(DownloadTransfer, StoppedByTheConnectionSendsNothingMore) {
+  const ConfigImage image = numberedImage();
+  Download d;
+  d.start(image, 0x11);
+  d.acknowledged(3, image);
+  TransferAction a = d.stop();
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
+  EXPECT_EQ(a.status, "    下载失败");
+  // The connection decides about the button.
+  EXPECT_FALSE(a.enableButton);
+  EXPECT_TRUE(d.tick(image).frames.empty());
+  // A second stop, or one with nothing running, does nothing.
+  a = d.stop();
+  EXPECT_FALSE(a.stopTimer || a.status);
+
+  // A download that has succeeded keeps its text.
+  Download ok;
+  ok.start(image, 0x11);
+  ok.acknowledged(19, image);
+  a = ok.stop();
+  EXPECT_TRUE(a.stopTimer && a.hideProgress);
+  EXPECT_FALSE(a.status);
+}
+
+TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
+  Upload u;
+  TransferAction a = u.start();
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(0)});
+  EXPECT_EQ(a.frames[0].kind, Kind::UploadRequest);
+  EXPECT_EQ(a.threshold, 14);
+  EXPECT_EQ(a.progressRow, 0);
+  EXPECT_EQ(a.status, "  正在上传参数");
+  EXPECT_TRUE(a.showPanel && a.disableButton && a.startTimer);
+
+  for (int r = 0; r <= 18; ++r) {
+    a = u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+    EXPECT_EQ(a.historyHeader, r == 0) << r;
+    EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(r)));
+    EXPECT_EQ(a.historyRow->size(), 36U);
+    // The request after row 18 is for row 19.
+    EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(r + 1)}) << r;
+    EXPECT_EQ(a.threshold, 14);
+    EXPECT_EQ(a.progressRow, r);
+    EXPECT_EQ(a.image.has_value(), r == 18) << r;
+    EXPECT_EQ(a.status.has_value(), r == 18) << r;
+  }
+  EXPECT_EQ(a.status, "  参数上传成功");
+  for (int r = 0; r <= 18; ++r)
+    EXPECT_EQ(a.image->rows[static_cast<std::size_t>(r)], uploadedRow(r));
+  EXPECT_TRUE(u.done());
+  EXPECT_EQ(u.requestedRow(), 19);
+  for (int t = 1; t <= 4; ++t) {
+    a = u.tick();
+    EXPECT_TRUE(a.frames.empty());
+    EXPECT_FALSE(a.dropInput || a.stopTimer);
+  }
+  a = u.tick();
+  EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
+}
+
+TEST(UploadTransfer, SilenceDropsInputRepeatsTheRequestFailsAndCloses) {
+  Upload u;
+  u.start();
+  u.rowReceived(0, uploadedRow(0));
+  u.rowReceived(1, uploadedRow(1));
+  for (int t = 1; t <= 15; ++t) {
+    const TransferAction a = u.tick();
+    EXPECT_TRUE(a.dropInput);
+    EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{request(2)} : std::vector<Bytes>{}) << t;
+    EXPECT_EQ(a.status == std::optional<std::string>("    上传失败"), t == 10) << t;
+    EXPECT_EQ(a.stopTimer, t == 15) << t;
+    EXPECT_FALSE(a.image);
+  }
+  EXPECT_FALSE(u.running());
+}
+
+TEST(UploadTransfer, ALastRowWithoutTheOthersIsNoImage) {
+  Upload u;
+  u.start();
+  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+  // A second upload starts again at row 0; its first reply is lost and a stale row 18 comes.
+  u.start();
+  TransferAction a = u.rowReceived(18, uploadedRow(18));
+  EXPECT_FALSE(a.image);
+  EXPECT_FALSE(u.done());
+  EXPECT_EQ(a.status, "  上传不完整，参数未变");
+  EXPECT_TRUE(a.historyRow);  // the line came, so it is shown
+  // The missing rows still complete it.
+  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+  a = u.rowReceived(18, uploadedRow(18));
+  ASSERT_TRUE(a.image);
+  EXPECT_EQ(a.status, "  参数上传成功");
+}
+
+TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
+  Upload u;
+  u.start();
+  u.tick();
+  u.tick();
+  TransferAction a = u.rowReceived(19, uploadedRow(0));
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_FALSE(a.historyRow || a.historyHeader || a.status || a.progressRow);
+  EXPECT_EQ(u.ticks(), 2);
+  EXPECT_EQ(u.requestedRow(), 0);
+  EXPECT_FALSE(u.received().any());
+
+  u.rowReceived(0, uploadedRow(0));
+  a = u.stop();
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_FALSE(a.dropInput);
+  EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
+  EXPECT_EQ(a.status, "    上传失败");
+  EXPECT_FALSE(a.image);
+  EXPECT_FALSE(u.tick().dropInput);
+}
+
+}  // namespace
+}  // namespace qz
