@@ -11,14 +11,6 @@
 
 namespace qz {
 
-namespace {
-// The version text comes in the PC's code page; each byte is one character of it. Bytes
-// beyond ASCII are read as Latin-1 so that no byte can turn two characters into one.
-QChar versionCharacter(std::uint8_t b) {
-  return QChar(static_cast<char16_t>(b));
-}
-}  // namespace
-
 void Form1::MSComm1_OnComm() {
   const CommEvent event = MSComm1.commEvent();
   if (event == CommEvent::Lost) {
@@ -38,7 +30,7 @@ void Form1::MSComm1_OnComm() {
   if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
 
   if (VersionMode) {
-    for (const std::uint8_t b : RxBuf) VersionText.append(versionCharacter(b));
+    VersionText.append(QString::fromStdU16String(versionText(RxBuf)));
   } else {
     const Reply reply = recogniseReply(RxBuf);
     if (const auto* h = std::get_if<HandshakeReply>(&reply);
