@@ -6,7 +6,10 @@
 //   qz_soak_bench [--cycles N] [--seconds S] [--every K]   (defaults 10000, 240, 1000)
 //
 // Each cycle: connect (handshake, settling, version), a preview of every scene key, a
-// download, an upload, disconnect.
+// download, an upload, disconnect. Every upload adds 20 lines to the history list, by design:
+// they are the installer's record. The soak clears the list after each cycle (and says how
+// many lines it took away), so what remains is the tool's own memory; the simulator keeps its
+// 100 latest log entries.
 
 #include <unistd.h>
 
@@ -14,6 +17,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
@@ -84,12 +88,14 @@ int main(int argc, char* argv[]) {
 
   qz::sim::Options options;
   options.pacing = false;
+  options.logLimit = 100;
   qz::sim::PtyServer server(options);
   server.start();
   qz::QtSerialPort port;
   QuietPlatform platform;
   int status = 0;
   int done = 0;
+  long historyLines = 0;
   {
     qz::Form1 w(port, platform);
     w.Timer1->stop();
@@ -139,6 +145,8 @@ int main(int argc, char* argv[]) {
       if (status != 0) break;
       w.Command建立连接_Click();
       pumpUntil([] { return false; }, 1);
+      historyLines += w.List1->count();
+      w.List1->clear();
       done = cycle;
       if (cycle % every == 0) {
         std::printf("cycle %6d: resident %ld KiB, %.1f s\n", cycle, residentKiB(),
@@ -146,8 +154,8 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
       }
     }
-    std::printf("%d cycles in %.1f s, resident %ld KiB at the end\n", done,
-                static_cast<double>(clock.elapsed()) / 1000, residentKiB());
+    std::printf("%d cycles in %.1f s, resident %ld KiB at the end; %ld history lines cleared\n",
+                done, static_cast<double>(clock.elapsed()) / 1000, residentKiB(), historyLines);
   }
   server.stop();
   ::rmdir((runtime + "/qzconfig/ports").c_str());
