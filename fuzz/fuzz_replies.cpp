@@ -31,8 +31,8 @@ void checkReply(const std::vector<std::uint8_t>& b) {
                   b[4] == 0xE5 && b[5] == 0xF5 && service->result == b[6]);
     if (const auto message = qz::serviceMessage(service->result)) {
       QZ_FUZZ_CHECK(!message->title.empty() && !message->text.empty());
-      QZ_FUZZ_CHECK(message->icon == qz::MessageIcon::Information ||
-                    message->icon == qz::MessageIcon::Critical);
+      QZ_FUZZ_CHECK(message->severity == qz::Severity::Information ||
+                    message->severity == qz::Severity::Failure);
     }
   } else {
     // Nothing recognised: then it is none of the shapes.

@@ -1,5 +1,7 @@
 #include "link/com_ports.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +23,17 @@ bool trustedFolder(const fs::path& folder) {
   return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & S_IWOTH) == 0;
 }
 
+// An alias left behind by a program that was killed: its lock file is there and nobody holds
+// the lock. The device name may meanwhile belong to somebody else's terminal.
+bool abandonedAlias(const fs::path& alias) {
+  const fs::path lock = comAliasLockPath(alias);
+  const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;  // no lock file: an alias the user made
+  const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
 // The device an alias names. The link is resolved so that every name of one device takes
 // the same lock: a second tool opening it as COM1 and as COM40 is then told it is in use.
 // A link whose device is gone stays as it is and opens as "no such port".
@@ -30,6 +43,7 @@ std::string aliasDevice(int n) {
   const fs::path alias = folder / ("COM" + std::to_string(n));
   std::error_code ec;
   if (!fs::is_symlink(fs::symlink_status(alias, ec))) return {};
+  if (abandonedAlias(alias)) return {};
   const fs::path device = fs::canonical(alias, ec);
   return ec ? alias.string() : device.string();
 }
@@ -75,6 +89,12 @@ std::filesystem::path comAliasFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime != nullptr && *runtime != '\0') return fs::path(runtime) / "qzconfig" / "ports";
   return fs::path("/tmp") / ("qzconfig-" + std::to_string(::getuid())) / "ports";
+}
+
+std::filesystem::path comAliasLockPath(const std::filesystem::path& alias) {
+  fs::path lock = alias;
+  lock += ".lock";
+  return lock;
 }
 
 std::string fixedComDevice(int n) {
@@ -140,8 +160,9 @@ OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_
     settings += stopBits;
     if (port.setSettings(settings)) {
       port.setReceiveThreshold(1);
-      port.discardInput();
       result.opened = port.open();
+      // Whatever waited on the line before it was opened answers nothing asked of it.
+      if (result.opened) port.discardInput();
     }
   }
 

@@ -21,6 +21,10 @@ inline constexpr int kLastComPort = 50;
 // $XDG_RUNTIME_DIR/qzconfig/ports, or /tmp/qzconfig-<uid>/ports without it.
 [[nodiscard]] std::filesystem::path comAliasFolder();
 
+// The lock file beside an alias: the program that made the alias holds a lock on it for as
+// long as the alias is good. "COMn" -> "COMn.lock".
+[[nodiscard]] std::filesystem::path comAliasLockPath(const std::filesystem::path& alias);
+
 // The device of COMn in the fixed table, aliases aside; empty for COM33..50.
 [[nodiscard]] std::string fixedComDevice(int n);
 

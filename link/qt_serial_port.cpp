@@ -2,13 +2,19 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QMetaObject>
 #include <QSerialPort>
+#include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "link/com_ports.h"
 #include "link/line_settings.h"
@@ -18,12 +24,9 @@ namespace qz {
 
 namespace {
 
-// The other end hung up or the device went away: poll says so without reading.
-bool hungUp(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  if (::poll(&p, 1, 0) < 0) return false;
-  return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
+// Bytes the port holds back for a line that does not take them; a frame that would go beyond
+// is refused. The size of a controller port's transmit buffer.
+constexpr qint64 kOutputQueueLimit = 4096;
 
 QSerialPort::Parity qtParity(char letter) {
   switch (letter) {
@@ -93,6 +96,13 @@ struct QtSerialPort::Impl {
   void schedule();
   void service();
   void notify(CommEvent e);
+  void portError(QSerialPort::SerialPortError e);
+  void pushOutput();
+  void drain();
+  void traceStep(const std::string& step) const {
+    if (trace) trace(step);
+  }
+  [[nodiscard]] bool deviceStillThere() const;
   [[nodiscard]] bool live() const { return serial.isOpen() && !lost; }
 
   QtSerialPort& owner;
@@ -110,34 +120,117 @@ struct QtSerialPort::Impl {
   bool inOnComm = false;    // a notification is running
   bool recheck = false;     // something happened meanwhile that may need a notification
   bool serviceQueued = false;
-  QSerialPort serial;  // last: destroyed first, while the fields its handlers touch still live
+  bool stalled = false;      // the line stopped taking bytes; cleared once it took them all
+  bool stallUntold = false;  // the TxFull notification is still to be delivered
+  QTimer drainRetry;         // hands held-back bytes to the line again while it is slow
+  std::string openPath;      // of the open port
+  std::function<void(std::string_view)> trace;
+  int idleReadErrors = 0;  // read errors in a row on a device that is still there
+  QSerialPort serial;      // last: destroyed first, while the fields its handlers touch still live
 };
 
 QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
-  QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] { schedule(); });
-  QObject::connect(
-      &serial, &QSerialPort::errorOccurred, &serial, [this](QSerialPort::SerialPortError e) {
-        // Qt reports the other end going away as a read error and repeats it
-        // for as long as the port stays open; the first one closes the port.
-        if (opening || lost || !serial.isOpen()) return;
-        if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError) return;
-        // A read that finds nothing is a read error to Qt as well: input dropped
-        // between the notifier and Qt's read. The line is gone only when the
-        // device says so.
-        if (e == QSerialPort::ReadError && !hungUp(static_cast<int>(serial.handle()))) {
-          serial.clearError();
-          return;
-        }
-        lost = true;
-        lostUntold = true;
-        fail(PortError::Other, serial.errorString().toStdString());
-        schedule();
-      });
+  QObject::connect(&serial, &QSerialPort::readyRead, &serial, [this] {
+    idleReadErrors = 0;
+    schedule();
+  });
+  QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
+                   [this](QSerialPort::SerialPortError e) { portError(e); });
+  drainRetry.setTimerType(Qt::PreciseTimer);
+  drainRetry.setInterval(10);
+  QObject::connect(&drainRetry, &QTimer::timeout, &serial, [this] { pushOutput(); });
+}
+
+void QtSerialPort::Impl::pushOutput() {
+  if (!live()) {
+    drainRetry.stop();
+    return;
+  }
+  if (serial.bytesToWrite() > 0) serial.flush();
+  if (serial.bytesToWrite() == 0) {
+    stalled = false;
+    drainRetry.stop();
+  } else if (!drainRetry.isActive()) {
+    drainRetry.start();
+  }
+}
+
+void QtSerialPort::Impl::portError(QSerialPort::SerialPortError e) {
+  if (opening || lost || !serial.isOpen()) return;
+  if (e != QSerialPort::ReadError && e != QSerialPort::ResourceError &&
+      e != QSerialPort::WriteError) {
+    return;
+  }
+  // A line that takes no more bytes for now makes Qt's write fail the same way; the bytes
+  // stay with Qt and go out once the line takes them again.
+  const bool writing = serial.bytesToWrite() > 0;
+  // Qt also calls a read that found nothing an error: the line had something when Qt looked,
+  // and our own input discard emptied it before Qt read. The device is then still there and
+  // the connection goes on. A device that really went away shows a hang-up or is gone from
+  // /dev; Qt then repeats the error for as long as the port stays open, so the first one
+  // that finds it gone closes the port (and a run of reads that keep finding nothing, which
+  // a healthy line never gives, counts as gone too).
+  if (deviceStillThere() && (writing || ++idleReadErrors < 1000)) {
+    serial.clearError();
+    // Qt stops watching the line after some of these; setting the read buffer size arms it
+    // again.
+    serial.setReadBufferSize(serial.readBufferSize());
+    return;
+  }
+  lost = true;
+  lostUntold = true;
+  fail(PortError::Other, serial.errorString().toStdString());
+  schedule();
+}
+
+bool QtSerialPort::Impl::deviceStillThere() const {
+  const int fd = static_cast<int>(serial.handle());
+  if (fd < 0) return false;
+  pollfd p{fd, POLLIN | POLLOUT, 0};
+  if (::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+  struct stat st {};
+  return ::stat(openPath.c_str(), &st) == 0;
 }
 
 QtSerialPort::Impl::~Impl() {
   QObject::disconnect(&serial, nullptr, nullptr, nullptr);
   if (serial.isOpen()) serial.close();
+}
+
+// Closing puts back the line settings the device had before it was opened, at once; frames
+// still on their way would then leave at another speed, and bytes Qt still holds would be
+// dropped. So the output goes out first: everything handed to the driver, then the driver's
+// queue empty, then the transmitter itself. The wait is bounded by the wire time of what is
+// queued (and never more than a second), so a line that does not drain cannot hold the
+// window.
+void QtSerialPort::Impl::drain() {
+  using namespace std::chrono;
+  const int fd = static_cast<int>(serial.handle());
+  int queued = 0;
+  if (fd >= 0 && ::ioctl(fd, TIOCOUTQ, &queued) != 0) queued = 0;
+  const qint64 bytes = serial.bytesToWrite() + queued;
+  const int baud = std::max(line.baud, 300);
+  const auto wire = microseconds(bytes * 10 * 1'000'000 / baud);
+  const auto deadline = steady_clock::now() + std::min<microseconds>(wire + 100ms, 1s);
+  auto left = [&] { return duration_cast<milliseconds>(deadline - steady_clock::now()).count(); };
+  while (serial.bytesToWrite() > 0 && left() > 0) {
+    if (!serial.waitForBytesWritten(static_cast<int>(left()))) break;
+  }
+  if (serial.bytesToWrite() > 0) {
+    traceStep("not drained");
+    return;
+  }
+  for (;;) {
+    if (fd < 0 || ::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued == 0) break;
+    if (left() <= 0) {
+      traceStep("not drained");
+      return;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  // Only the transmitter's own few bytes are left: tcdrain waits for them.
+  if (fd >= 0) ::tcdrain(fd);
+  traceStep("drained");
 }
 
 bool QtSerialPort::Impl::apply(const LineSettings& s) {
@@ -179,7 +272,13 @@ void QtSerialPort::Impl::service() {
   }
   if (lostUntold) {
     lostUntold = false;
+    stallUntold = false;
     notify(CommEvent::Lost);
+    return;
+  }
+  if (stallUntold && live()) {
+    stallUntold = false;
+    notify(CommEvent::TxFull);
     return;
   }
   if (live() && threshold > 0 && serial.bytesAvailable() >= threshold) notify(CommEvent::Receive);
@@ -289,15 +388,31 @@ bool QtSerialPort::open() {
     d.serial.clearError();
     return false;
   }
+  d.openPath = path;
+  d.idleReadErrors = 0;
+  d.stalled = false;
+  d.stallUntold = false;
   d.error = PortError::None;
   d.errorText.clear();
   return true;
 }
 
 void QtSerialPort::close() {
-  d_->lost = false;
-  d_->lostUntold = false;
-  if (d_->serial.isOpen()) d_->serial.close();
+  Impl& d = *d_;
+  d.drainRetry.stop();
+  if (d.serial.isOpen()) {
+    if (!d.lost) d.drain();
+    d.traceStep("close");
+    d.serial.close();
+  }
+  d.lost = false;
+  d.lostUntold = false;
+  d.stalled = false;
+  d.stallUntold = false;
+}
+
+void QtSerialPort::setTrace(std::function<void(std::string_view)> trace) {
+  d_->trace = std::move(trace);
 }
 
 bool QtSerialPort::isOpen() const {
@@ -349,13 +464,27 @@ bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {
     return false;
   }
   const auto size = static_cast<qint64>(bytes.size());
+  // A line that does not drain (the other end stopped reading, flow held) keeps what it was
+  // given; beyond that, frames are refused whole, the user is told once, and the connection
+  // stays.
+  if (d.serial.bytesToWrite() > 0) d.serial.flush();
+  if (d.serial.bytesToWrite() + size > kOutputQueueLimit) {
+    d.fail(PortError::Other, "the line is not draining");
+    if (!d.stalled) {
+      d.stalled = true;
+      d.stallUntold = true;
+      d.schedule();
+    }
+    d.pushOutput();
+    return false;
+  }
   if (d.serial.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
     d.fail(PortError::Other, d.serial.errorString().toStdString());
     return false;
   }
   // Hands the bytes to the driver now rather than on the next turn of the event loop, so a
   // frame written right before close() still goes out. It does not wait for the line.
-  d.serial.flush();
+  d.pushOutput();
   return d.live();
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The port over QSerialPort.
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "link/serial_port.h"
 
@@ -34,6 +36,11 @@ class QtSerialPort final : public SerialPort {
   void discardInput() override;
   bool write(std::span<const std::uint8_t> bytes) override;
   [[nodiscard]] CommEvent commEvent() const override;
+
+  // Steps of closing as they happen, for tests of their order: "drained" or "not drained"
+  // (the output went out, or the bounded wait gave up), then "close" (the device's own
+  // settings put back and the device closed).
+  void setTrace(std::function<void(std::string_view)> trace);
 
  private:
   struct Impl;

@@ -26,8 +26,9 @@ enum class PortError {
 // Reason of the latest notification.
 enum class CommEvent {
   None = 0,
-  Receive = 2,  // at least the receive threshold of bytes are waiting
-  Lost = 100,   // the device went away (adapter pulled, other end hung up); the port is closed
+  Receive = 2,    // at least the receive threshold of bytes are waiting
+  Lost = 100,     // the device went away (adapter pulled, other end hung up); the port is closed
+  TxFull = 1010,  // the line does not drain: a frame was refused, the port stays open
 };
 
 class SerialPort {

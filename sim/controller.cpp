@@ -63,7 +63,8 @@ Controller::Controller(const Options& options)
     : model_(options.model),
       version_(options.versionText),
       image_(options.image.value_or(defaultImage(options.model))),
-      serviceResults_(options.serviceResults) {
+      serviceResults_(options.serviceResults),
+      logLimit_(std::max<std::size_t>(options.logLimit, 1)) {
   setFaults(options.faults);
 }
 
@@ -74,6 +75,19 @@ void Controller::setFaults(Faults faults) {
 
 void Controller::setServiceResult(std::uint8_t request, std::uint8_t code) {
   serviceResults_[request] = code;
+}
+
+void Controller::record(LogEntry entry) {
+  // Line noise can run to megabytes; the log keeps its start and says how long it was.
+  constexpr std::size_t kNoiseKept = 64;
+  if (entry.kind == FrameKind::Noise && entry.received.size() > kNoiseKept) {
+    entry.note += ", " + std::to_string(entry.received.size()) + " bytes, the first " +
+                  std::to_string(kNoiseKept) + " kept";
+    entry.received.resize(kNoiseKept);
+    entry.received.shrink_to_fit();
+  }
+  log_.push_back(std::move(entry));
+  while (log_.size() > logLimit_) log_.pop_front();
 }
 
 void Controller::annotateLast(std::string_view note) {
@@ -92,7 +106,7 @@ Controller::Response Controller::handle(const Frame& frame) {
   Response response;
   if (frame.kind == FrameKind::Noise) {
     entry.note = "not a frame, skipped";
-    log_.push_back(std::move(entry));
+    record(std::move(entry));
     return response;
   }
   ++frames_;
@@ -115,7 +129,7 @@ Controller::Response Controller::handle(const Frame& frame) {
   response.reply = a.bytes;
   entry.sent = std::move(a.bytes);
   entry.note = std::move(a.note);
-  log_.push_back(std::move(entry));
+  record(std::move(entry));
   return response;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -68,7 +69,10 @@ struct Faults {
 };
 
 struct Options {
-  int model = 2;    // 0..4: QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
+  int model = 2;  // 0..4: QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
+  // Entries the in-memory log keeps, the most recent ones (at least 1); the qzsim program,
+  // which writes its log out as it goes, keeps only a few.
+  std::size_t logLimit = 10000;
   int baud = 9600;  // paces the answers; a pseudo-terminal itself ignores the baud rate
   bool pacing = true;
   int comNumber = 0;  // COMn for the alias, 1..50; 0: the lowest free one
@@ -124,7 +128,8 @@ class Controller {
 
   [[nodiscard]] int model() const { return model_; }
   [[nodiscard]] const ConfigImage& image() const { return image_; }
-  [[nodiscard]] const std::vector<LogEntry>& log() const { return log_; }
+  // The most recent entries, oldest first; at most Options::logLimit of them.
+  [[nodiscard]] const std::deque<LogEntry>& log() const { return log_; }
   // The last scene preview frame, whole.
   [[nodiscard]] const std::optional<RowFrame>& lastPreview() const { return lastPreview_; }
   // What the twelve outputs show: switch channels 0/1, dimming channels their output value;
@@ -159,7 +164,10 @@ class Controller {
   Faults faults_;
   std::vector<int> ruleHits_;
 
-  std::vector<LogEntry> log_;
+  void record(LogEntry entry);
+
+  std::size_t logLimit_;
+  std::deque<LogEntry> log_;
   std::optional<RowFrame> lastPreview_;
   Outputs outputs_{};
   std::optional<std::uint8_t> protocolAndRunMode_;

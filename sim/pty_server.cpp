@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -157,14 +158,29 @@ void PtyServer::createAlias() {
 
   auto tryNumber = [&](int n) -> int {
     const std::filesystem::path path = folder / ("COM" + std::to_string(n));
-    // An alias whose device is gone was left by a simulator that was killed.
-    if (isStaleAlias(path)) ::unlink(path.c_str());
+    const std::filesystem::path lock = comAliasLockPath(path);
+    struct stat st {};
+    const bool hadLock = ::lstat(lock.c_str(), &st) == 0;
+    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      ::close(fd);
+      return EEXIST;  // a live simulator holds the name
+    }
+    // A lock file nobody holds, beside an alias, was left by a simulator that was killed; so
+    // was an alias whose device is gone. An alias without a lock file is the user's own.
+    if (hadLock || isStaleAlias(path)) ::unlink(path.c_str());
     if (::symlink(devicePath_.c_str(), path.c_str()) == 0) {
       comNumber_ = n;
       aliasPath_ = path;
+      lockPath_ = lock;
+      lockFd_ = fd;
       return 0;
     }
-    return errno;
+    const int error = errno;
+    if (!hadLock) ::unlink(lock.c_str());
+    ::close(fd);
+    return error;
   };
 
   if (options_.comNumber != 0) {
@@ -217,6 +233,11 @@ void PtyServer::closeAll() {
     }
     aliasPath_.clear();
   }
+  if (!lockPath_.empty()) {
+    ::unlink(lockPath_.c_str());
+    lockPath_.clear();
+  }
+  closeFd(lockFd_);
 }
 
 bool PtyServer::hungUp() const {
@@ -248,7 +269,8 @@ bool PtyServer::waitForListeners(int count, std::chrono::milliseconds timeout) c
 
 std::vector<LogEntry> PtyServer::log() const {
   std::lock_guard lock(mutex_);
-  return controller_.log();
+  const auto& log = controller_.log();
+  return {log.begin(), log.end()};
 }
 
 ConfigImage PtyServer::image() const {
@@ -271,6 +293,18 @@ Controller PtyServer::snapshot() const {
   return controller_;
 }
 
+bool PtyServer::inject(const Bytes& bytes) {
+  if (master_ < 0) return false;
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n = ::write(master_, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 void PtyServer::setFaults(Faults faults) {
   std::lock_guard lock(mutex_);
   controller_.setFaults(std::move(faults));
@@ -290,8 +324,13 @@ void PtyServer::run() {
   FrameReader reader(quietGapFor(options_.baud));
   std::array<std::uint8_t, 4096> buffer{};
   while (!stopping_) {
-    std::array<pollfd, 3> fds{{{master_, POLLIN, 0}, {stopEvent_, POLLIN, 0}, {watch_, POLLIN, 0}}};
-    const auto deadline = reader.deadline();
+    const bool paused = readingPaused_;
+    std::array<pollfd, 3> fds{
+        {{paused ? -1 : master_, POLLIN, 0}, {stopEvent_, POLLIN, 0}, {watch_, POLLIN, 0}}};
+    auto deadline = reader.deadline();
+    // While reading is paused, look again now and then whether it still is.
+    if (paused)
+      deadline = std::min(deadline.value_or(Clock::time_point::max()), Clock::now() + 10ms);
     timespec wait{};
     if (deadline) wait = toTimespec(*deadline - Clock::now());
     if (::ppoll(fds.data(), fds.size(), deadline ? &wait : nullptr, nullptr) < 0) {

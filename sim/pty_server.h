@@ -66,6 +66,13 @@ class PtyServer {
   [[nodiscard]] Outputs outputs() const;
   [[nodiscard]] Controller snapshot() const;
 
+  // Puts bytes on the line towards the tool as if the controller had sent them, outside any
+  // answer (line noise, a stale reply); false when not all of them went out.
+  bool inject(const Bytes& bytes);
+  // The controller stops taking bytes from the line (a busy or stuck receiver), or takes them
+  // again.
+  void pauseReading(bool paused) { readingPaused_ = paused; }
+
   // Take effect from the next frame.
   void setFaults(Faults faults);
   void setServiceResult(std::uint8_t request, std::uint8_t code);
@@ -98,6 +105,7 @@ class PtyServer {
   bool hungUp_ = false;
   int listeners_ = -1;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> readingPaused_{false};
 
   int master_ = -1;
   int ownSlave_ = -1;
@@ -106,6 +114,10 @@ class PtyServer {
   std::string devicePath_;
   int comNumber_ = 0;
   std::filesystem::path aliasPath_;
+  // Held locked for as long as the alias is ours: an alias whose lock nobody holds was left
+  // by a simulator that was killed.
+  std::filesystem::path lockPath_;
+  int lockFd_ = -1;
   std::thread thread_;
   Clock::time_point lineFreeAt_{};
 };

@@ -3,14 +3,20 @@
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "config/settings.h"
@@ -23,6 +29,89 @@ namespace {
 
 using qz::sim::CommandLine;
 using qz::sim::PtyServer;
+
+// The log goes out on a thread of its own, so a reader that does not keep up (a pager left on
+// its first page) never holds up the controller: lines wait in a bounded queue and, when it is
+// full, are dropped and counted.
+class LogOutput {
+ public:
+  explicit LogOutput(int fd) : fd_(fd), thread_([this] { run(); }) {}
+  ~LogOutput() { finish(std::chrono::milliseconds(0)); }
+  LogOutput(const LogOutput&) = delete;
+  LogOutput& operator=(const LogOutput&) = delete;
+
+  void push(std::string line) {
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.size() >= kMaxLines) {
+        ++dropped_;
+        return;
+      }
+      queue_.push_back(std::move(line));
+    }
+    changed_.notify_all();
+  }
+
+  // Gives the writer up to `limit` to write what waits, then leaves it behind: a reader that
+  // never reads must not keep the program from ending.
+  void finish(std::chrono::milliseconds limit) {
+    if (!thread_.joinable()) return;
+    std::unique_lock lock(mutex_);
+    done_ = true;
+    changed_.notify_all();
+    const bool finished = changed_.wait_for(lock, limit, [&] { return ended_; });
+    lock.unlock();
+    if (finished) {
+      thread_.join();
+    } else {
+      thread_.detach();
+    }
+  }
+
+ private:
+  static constexpr std::size_t kMaxLines = 10000;
+
+  void run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return done_ || !queue_.empty(); });
+      if (queue_.empty() && done_) break;
+      std::string text;
+      if (dropped_ > 0) {
+        text = "qzsim: " + std::to_string(dropped_) + " log lines dropped: nobody read them\n";
+        dropped_ = 0;
+      }
+      for (const std::string& line : queue_) text += line + "\n";
+      queue_.clear();
+      lock.unlock();
+      const bool ok = writeAll(text);
+      lock.lock();
+      if (!ok) queue_.clear();
+    }
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  [[nodiscard]] bool writeAll(const std::string& text) const {
+    std::size_t at = 0;
+    while (at < text.size()) {
+      const ssize_t n = ::write(fd_, text.data() + at, text.size() - at);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      at += static_cast<std::size_t>(n);
+    }
+    return true;
+  }
+
+  int fd_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::string> queue_;
+  std::size_t dropped_ = 0;
+  bool done_ = false;
+  bool ended_ = false;
+  std::thread thread_;  // last: started once the fields above are there
+};
 
 int usageError(const char* what) {
   std::fprintf(stderr, "qzsim: %s\nRun qzsim --help for the options.\n", what);
@@ -54,6 +143,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // The log goes out line by line as frames come; memory keeps only the latest entries.
+  cl.options.logLimit = 16;
   const qz::sim::Options& o = cl.options;
   if (!o.dumpFile.empty()) {
     try {
@@ -88,16 +179,17 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);  // its terminal was closed
+  sigaddset(&stopSignals, SIGQUIT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   // Nothing goes out before the first line names the port.
   std::mutex outMutex;
   bool named = false;
   std::vector<std::string> early;
-  auto writeLine = [&](const std::string& line) {
-    std::fprintf(log, "%s\n", line.c_str());
-    std::fflush(log);
-  };
+  std::fflush(log);
+  LogOutput output(::fileno(log));
+  auto writeLine = [&](const std::string& line) { output.push(line); };
   PtyServer server(cl.options, [&](const std::string& line) {
     std::lock_guard lock(outMutex);
     if (named) {
@@ -131,10 +223,12 @@ int main(int argc, char** argv) {
   for (;;) {
     const timespec slice{0, 100'000'000};
     const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
-    if (signal == SIGINT || signal == SIGTERM) break;
+    if (signal > 0) break;
     if (server.hungUp()) break;
   }
   server.stop();
-  if (log != stdout) std::fclose(log);
+  output.finish(std::chrono::milliseconds(500));
+  // The writer may still be stuck on a reader that never reads; its descriptor stays open
+  // until the process ends.
   return 0;
 }

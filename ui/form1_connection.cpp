@@ -21,7 +21,7 @@ void Form1::Command建立连接_Click() {
     Connected = false;
     Combo串口->setEnabled(true);
     Combo机型->setEnabled(true);
-    for (int i = 0; i < 3; ++i) sendText(frames::kDisconnect);
+    for (int i = 0; i < disconnectFrames(DisconnectBy::Button); ++i) sendText(frames::kDisconnect);
     CloseComPort(MSComm1);
     Label软件版本->setText(QString());
     Label机型->setText(QString());
@@ -114,8 +114,8 @@ void Form1::Command7_Click() {
 void Form1::portLost() {
   // The adapter was pulled or the other end hung up. Whatever was under way ends here: no
   // timer goes on writing into a dead port, and the user is told why the connection is gone.
-  const bool wasConnecting = Timer2->isActive() || Timer3->isActive() || TimerGetVision->isActive();
-  const bool wasLinked = Connected || wasConnecting;
+  const bool linked =
+      wasLinked(Connected, Timer2->isActive(), Timer3->isActive(), TimerGetVision->isActive());
   CloseComPort(MSComm1);
   Timer2->stop();
   Timer3->stop();
@@ -134,7 +134,7 @@ void Form1::portLost() {
   Label软件版本->setText(QString());
   Label机型->setText(QString());
   setEnabled(true);
-  if (wasLinked) {
+  if (linked) {
     Label提示->setText(QStringLiteral(" 串口已断开，连接中断"));
     Frame提示->show();
   }

@@ -1,26 +1,27 @@
 // The receive notification: everything the controller says arrives here, is known by its
 // length and fixed bytes, and is acted on whatever the tool is doing.
 
+#include <QGroupBox>
 #include <QLabel>
 
+#include "protocol/connection.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 #include "ui/form1.h"
 
 namespace qz {
 
-namespace {
-// The version text comes in the PC's code page; each byte is one character of it. Bytes
-// beyond ASCII are read as Latin-1 so that no byte can turn two characters into one.
-QChar versionCharacter(std::uint8_t b) {
-  return QChar(static_cast<char16_t>(b));
-}
-}  // namespace
-
 void Form1::MSComm1_OnComm() {
   const CommEvent event = MSComm1.commEvent();
   if (event == CommEvent::Lost) {
     portLost();
+    return;
+  }
+  if (event == CommEvent::TxFull) {
+    // The controller does not take what is sent: the frame that did not fit was dropped, the
+    // connection stays.
+    Label提示->setText(QStringLiteral(" 串口发送受阻，数据未能发出"));
+    Frame提示->show();
     return;
   }
   if (event != CommEvent::Receive) return;
@@ -29,10 +30,11 @@ void Form1::MSComm1_OnComm() {
   if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
 
   if (VersionMode) {
-    for (const std::uint8_t b : RxBuf) VersionText.append(versionCharacter(b));
+    VersionText.append(QString::fromStdU16String(versionText(RxBuf)));
   } else {
     const Reply reply = recogniseReply(RxBuf);
-    if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
+    if (const auto* h = std::get_if<HandshakeReply>(&reply);
+        h != nullptr && handshakeReplyCounts(Connected, LinkTick)) {
       显示对应灯控通道设置(h->model);
       排风空调设置选项(h->model);
       显示机型(h->model);

@@ -441,6 +441,8 @@ void Form1::buildWindow() {
   // ---- Timers ----
   auto timer = [this](int ms, auto handler) {
     auto* t = new QTimer(this);
+    // Qt's default timer may fire up to 5 % early or late; the ticks here count time.
+    t->setTimerType(Qt::PreciseTimer);
     t->setInterval(ms);
     QObject::connect(t, &QTimer::timeout, this, handler);
     return t;

@@ -15,8 +15,11 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <fstream>
+#include <optional>
+#include <thread>
 
 #include "link/com_ports.h"
 #include "link/hex_text.h"
@@ -106,6 +109,153 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
 }
 
 // Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
+
+TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
+  pty.send(kHandshakeReply);  // the test's own slave end keeps them waiting
+  ASSERT_TRUE(openAt("9600"));
+  settle(30);
+  EXPECT_EQ(port.bytesWaiting(), 0U);
+  EXPECT_TRUE(events.empty());
+  pty.send({7});
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 1; }));
+}
+
+TEST_F(PortAdapter, BytesArrivingWithoutPauseNeverLookLikeALostDevice) {
+  ASSERT_TRUE(openAt("115200"));
+  port.setReceiveThreshold(5);
+  // The dispatcher's way: take what came, then drop whatever arrived meanwhile. A discard
+  // that empties the line between Qt seeing bytes and reading them leaves Qt a read of
+  // nothing, which it reports as an error.
+  std::size_t taken = 0;
+  port.onComm = [&] {
+    events.push_back(port.commEvent());
+    if (port.commEvent() != CommEvent::Receive) return;
+    taken += port.readAll().size();
+    port.discardInput();
+  };
+  std::atomic<bool> stop{false};
+  std::thread noise([&] {
+    const std::uint8_t b = 0x5A;
+    while (!stop) {
+      if (::write(pty.master(), &b, 1) < 0) std::this_thread::yield();
+      const timespec pause{0, 150'000};
+      ::nanosleep(&pause, nullptr);
+    }
+  });
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < 4000 && port.isOpen()) settle(20);
+  stop = true;
+  noise.join();
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::Lost), 0);
+  EXPECT_GT(taken, 1000U);
+
+  // Replies still come through afterwards.
+  settle(20);
+  port.discardInput();
+  std::optional<Bytes> reply;
+  port.onComm = [&] {
+    if (port.commEvent() == CommEvent::Receive) reply = port.readAll();
+  };
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return reply.has_value(); }));
+  EXPECT_EQ(*reply, kHandshakeReply);
+}
+
+TEST_F(PortAdapter, ALineThatDoesNotDrainIsToldAndKeptNeverTakenForLost) {
+  ASSERT_TRUE(openAt("9600"));
+  // The controller's end stops reading: the line fills up. Frames go on being written.
+  const Bytes preview = {0xD1, 0xD1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0x55};
+  int refused = 0;
+  for (int i = 0; i < 3000 && port.isOpen(); ++i) {
+    if (!port.write(preview)) ++refused;
+    if (i % 100 == 0) settle(1);
+  }
+  settle(50);
+  EXPECT_TRUE(port.isOpen());
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::Lost), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), CommEvent::TxFull), 1);
+
+  // The controller reads again: what was accepted arrives whole, frame after frame, and
+  // frames go out again.
+  std::size_t got = 0;
+  Bytes all;
+  for (Bytes b = pty.readOnce(); !b.empty(); b = pty.readOnceWithin(200)) {
+    all.insert(all.end(), b.begin(), b.end());
+    settle(1);
+  }
+  got = all.size();
+  EXPECT_EQ(got % preview.size(), 0U);
+  EXPECT_EQ(got / preview.size(), static_cast<std::size_t>(3000 - refused));
+  EXPECT_TRUE(port.write(preview));
+  EXPECT_EQ(pty.readOnce(), preview);
+  EXPECT_TRUE(port.isOpen());
+}
+
+TEST_F(PortAdapter, ClosingLetsEveryByteLeaveBeforeTheSettingsGoBack) {
+  ASSERT_TRUE(openAt("9600"));
+  std::vector<std::string> steps;
+  port.setTrace([&](std::string_view step) { steps.emplace_back(step); });
+  // A slow controller: the line is full and the port still holds frames when the tool
+  // closes it. The controller reads again a moment later.
+  const Bytes frame = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  std::size_t accepted = 0;
+  while (port.write(frame)) accepted += frame.size();
+  ASSERT_GT(accepted, 4096U);
+  std::size_t got = 0;
+  std::thread reader([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    for (Bytes b = pty.readOnce(); !b.empty(); b = pty.readOnceWithin(300)) got += b.size();
+  });
+  port.close();
+  reader.join();
+  EXPECT_EQ(got, accepted);
+  ASSERT_GE(steps.size(), 2U);
+  EXPECT_EQ(steps[steps.size() - 1], "close");
+  EXPECT_EQ(steps[steps.size() - 2], "drained");
+}
+
+TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
+  ASSERT_TRUE(openAt("9600"));
+
+  // Lowering the threshold below what waits already tells through the event loop.
+  port.setReceiveThreshold(10);
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
+  settle(20);
+  EXPECT_TRUE(events.empty());
+  port.setReceiveThreshold(5);
+  EXPECT_TRUE(events.empty());
+  ASSERT_TRUE(pumpUntil([&] { return events.size() == 1; }));
+  port.discardInput();
+
+  // A handler that runs the event loop itself (as a message box does) while the next reply
+  // comes in is not entered a second time; that reply is told once it returned.
+  events.clear();
+  int depth = 0;
+  int deepest = 0;
+  std::vector<Bytes> read;
+  port.onComm = [&] {
+    ++depth;
+    deepest = std::max(deepest, depth);
+    events.push_back(port.commEvent());
+    read.push_back(port.readAll());
+    if (read.size() == 1) {
+      pty.send(kHandshakeReply);
+      EXPECT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
+      settle(30);
+    }
+    --depth;
+  };
+  pty.send(kHandshakeReply);
+  ASSERT_TRUE(pumpUntil([&] { return read.size() == 2; }));
+  settle(30);
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(events, (std::vector<CommEvent>{CommEvent::Receive, CommEvent::Receive}));
+  EXPECT_EQ(read, (std::vector<Bytes>{kHandshakeReply, kHandshakeReply}));
+}
 
 TEST_F(PortAdapter, OpenFailuresAreToldApart) {
   // A device that is gone, a number with no device at all.

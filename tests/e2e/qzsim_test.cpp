@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -453,6 +454,87 @@ TEST(QzsimProgram, HangsUpAndEndsWithFaultsFromTheCommandLine) {
   EXPECT_EQ(frames, 3);
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find("line cut"), std::string::npos);
+}
+
+TEST(QzsimProgram, LeavesNoAliasOnHangupOrQuitAndAKilledOnesAliasIsKnownStale) {
+  TempDir runtime;
+  const fs::path ports = runtime.path() / "qzconfig" / "ports";
+  for (const int sig : {SIGHUP, SIGQUIT}) {
+    Program sim(runtime, {"--com", "41"});
+    ASSERT_EQ(parseFirstLine(sim.line()).com, "COM41");
+    sim.signal(sig);
+    EXPECT_EQ(sim.exitStatus(), 0) << sig;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM41"))) << sig;
+  }
+
+  // Killed outright, qzsim leaves its alias; the system then hands the device name out again
+  // (here: the alias is pointed at a live pseudo-terminal of this test).
+  const int com = firstFreeCom(1);
+  const std::string name = "COM" + std::to_string(com);
+  {
+    Program killed(runtime, {});
+    ASSERT_EQ(parseFirstLine(killed.line()).com, name);
+    killed.signal(SIGKILL);
+    EXPECT_NE(killed.exitStatus(), 0);
+  }
+  ASSERT_TRUE(fs::is_symlink(fs::symlink_status(ports / name)));
+  int master = -1;
+  int slave = -1;
+  char device[128] = {};
+  ASSERT_EQ(::openpty(&master, &slave, device, nullptr, nullptr), 0);
+  fs::remove(ports / name);
+  fs::create_symlink(device, ports / name);
+  // A user's own alias beside it.
+  fs::create_symlink(device, ports / "COM45");
+
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  const std::string stale = comDevicePath(com);
+  const std::string own = comDevicePath(45);
+  if (old != nullptr) {
+    ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  EXPECT_NE(stale, std::string(device));  // the tool does not write into that terminal
+  EXPECT_EQ(stale, fixedComDevice(com));
+  EXPECT_EQ(own, std::string(device));
+
+  // The next qzsim takes the name back; the user's alias stays.
+  Program next(runtime, {});
+  const Named named = parseFirstLine(next.line());
+  EXPECT_EQ(named.com, name);
+  EXPECT_EQ(fs::read_symlink(ports / name), named.device);
+  EXPECT_EQ(fs::read_symlink(ports / "COM45"), std::string(device));
+  next.signal(SIGTERM);
+  EXPECT_EQ(next.exitStatus(), 0);
+  EXPECT_EQ(fs::read_symlink(ports / "COM45"), std::string(device));
+  ::close(master);
+  ::close(slave);
+}
+
+TEST(QzsimProgram, KeepsAnsweringWhenNobodyReadsItsLogAndStillEndsOnSigterm) {
+  TempDir runtime;
+  Program sim(runtime, {"--no-pacing"});
+  const Named named = parseFirstLine(sim.line());
+  ASSERT_FALSE(named.com.empty());
+  // From here on nobody reads its output, like a pager left on its first page: a few hundred
+  // log lines fill the pipe.
+  ToolSide tool((runtime.path() / "qzconfig" / "ports" / named.com).string());
+  ASSERT_TRUE(tool.isOpen());
+  int answered = 0;
+  for (int i = 0; i < 3000; ++i) {
+    if (tool.ask(frames::kHandshake, 5) == kHandshakeReply0804) {
+      ++answered;
+    } else {
+      break;
+    }
+  }
+  EXPECT_EQ(answered, 3000);
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.exitStatus(), 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(runtime.path() / "qzconfig" / "ports" / named.com)));
 }
 
 TEST(QzsimProgram, RefusesBadOptions) {

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <functional>
 
 #include "link/com_ports.h"
@@ -107,6 +109,147 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   EXPECT_TRUE(w.isEnabled());
   EXPECT_EQ(rig.count(kHandshake), 30);
   EXPECT_EQ(rig.received().size(), 30U);
+}
+
+TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.silent = true;
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  // The window's own timers run the whole attempt.
+  const auto pressed = std::chrono::steady_clock::now();
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command建立连接->text() == "建立连接"; }, 9000));
+  const auto log = rig.server->log();
+  ASSERT_EQ(log.size(), 30U);
+  // qzsim stamps each frame as its last byte arrives. A busy machine delays single frames by a
+  // few milliseconds either way; the line fitted through all thirty stamps shows the period.
+  std::vector<double> at;
+  for (const auto& e : log) {
+    at.push_back(std::chrono::duration<double, std::milli>(e.time - log.front().time).count());
+  }
+  const double n = static_cast<double>(at.size());
+  double sumI = 0, sumT = 0, sumII = 0, sumIT = 0;
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    const double x = static_cast<double>(i);
+    sumI += x;
+    sumT += at[i];
+    sumII += x * x;
+    sumIT += x * at[i];
+  }
+  const double period = (n * sumIT - sumI * sumT) / (n * sumII - sumI * sumI);
+  // A tick may come late on a busy machine but never early: handshake i leaves 200 x i ms
+  // after the press at the soonest.
+  double earliest = 1e9;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const double due = 200.0 * static_cast<double>(i + 1);
+    earliest = std::min(
+        earliest, std::chrono::duration<double, std::milli>(log[i].time - pressed).count() - due);
+  }
+  EXPECT_GE(earliest, -0.5);
+  EXPECT_NEAR(period, 200.0, 0.8);
+}
+
+TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
+  sim::Options options;
+  options.pacing = false;
+  options.faults.answerFrom = 2;  // the first handshake goes unanswered
+  Rig rig(options);
+  Form1& w = *rig.w;
+  const Bytes reply = {0xAA, 0x55, 0x02, 0x88, 0x66};
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  // A reply already waits on the line when the tool opens it...
+  ASSERT_TRUE(rig.server->inject(reply));
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  w.Timer2->stop();
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  // ...and another comes before the first handshake frame went out.
+  ASSERT_TRUE(rig.server->inject(reply));
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  EXPECT_EQ(w.Command建立连接->text(), "正在连接");
+  EXPECT_EQ(w.Label提示->text(), "   正在连接……");
+  EXPECT_EQ(rig.count(kHandshake), 0);
+
+  w.Timer2_Timer();  // first handshake: no answer
+  ASSERT_TRUE(rig.server->waitForLog(1, milliseconds(3000)));
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  w.Timer2_Timer();  // second handshake: answered
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected; }, 2000));
+  EXPECT_EQ(rig.count(kHandshake), 2);
+  EXPECT_EQ(w.Label机型->text(), "QZ-0804");
+}
+
+TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
+  sim::Options options;
+  options.baud = 115200;
+  sim::FaultRule extra;
+  extra.action = sim::FaultAction::Extra;
+  extra.which.kind = sim::ReplyKind::Handshake;
+  extra.extra = Bytes(40, 0x33);
+  options.faults.rules.push_back(extra);
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo波特率->setCurrentText("19200");
+  // The tool takes the five bytes of the reply and drops the forty that follow as they come
+  // in. When the machine is slow to answer, all 45 are waiting and the reply is not
+  // recognised: then the attempt goes on or fails, but the line is never taken for lost.
+  int connections = 0;
+  for (int round = 1; round <= 12; ++round) {
+    SCOPED_TRACE(round);
+    if (rig.connect()) {
+      ++connections;
+      test::settle(20);
+      EXPECT_TRUE(rig.port.isOpen());
+      EXPECT_TRUE(w.Connected);
+      w.Command建立连接->click();
+    } else {
+      EXPECT_TRUE(rig.port.isOpen());
+      for (int tick = 31; tick <= 36; ++tick) w.Timer2_Timer();
+    }
+    EXPECT_NE(w.Label提示->text(), " 串口已断开，连接中断");
+    ASSERT_TRUE(rig.server->waitForListeners(0, milliseconds(3000)));
+  }
+  EXPECT_GT(connections, 6);
+}
+
+TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
+  sim::Options options;
+  options.pacing = false;
+  Rig rig(options);
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  rig.server->pauseReading(true);
+  // Scene previews, fifteen bytes each, until the line is full several times over.
+  for (int i = 0; i < 2000; ++i) {
+    w.Command6[1 + i % 17]->click();
+    if (i % 50 == 0) QCoreApplication::processEvents();
+  }
+  test::settle(50);
+  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(rig.port.isOpen());
+  EXPECT_EQ(w.Label提示->text(), " 串口发送受阻，数据未能发出");
+  EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
+  EXPECT_EQ(w.Command建立连接->text(), "断开连接");
+
+  // The controller reads again: the frames the tool kept arrive whole, and new ones follow.
+  rig.server->pauseReading(false);
+  test::settle(200);
+  const std::size_t before = rig.server->log().size();
+  w.Command6[5]->click();
+  ASSERT_TRUE(rig.server->waitForLog(before + 1, milliseconds(3000)));
+  const auto log = rig.server->log();
+  for (const auto& e : log) EXPECT_NE(e.kind, sim::FrameKind::Noise);
+  EXPECT_EQ(log.back().kind, sim::FrameKind::ScenePreview);
+  EXPECT_TRUE(w.Connected);
 }
 
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {

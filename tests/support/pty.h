@@ -57,18 +57,22 @@ class Pty {
   [[nodiscard]] const std::string& name() const { return name_; }
   [[nodiscard]] int slave() const { return slave_; }
 
+  [[nodiscard]] int master() const { return master_; }
+
   void send(const std::vector<std::uint8_t>& bytes) const {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // What one read of the master gives once something arrived (empty after 5 s of nothing).
-  [[nodiscard]] std::vector<std::uint8_t> readOnce() const {
+  // What one read of the master gives within ms milliseconds (empty when nothing came).
+  [[nodiscard]] std::vector<std::uint8_t> readOnceWithin(int ms) const {
     pollfd p{master_, POLLIN, 0};
-    if (::poll(&p, 1, 5000) != 1) return {};
+    if (::poll(&p, 1, ms) != 1) return {};
     std::vector<std::uint8_t> buf(4096);
     const ssize_t n = ::read(master_, buf.data(), buf.size());
     buf.resize(n > 0 ? static_cast<std::size_t>(n) : 0U);
     return buf;
   }
+  // What one read of the master gives once something arrived (empty after 5 s of nothing).
+  [[nodiscard]] std::vector<std::uint8_t> readOnce() const { return readOnceWithin(5000); }
   // The controller's end hangs up.
   void closeMaster() {
     if (master_ >= 0) ::close(master_);

@@ -92,5 +92,32 @@ TEST(ConnectSchedule, TicksOfAnAttempt) {
   EXPECT_EQ(connectStep(7, true), ConnectStep::StartVersion);
 }
 
+TEST(Connection, DisconnectFramesLinkStateAndVersionText) {
+  EXPECT_EQ(disconnectFrames(DisconnectBy::Button), 3);
+  EXPECT_EQ(disconnectFrames(DisconnectBy::Exit), 1);
+  EXPECT_EQ(disconnectFrames(DisconnectBy::Unload), 1);
+
+  EXPECT_FALSE(wasLinked(false, false, false, false));  // idle, or a failed attempt resetting
+  EXPECT_TRUE(wasLinked(false, true, false, false));    // handshaking
+  EXPECT_TRUE(wasLinked(false, false, true, false));
+  EXPECT_TRUE(wasLinked(false, false, false, true));
+  EXPECT_TRUE(wasLinked(true, false, false, false));
+
+  // One character per byte, whatever the byte: "V1" then 0xB0 (degree sign in Latin-1), 0x00
+  // and 0xFF, none joined to its neighbour.
+  const std::vector<std::uint8_t> bytes = {'V', '1', 0xB0, 0x00, 0xFF};
+  EXPECT_EQ(versionText(bytes), (std::u16string{u'V', u'1', u'\u00B0', u'\0', u'\u00FF'}));
+  EXPECT_TRUE(versionText({}).empty());
+}
+
+TEST(Connection, AHandshakeReplyCountsOnlyAfterAHandshakeOfThisAttempt) {
+  EXPECT_FALSE(handshakeReplyCounts(false, 0));  // the port was just opened
+  EXPECT_TRUE(handshakeReplyCounts(false, 1));
+  EXPECT_TRUE(handshakeReplyCounts(false, 30));
+  EXPECT_FALSE(handshakeReplyCounts(false, 31));  // the attempt has failed
+  EXPECT_TRUE(handshakeReplyCounts(true, 0));     // again while connected
+  EXPECT_TRUE(handshakeReplyCounts(true, 7));
+}
+
 }  // namespace
 }  // namespace qz

@@ -526,5 +526,27 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
   }
 }
 
+TEST(SimController, KeepsOnlyTheRecentFramesAndNoMoreThanAFewBytesOfNoise) {
+  Options o;
+  o.logLimit = 100;
+  Controller c(o);
+  for (int i = 0; i < 1000; ++i) ask(c, hex(frames::kHandshake));
+  // A megabyte of line noise in one run.
+  Frame noise;
+  noise.kind = FrameKind::Noise;
+  noise.bytes = Bytes(1 << 20, 0x33);
+  noise.time = t0;
+  c.handle(noise);
+  ask(c, hex(frames::kVersionQuery));
+  EXPECT_EQ(c.log().size(), 100u);
+  EXPECT_EQ(c.handshakes(), 1000);
+  EXPECT_EQ(c.log().back().kind, FrameKind::VersionQuery);
+  const LogEntry& kept = c.log()[c.log().size() - 2];
+  EXPECT_EQ(kept.kind, FrameKind::Noise);
+  EXPECT_LE(kept.received.size(), 64u);
+  EXPECT_NE(kept.note.find("1048576 bytes"), std::string::npos) << kept.note;
+  EXPECT_EQ(c.log().front().kind, FrameKind::Handshake);
+}
+
 }  // namespace
 }  // namespace qz::sim
