@@ -80,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t before = notifications;
     const std::size_t waiting = port.bytesWaiting();
     port.inject(piece);
+    port.deliver();  // the notification the event loop would run next
     sent += piece.size();
     // A notification comes exactly when the threshold is reached, and takes everything.
     const bool reached =

@@ -126,6 +126,7 @@ struct Harness {
     if (anyTimer()) return false;
     if (w->Connected) w->Command建立连接_Click();
     if (port.isOpen()) port.pull();
+    port.deliver();
     // The user picks the model the window opened with.
     w->Combo机型->setCurrentIndex(freshModel);
     return !w->Connected && !w->VersionMode && w->isEnabled() && w->SetData == freshImage &&
@@ -145,6 +146,7 @@ struct Harness {
   void inject(const Bytes& b) {
     if (port.isOpen()) waiting.insert(waiting.end(), b.begin(), b.end());
     port.inject(b);
+    port.deliver();  // the notification the event loop would run next
     if (port.bytesWaiting() == 0) waiting.clear();
   }
 
@@ -356,6 +358,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         h.port.pull();
         break;
     }
+    // Whatever a step queued (a lowered threshold, a lost line) runs before the next one.
+    h.port.deliver();
+    if (h.port.bytesWaiting() == 0) h.waiting.clear();
     h.checkInvariants();
   }
 
