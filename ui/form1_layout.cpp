@@ -495,30 +495,39 @@ void Form1::buildWindow() {
   Timer1->start();
 }
 
+namespace {
+
+// The check boxes and the level lists of each model's panel, written once for the window and
+// for its read-only view. QZ-1200 has no level lists.
+template <class Window>
+auto switchArrays(Window& w) {
+  return std::array{w.TD1.items(), w.TD2.items(), w.TD3.items(), w.TD4.items(), w.TD5.items()};
+}
+
+template <class Window>
+auto levelArrays(Window& w) {
+  using Lists = decltype(w.TG1.items());
+  return std::array{w.TG1.items(), w.TG2.items(), w.TG3.items(), w.TG4.items(), Lists()};
+}
+
+}  // namespace
+
 std::span<QCheckBox* const> Form1::switchBoxes(int model) const {
-  const std::array<std::span<QCheckBox* const>, kModels> all = {
-      TD1.items(), TD2.items(), TD3.items(), TD4.items(), TD5.items()};
-  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+  return model >= 0 && model < kModels ? switchArrays(*this)[static_cast<std::size_t>(model)]
                                        : std::span<QCheckBox* const>();
 }
 
 std::span<QComboBox* const> Form1::levelLists(int model) const {
-  const std::array<std::span<QComboBox* const>, kModels> all = {
-      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
-  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+  return model >= 0 && model < kModels ? levelArrays(*this)[static_cast<std::size_t>(model)]
                                        : std::span<QComboBox* const>();
 }
 
 std::span<QCheckBox*> Form1::switchBoxSlots(int model) {
-  const std::array<std::span<QCheckBox*>, kModels> all = {TD1.items(), TD2.items(), TD3.items(),
-                                                          TD4.items(), TD5.items()};
-  return all.at(static_cast<std::size_t>(model));
+  return switchArrays(*this).at(static_cast<std::size_t>(model));
 }
 
 std::span<QComboBox*> Form1::levelListSlots(int model) {
-  const std::array<std::span<QComboBox*>, kModels> all = {
-      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
-  return all.at(static_cast<std::size_t>(model));
+  return levelArrays(*this).at(static_cast<std::size_t>(model));
 }
 
 QCheckBox* Form1::switchBox(int model, int index) const {
