@@ -326,6 +326,7 @@ void Form1::buildWindow() {
       {Shape2, Frame提示, QString(), 2400, 210, 0, 240},
       {Label18, Frame提示, QString(), 3810, 180, 600, 300},
       // ---- Logo, clock, exit; the history, shown in the wide layout only ----
+      // The clock and the exit button stand on the logo's line, raised by two and one pixels.
       {Image1, this, QString(), 120, 9720, 2955, 390},
       {LBDATA, this, u"time"_s, 3360, 9690, 0, 450},
       {Command7, this, u"退  出"_s, 8475, 9705, 1200, 420},
@@ -341,6 +342,7 @@ void Form1::buildWindow() {
       if (auto* label = qobject_cast<QLabel*>(control)) label->setText(place.caption);
       if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setText(place.caption);
     }
+    // A list opens long enough to show all seventeen scene keys at once.
     if (auto* list = qobject_cast<QComboBox*>(control)) list->setMaxVisibleItems(17);
   }
 
