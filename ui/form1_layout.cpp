@@ -20,6 +20,9 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QTimer>
+#include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "config/settings.h"
@@ -28,6 +31,8 @@
 #include "ui/module1.h"
 
 namespace qz {
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -91,36 +96,50 @@ constexpr std::array<IndexHandler, kModels> kSwitchHandlers = {
 constexpr std::array<IndexHandler, kModels - 1> kLevelHandlers = {
     &Form1::TG1_Click, &Form1::TG2_Click, &Form1::TG3_Click, &Form1::TG4_Click};
 
-template <class W>
-W* make(QWidget* parent, int x, int y, int w, int h) {
-  auto* widget = new W(parent);
-  widget->setGeometry(x, y, w, h);
-  return widget;
-}
+// Where the window keeps a control: the pointer member of the control's own class, filled when
+// the table creates the control. A control drawn by a class of this window's own (a flat key, a
+// wrapping button, a plain panel) says so with Slot::as<Class>(member).
+class Slot {
+ public:
+  template <class W>
+  Slot(W*& member)  // NOLINT(google-explicit-constructor): the table names members plainly
+      : Slot(member, [](QWidget* parent) -> W* { return new W(parent); }) {}
+  // The window itself, as the parent of the top-level frames.
+  Slot(QWidget* window)  // NOLINT(google-explicit-constructor)
+      : get_([window] { return window; }) {}
 
-QLabel* label(QWidget* parent, const QString& text, int x, int y, int w, int h = 20) {
-  auto* l = make<QLabel>(parent, x, y, w, h);
-  l->setText(text);
-  return l;
-}
+  template <class Made, class W>
+  static Slot as(W*& member) {
+    return Slot(member, [](QWidget* parent) -> W* { return new Made(parent); });
+  }
 
-QGroupBox* frame(QWidget* parent, const QString& title, int x, int y, int w, int h) {
-  auto* f = make<QGroupBox>(parent, x, y, w, h);
-  f->setTitle(title);
-  return f;
-}
+  QWidget* create(QWidget* parent) const { return create_(parent); }
+  [[nodiscard]] QWidget* get() const { return get_(); }
 
-QPushButton* button(QWidget* parent, const QString& text, int x, int y, int w, int h = 26) {
-  auto* b = make<QPushButton>(parent, x, y, w, h);
-  b->setText(text);
-  return b;
-}
+ private:
+  template <class W, class Make>
+  Slot(W*& member, Make make)
+      : create_([&member, make](QWidget* parent) -> QWidget* {
+          member = make(parent);
+          return member;
+        }),
+        get_([&member]() -> QWidget* { return member; }) {}
 
-QComboBox* list(QWidget* parent, int x, int y, int w, int h = 22) {
-  auto* c = make<QComboBox>(parent, x, y, w, h);
-  c->setMaxVisibleItems(17);
-  return c;
-}
+  std::function<QWidget*(QWidget*)> create_;
+  std::function<QWidget*()> get_;
+};
+
+// One control of the window: where it is kept, the control it lies in, its caption (a frame's
+// title, a label's or button's text; none when empty) and its place in twips within the parent.
+struct Place {
+  Slot control;
+  Slot parent;
+  QString caption;
+  int left;
+  int top;
+  int width;
+  int height;
+};
 
 // The label names the control beside it, for the keyboard (buddy) and for screen readers.
 void nameBy(QLabel* l, QWidget* control) {
@@ -146,10 +165,8 @@ QPixmap logo() {
 
 // A list of many number items holds them as one list of strings rather than an item object
 // each (fillList keeps it so).
-QComboBox* longList(QWidget* parent, int x, int y, int w, int h = 22) {
-  auto* c = list(parent, x, y, w, h);
+void holdAsStrings(QComboBox* c) {
   c->setModel(new QStringListModel(c));
-  return c;
 }
 
 // The keyboard visits the window in reading order, frame by frame: the connection, the scene
@@ -179,29 +196,180 @@ void Form1::buildWindow() {
   setWindowTitle(QStringLiteral("QZ系列灯光场景配置 A24"));
   setFixedSize(twips(kNarrowWidthTwips), kWindowHeight);
 
+  // Every control with the frame it lies in, its caption and its place (left, top, width,
+  // height) in twips, in the order they are created: a control created later lies on top.
+  std::vector<Place> places;
+  const auto add = [&places](std::initializer_list<Place> rows) {
+    places.insert(places.end(), rows);
+  };
+  add({
+      // ---- Connection ----
+      {Frame1, this, u"连接"_s, 120, 60, 9555, 1560},
+      {Label1, Frame1, u"串口"_s, 150, 360, 450, 300},
+      {Combo串口, Frame1, QString(), 630, 345, 1200, 330},
+      {Label2, Frame1, u"波特率"_s, 1980, 360, 660, 300},
+      {Combo波特率, Frame1, QString(), 2670, 345, 1200, 330},
+      {Label15, Frame1, u"机型"_s, 4020, 360, 450, 300},
+      {Combo机型, Frame1, QString(), 4500, 345, 1440, 330},
+      {Command建立连接, Frame1, u"建立连接"_s, 6150, 315, 1500, 390},
+      {Command上传, Frame1, u"上传设备参数"_s, 150, 750, 1680, 390},
+      {Command下载, Frame1, u"下载参数到设备"_s, 1950, 750, 1920, 390},
+      {Command4, Frame1, u"读取参数"_s, 4020, 750, 1500, 390},
+      {Command5, Frame1, u"保存参数"_s, 5640, 750, 1500, 390},
+      {Label13, Frame1, u"机型："_s, 150, 1200, 660, 300},
+      {Label机型, Frame1, QString(), 840, 1200, 1350, 300},
+      {Label14, Frame1, u"软件版本："_s, 2340, 1200, 1050, 300},
+      {Label软件版本, Frame1, QString(), 3420, 1200, 6000, 300},
+      // ---- Light settings ----
+      {Frame2.slot(0), this, u"灯光设置"_s, 120, 1680, 9555, 6390},
+  });
+  // The scene keys in four rows: 1..7, 8..13, the two "all lights" keys, pause and mute.
+  constexpr std::array<int, 4> kFirstKeyOfRow = {1, 8, 14, 16};
+  for (int i = 1; i <= 17; ++i) {
+    const int row = i >= 16 ? 3 : i >= 14 ? 2 : i >= 8 ? 1 : 0;
+    const int col = i - kFirstKeyOfRow[static_cast<std::size_t>(row)];
+    add({{Slot::as<FlatButton>(Command6.slot(i)), Frame2.slot(0), uiText(sceneKeyName(i - 1)),
+          150 + col * 1335, 330 + row * 450, 1300, 400}});
+  }
+  // The global settings beside the short key rows.
+  add({
+      {Label26, Frame2.slot(0), u"开机场景"_s, 3000, 1290, 900, 300},
+      {Combo开机场景, Frame2.slot(0), QString(), 4230, 1275, 1500, 330},
+      {Label5, Frame2.slot(0), u"工作模式"_s, 5940, 1290, 900, 300},
+      {Combo工作模式, Frame2.slot(0), QString(), 6870, 1275, 1650, 330},
+      {Label17, Frame2.slot(0), u"DMX512地址"_s, 3000, 1755, 1200, 300},
+      {Combo1DMX地址, Frame2.slot(0), QString(), 4230, 1740, 1500, 330},
+      {Label21, Frame2.slot(0), u"场景模式"_s, 5940, 1755, 900, 300},
+      {Combo场景模式, Frame2.slot(0), QString(), 6870, 1740, 1650, 330},
+  });
+  // The model panels, one on top of the other: two rows of six channel positions, the switch
+  // channels first, then each level list with its label.
+  int labelIndex = 0;
+  for (int m = 0; m < kModels; ++m) {
+    add({{Frame6.slot(m), Frame2.slot(0), uiText(modelName(m)), 150, 2220, 9255, 1260}});
+    const int s = switchCount(m);
+    for (int pos = 0; pos < kRowBytes; ++pos) {
+      const int x = 150 + (pos % 6) * 1500;
+      const int y = 360 + (pos / 6) * 420;
+      if (pos < s) {
+        add({{switchBoxSlots(m)[static_cast<std::size_t>(pos)], Frame6.slot(m),
+              u"开关通道%1"_s.arg(pos + 1), x, y, 1440, 330}});
+      } else {
+        const int d = pos - s;
+        add({{Label16.slot(labelIndex++), Frame6.slot(m), u"调光%1"_s.arg(d + 1), x, y + 15, 570,
+              300}});
+        add({{levelListSlots(m)[static_cast<std::size_t>(d)], Frame6.slot(m), QString(), x + 600, y,
+              780, 330}});
+      }
+    }
+  }
+  // The dimming level table, behind the password.
+  add({
+      {Frame3, Frame2.slot(0), u"调光级别设置"_s, 150, 3570, 9255, 1380},
+      {Slot::as<WrappingButton>(Command9), Frame3, u"调光设置"_s, 240, 360, 615, 855},
+  });
+  for (int k = 0; k < kLevels; ++k) {
+    const int x = 990 + (k % 5) * 1620;
+    const int y = 360 + (k / 5) * 480;
+    add({{Label20.slot(k), Frame3, u"%1级"_s.arg(k), x, y + 15, 450, 300}});
+    add({{Combo调光级别.slot(k), Frame3, QString(), x + 480, y, 990, 330}});
+  }
+  add({
+      {Slot::as<PlainPanel>(Frame密码), Frame3, QString(), 2280, 0, 4455, 1215},
+      {Label27, Frame密码, u"请输入密码"_s, 240, 360, 1020, 255},
+      {Text, Frame密码, QString(), 1320, 240, 2295, 390},
+      {Command10, Frame密码, u"确认"_s, 1440, 720, 855, 420},
+      {Command11, Frame密码, u"取消"_s, 2640, 720, 855, 420},
+      // Exhaust fans and the ducted air conditioner; room for "通道12" in every list.
+      {Frame4, Frame2.slot(0), u"排风"_s, 150, 5040, 3930, 1200},
+      {Frame5, Frame2.slot(0), u"风管机空调"_s, 4200, 5040, 5205, 1200},
+      {Label3, Frame4, u"排风1"_s, 150, 360, 600, 300},
+      {Combo空调排风.slot(0), Frame4, QString(), 780, 345, 1140, 330},
+      {Label6, Frame4, u"上电"_s, 2100, 360, 480, 300},
+      {Combo空调排风.slot(1), Frame4, QString(), 2610, 345, 1140, 330},
+      {Label4, Frame4, u"排风2"_s, 150, 780, 600, 300},
+      {Combo空调排风.slot(2), Frame4, QString(), 780, 765, 1140, 330},
+      {Label7, Frame4, u"上电"_s, 2100, 780, 480, 300},
+      {Combo空调排风.slot(3), Frame4, QString(), 2610, 765, 1140, 330},
+      {Label8, Frame5, u"阀开"_s, 150, 360, 450, 300},
+      {Combo空调排风.slot(4), Frame5, QString(), 630, 345, 1080, 330},
+      {Label9, Frame5, u"阀关"_s, 1830, 360, 450, 300},
+      {Combo空调排风.slot(5), Frame5, QString(), 2310, 345, 1080, 330},
+      {Label10, Frame5, u"高风"_s, 3510, 360, 450, 300},
+      {Combo空调排风.slot(6), Frame5, QString(), 3990, 345, 1080, 330},
+      {Label11, Frame5, u"中风"_s, 150, 780, 450, 300},
+      {Combo空调排风.slot(7), Frame5, QString(), 630, 765, 1080, 330},
+      {Label12, Frame5, u"低风"_s, 1830, 780, 450, 300},
+      {Combo空调排风.slot(8), Frame5, QString(), 2310, 765, 1080, 330},
+      // ---- Service frames ----
+      {Frame8, this, u"485协议配置"_s, 120, 8130, 5010, 780},
+      {Label23.slot(0), Frame8, u"1200旧协议"_s, 150, 360, 1050, 300},
+      {Option1, Frame8, QString(), 1200, 360, 300, 300},
+      {Label23.slot(1), Frame8, u"19200协议"_s, 1590, 360, 990, 300},
+      {Option2, Frame8, QString(), 2580, 360, 300, 300},
+      {Command2, Frame8, u"设置"_s, 2970, 300, 840, 390},
+      {Command3, Frame8, u"取消设置"_s, 3900, 300, 990, 390},
+      {Frame9, this, u"场景运行模式配置"_s, 5220, 8130, 4455, 780},
+      {Label24, Frame9, u"场景切换模式"_s, 150, 360, 1200, 300},
+      {Option3, Frame9, QString(), 1350, 360, 300, 300},
+      {Label25, Frame9, u"场景叠加模式"_s, 1740, 360, 1200, 300},
+      {Option4, Frame9, QString(), 2940, 360, 300, 300},
+      {Command8, Frame9, u"设置"_s, 3390, 300, 930, 390},
+      // ---- Prompt of the channel check, status ----
+      {Frame7, this, QString(), 120, 8970, 5010, 660},
+      {Label19, Frame7, QString(), 120, 180, 2550, 300},
+      {Label22, Frame7, u"请重新定义"_s, 2700, 180, 1050, 300},
+      {Command1, Frame7, u"确 定"_s, 3810, 135, 1080, 390},
+      {Frame提示, this, QString(), 5220, 8970, 4455, 660},
+      {Label提示, Frame提示, u"正在初始化，请稍后"_s, 120, 180, 2250, 300},
+      {Shape1, Frame提示, QString(), 2400, 210, 1350, 240},
+      {Shape2, Frame提示, QString(), 2400, 210, 0, 240},
+      {Label18, Frame提示, QString(), 3810, 180, 600, 300},
+      // ---- Logo, clock, exit; the history, shown in the wide layout only ----
+      // The clock and the exit button stand on the logo's line, raised by two and one pixels.
+      {Image1, this, QString(), 120, 9720, 2955, 390},
+      {LBDATA, this, u"time"_s, 3360, 9690, 0, 450},
+      {Command7, this, u"退  出"_s, 8475, 9705, 1200, 420},
+      {List1, this, QString(), kHistoryLeftTwips, 120, 3855, 8160},
+  });
+
+  for (const Place& place : places) {
+    QWidget* control = place.control.create(place.parent.get());
+    control->setGeometry(twips(place.left), twips(place.top), twips(place.width),
+                         twips(place.height));
+    if (!place.caption.isEmpty()) {
+      if (auto* box = qobject_cast<QGroupBox*>(control)) box->setTitle(place.caption);
+      if (auto* label = qobject_cast<QLabel*>(control)) label->setText(place.caption);
+      if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setText(place.caption);
+    }
+    // A list opens long enough to show all seventeen scene keys at once.
+    if (auto* list = qobject_cast<QComboBox*>(control)) list->setMaxVisibleItems(17);
+  }
+
+  // Each label names the control beside it.
+  const std::vector<std::pair<QLabel*, QWidget*>> namedBy = {
+      {Label1, Combo串口},         {Label2, Combo波特率},
+      {Label15, Combo机型},        {Label26, Combo开机场景},
+      {Label5, Combo工作模式},     {Label17, Combo1DMX地址},
+      {Label21, Combo场景模式},    {Label27, Text},
+      {Label3, Combo空调排风[0]},  {Label6, Combo空调排风[1]},
+      {Label4, Combo空调排风[2]},  {Label7, Combo空调排风[3]},
+      {Label8, Combo空调排风[4]},  {Label9, Combo空调排风[5]},
+      {Label10, Combo空调排风[6]}, {Label11, Combo空调排风[7]},
+      {Label12, Combo空调排风[8]}, {Label23[0], Option1},
+      {Label23[1], Option2},       {Label24, Option3},
+      {Label25, Option4}};
+  for (const auto& [l, control] : namedBy) nameBy(l, control);
+  for (int k = 0; k < kLevels; ++k) nameBy(Label20[k], Combo调光级别[k]);
+  labelIndex = 0;
+  for (int m = 0; m < kModels; ++m) {
+    for (QComboBox* c : levelListSlots(m)) nameBy(Label16[labelIndex++], c);
+  }
+
   // ---- Connection ----
-  Frame1 = frame(this, QStringLiteral("连接"), 8, 4, 637, 104);
-  Label1 = label(Frame1, QStringLiteral("串口"), 10, 24, 30);
-  Combo串口 = list(Frame1, 42, 23, 80);
-  nameBy(Label1, Combo串口);
-  Label2 = label(Frame1, QStringLiteral("波特率"), 132, 24, 44);
-  Combo波特率 = list(Frame1, 178, 23, 80);
-  nameBy(Label2, Combo波特率);
   Combo波特率->setEnabled(false);
-  Label15 = label(Frame1, QStringLiteral("机型"), 268, 24, 30);
-  Combo机型 = list(Frame1, 300, 23, 96);
-  nameBy(Label15, Combo机型);
-  Command建立连接 = button(Frame1, QStringLiteral("建立连接"), 410, 21, 100);
-  Command上传 = button(Frame1, QStringLiteral("上传设备参数"), 10, 50, 112);
-  Command下载 = button(Frame1, QStringLiteral("下载参数到设备"), 130, 50, 128);
   Command上传->setEnabled(false);
   Command下载->setEnabled(false);
-  Command4 = button(Frame1, QStringLiteral("读取参数"), 268, 50, 100);
-  Command5 = button(Frame1, QStringLiteral("保存参数"), 376, 50, 100);
-  Label13 = label(Frame1, QStringLiteral("机型："), 10, 80, 44);
-  Label机型 = label(Frame1, QString(), 56, 80, 90);
-  Label14 = label(Frame1, QStringLiteral("软件版本："), 156, 80, 70);
-  Label软件版本 = label(Frame1, QString(), 228, 80, 400);
   Label软件版本->setTextFormat(Qt::PlainText);
   // The model and the version are values: a screen reader reads the value as the label's name
   // and the caption beside it as what labels it.
@@ -209,137 +377,44 @@ void Form1::buildWindow() {
   Label14->setBuddy(Label软件版本);
 
   // ---- Light settings ----
-  auto* f2 = frame(this, QStringLiteral("灯光设置"), 8, 112, 637, 426);
-  Frame2.slot(0) = f2;
-  // Four rows: 1..7, 8..13, the two "all lights" keys, pause and mute.
-  const int keyW = twips(1300);
-  const int keyH = twips(400);
-  for (int i = 1; i <= 17; ++i) {
-    int row = 0;
-    int col = i - 1;
-    if (i >= 8 && i <= 13) {
-      row = 1;
-      col = i - 8;
-    } else if (i == 14 || i == 15) {
-      row = 2;
-      col = i - 14;
-    } else if (i >= 16) {
-      row = 3;
-      col = i - 16;
-    }
-    auto* key = make<FlatButton>(f2, 10 + col * (keyW + 3), 22 + row * (keyH + 4), keyW, keyH);
-    key->setText(uiText(sceneKeyName(i - 1)));
-    Command6.slot(i) = key;
-    QObject::connect(key, &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
+  for (int i = Command6.kFirst; i <= Command6.kLast; ++i) {
+    QObject::connect(Command6[i], &QPushButton::clicked, this, [this, i] { Command6_Click(i); });
   }
   paintSceneKeys(0);
-  // Global settings beside the short key rows.
-  Label26 = label(f2, QStringLiteral("开机场景"), 200, 86, 60);
-  Combo开机场景 = list(f2, 282, 85, 100);
-  nameBy(Label26, Combo开机场景);
-  Label5 = label(f2, QStringLiteral("工作模式"), 396, 86, 60);
-  Combo工作模式 = list(f2, 458, 85, 110);
-  nameBy(Label5, Combo工作模式);
-  Label17 = label(f2, QStringLiteral("DMX512地址"), 200, 117, 80);
-  Combo1DMX地址 = longList(f2, 282, 116, 100);
-  nameBy(Label17, Combo1DMX地址);
-  Label21 = label(f2, QStringLiteral("场景模式"), 396, 117, 60);
-  Combo场景模式 = list(f2, 458, 116, 110);
-  nameBy(Label21, Combo场景模式);
+  holdAsStrings(Combo1DMX地址);
   Label21->hide();
   Combo场景模式->hide();
-
-  // Model panels, one on top of the other: two rows of six channel positions.
-  int labelIndex = 0;
   for (int m = 0; m < kModels; ++m) {
-    auto* panel = frame(f2, uiText(modelName(m)), 10, 148, 617, 84);
-    setColour(panel, QPalette::WindowText, QColor(0, 0, 255));
-    panel->hide();
-    Frame6.slot(m) = panel;
-    const int s = switchCount(m);
-    for (int pos = 0; pos < kRowBytes; ++pos) {
-      const int x = 10 + (pos % 6) * 100;
-      const int y = 24 + (pos / 6) * 28;
-      if (pos < s) {
-        auto* box = make<QCheckBox>(panel, x, y, 96, 22);
-        box->setText(QStringLiteral("开关通道%1").arg(pos + 1));
-        switchBoxSlots(m)[static_cast<std::size_t>(pos)] = box;
-        QObject::connect(box, &QCheckBox::stateChanged, this, [this, m, pos](int) {
-          (this->*kSwitchHandlers[static_cast<std::size_t>(m)])(pos);
-        });
-      } else {
-        const int d = pos - s;
-        auto* l = label(panel, QStringLiteral("调光%1").arg(d + 1), x, y + 1, 38);
-        auto* c = list(panel, x + 40, y, 52);
-        nameBy(l, c);
-        Label16.slot(labelIndex++) = l;
-        levelListSlots(m)[static_cast<std::size_t>(d)] = c;
-        QObject::connect(c, &QComboBox::currentIndexChanged, this, [this, m, d](int) {
-          (this->*kLevelHandlers[static_cast<std::size_t>(m)])(d);
-        });
-      }
-    }
+    QGroupBox* panel = Frame6[m];
     // Only the title is blue; what the panel holds keeps the ordinary text colour.
+    setColour(panel, QPalette::WindowText, QColor(0, 0, 255));
     for (QWidget* child : panel->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
       setColour(child, QPalette::WindowText,
                 QApplication::palette(child).color(QPalette::WindowText));
     }
+    panel->hide();
+    const auto boxes = switchBoxSlots(m);
+    for (std::size_t pos = 0; pos < boxes.size(); ++pos) {
+      QObject::connect(boxes[pos], &QCheckBox::stateChanged, this, [this, m, pos](int) {
+        (this->*kSwitchHandlers[static_cast<std::size_t>(m)])(static_cast<int>(pos));
+      });
+    }
+    const auto lists = levelListSlots(m);
+    for (std::size_t d = 0; d < lists.size(); ++d) {
+      QObject::connect(lists[d], &QComboBox::currentIndexChanged, this, [this, m, d](int) {
+        (this->*kLevelHandlers[static_cast<std::size_t>(m)])(static_cast<int>(d));
+      });
+    }
   }
-
-  // Dimming level table, behind the password.
-  Frame3 = frame(f2, QStringLiteral("调光级别设置"), 10, 238, 617, 92);
-  Command9 = make<WrappingButton>(Frame3, twips(240), twips(360), twips(615), twips(855));
-  Command9->setText(QStringLiteral("调光设置"));
   for (int k = 0; k < kLevels; ++k) {
-    const int x = 66 + (k % 5) * 108;
-    const int y = 24 + (k / 5) * 32;
-    auto* l = label(Frame3, QStringLiteral("%1级").arg(k), x, y + 1, 30);
-    auto* c = longList(Frame3, x + 32, y, 66);
-    nameBy(l, c);
-    Label20.slot(k) = l;
-    Combo调光级别.slot(k) = c;
-    QObject::connect(c, &QComboBox::currentIndexChanged, this,
+    holdAsStrings(Combo调光级别[k]);
+    QObject::connect(Combo调光级别[k], &QComboBox::currentIndexChanged, this,
                      [this, k](int) { Combo调光级别_Click(k); });
   }
-  Frame密码 = make<PlainPanel>(Frame3, twips(2280), 0, twips(4455), twips(1215));
   Frame密码->setAutoFillBackground(true);
   setColour(Frame密码, QPalette::Window, QColor(128, 255, 128));
-  Label27 = label(Frame密码, QStringLiteral("请输入密码"), twips(240), twips(360), twips(1020),
-                  twips(255));
   setColour(Label27, QPalette::WindowText, QColor(255, 0, 0));
-  Text = make<QLineEdit>(Frame密码, twips(1320), twips(240), twips(2295), twips(390));
-  nameBy(Label27, Text);
-  Command10 =
-      button(Frame密码, QStringLiteral("确认"), twips(1440), twips(720), twips(855), twips(420));
-  Command11 =
-      button(Frame密码, QStringLiteral("取消"), twips(2640), twips(720), twips(855), twips(420));
-
-  // Exhaust fans and the ducted air conditioner.
-  // Room for "通道12" in every channel list.
-  Frame4 = frame(f2, QStringLiteral("排风"), 10, 336, 262, 80);
-  Frame5 = frame(f2, QStringLiteral("风管机空调"), 280, 336, 347, 80);
-  Label3 = label(Frame4, QStringLiteral("排风1"), 10, 24, 40);
-  Combo空调排风.slot(0) = list(Frame4, 52, 23, 76);
-  Label6 = label(Frame4, QStringLiteral("上电"), 140, 24, 32);
-  Combo空调排风.slot(1) = list(Frame4, 174, 23, 76);
-  Label4 = label(Frame4, QStringLiteral("排风2"), 10, 52, 40);
-  Combo空调排风.slot(2) = list(Frame4, 52, 51, 76);
-  Label7 = label(Frame4, QStringLiteral("上电"), 140, 52, 32);
-  Combo空调排风.slot(3) = list(Frame4, 174, 51, 76);
-  Label8 = label(Frame5, QStringLiteral("阀开"), 10, 24, 30);
-  Combo空调排风.slot(4) = list(Frame5, 42, 23, 72);
-  Label9 = label(Frame5, QStringLiteral("阀关"), 122, 24, 30);
-  Combo空调排风.slot(5) = list(Frame5, 154, 23, 72);
-  Label10 = label(Frame5, QStringLiteral("高风"), 234, 24, 30);
-  Combo空调排风.slot(6) = list(Frame5, 266, 23, 72);
-  Label11 = label(Frame5, QStringLiteral("中风"), 10, 52, 30);
-  Combo空调排风.slot(7) = list(Frame5, 42, 51, 72);
-  Label12 = label(Frame5, QStringLiteral("低风"), 122, 52, 30);
-  Combo空调排风.slot(8) = list(Frame5, 154, 51, 72);
-  const std::array<QLabel*, 9> assignmentLabels = {Label3, Label6,  Label4,  Label7, Label8,
-                                                   Label9, Label10, Label11, Label12};
   for (int i = 0; i < 9; ++i) {
-    nameBy(assignmentLabels[static_cast<std::size_t>(i)], Combo空调排风[i]);
     QObject::connect(Combo空调排风[i], &QComboBox::currentIndexChanged, this,
                      [this, i](int) { Combo空调排风_Click(i); });
   }
@@ -347,46 +422,17 @@ void Form1::buildWindow() {
   Combo空调排风[1]->setAccessibleDescription(QStringLiteral("排风1"));
   Combo空调排风[3]->setAccessibleDescription(QStringLiteral("排风2"));
 
-  // ---- Service frames ----
-  Frame8 = frame(this, QStringLiteral("485协议配置"), 8, 542, 334, 52);
-  Label23.slot(0) = label(Frame8, QStringLiteral("1200旧协议"), 10, 24, 70);
-  Option1 = make<QRadioButton>(Frame8, 80, 24, 20, 20);
-  nameBy(Label23[0], Option1);
-  Label23.slot(1) = label(Frame8, QStringLiteral("19200协议"), 106, 24, 66);
-  Option2 = make<QRadioButton>(Frame8, 172, 24, 20, 20);
-  nameBy(Label23[1], Option2);
-  Command2 = button(Frame8, QStringLiteral("设置"), 198, 20, 56);
-  Command3 = button(Frame8, QStringLiteral("取消设置"), 260, 20, 66);
-  Frame9 = frame(this, QStringLiteral("场景运行模式配置"), 348, 542, 297, 52);
-  Label24 = label(Frame9, QStringLiteral("场景切换模式"), 10, 24, 80);
-  Option3 = make<QRadioButton>(Frame9, 90, 24, 20, 20);
-  nameBy(Label24, Option3);
-  Label25 = label(Frame9, QStringLiteral("场景叠加模式"), 116, 24, 80);
-  Option4 = make<QRadioButton>(Frame9, 196, 24, 20, 20);
-  nameBy(Label25, Option4);
-  Command8 = button(Frame9, QStringLiteral("设置"), 226, 20, 62);
-
   // ---- Prompt of the channel check, status ----
-  Frame7 = frame(this, QString(), 8, 598, 334, 44);
-  Label19 = label(Frame7, QString(), 8, 12, 170);
-  Label22 = label(Frame7, QStringLiteral("请重新定义"), 180, 12, 70);
-  Command1 = button(Frame7, QStringLiteral("确 定"), 254, 9, 72);
   Frame7->hide();
-  Frame提示 = frame(this, QString(), 348, 598, 297, 44);
-  Label提示 = label(Frame提示, QStringLiteral("正在初始化，请稍后"), 8, 12, 150);
-  Shape1 = make<QFrame>(Frame提示, 160, 14, 90, 16);
   Shape1->setFrameStyle(QFrame::Box | QFrame::Plain);
-  Shape2 = make<QFrame>(Frame提示, 160, 14, 0, 16);
   Shape2->setAutoFillBackground(true);
   setColour(Shape2, QPalette::Window, QColor(0, 0, 255));
-  Label18 = label(Frame提示, QString(), 254, 12, 40);
   Shape1->hide();
   Shape2->hide();
   Label18->hide();
   Frame提示->hide();
 
   // ---- Logo, clock, exit ----
-  Image1 = make<QLabel>(this, twips(120), twips(9720), twips(2955), twips(390));
   Image1->setPixmap(logo());
   Image1->setScaledContents(true);
   Image1->installEventFilter(this);
@@ -397,13 +443,10 @@ void Form1::buildWindow() {
   setColour(Image1, QPalette::WindowText, kLogoBorder);
   Image1->setAccessibleName(kLogoText);
   Image1->setAccessibleDescription(QStringLiteral("双击切换窗口宽度，显示或隐藏上传记录"));
-  LBDATA = label(this, QStringLiteral("time"), twips(3360), twips(9720) - 2, 0, 30);
   setColour(LBDATA, QPalette::WindowText, QColor(0, 0, 192));
-  Command7 = button(this, QStringLiteral("退  出"), 565, twips(9720) - 1, 80, 28);
   fitClockCaption();
 
   // ---- History, shown in the wide layout only ----
-  List1 = make<QListWidget>(this, twips(kHistoryLeftTwips), twips(120), twips(3855), twips(8160));
   List1->setSelectionMode(QAbstractItemView::SingleSelection);
   List1->setAccessibleName(QStringLiteral("上传记录"));
   List1->installEventFilter(this);
@@ -456,30 +499,39 @@ void Form1::buildWindow() {
   Timer1->start();
 }
 
+namespace {
+
+// The check boxes and the level lists of each model's panel, written once for the window and
+// for its read-only view. QZ-1200 has no level lists.
+template <class Window>
+auto switchArrays(Window& w) {
+  return std::array{w.TD1.items(), w.TD2.items(), w.TD3.items(), w.TD4.items(), w.TD5.items()};
+}
+
+template <class Window>
+auto levelArrays(Window& w) {
+  using Lists = decltype(w.TG1.items());
+  return std::array{w.TG1.items(), w.TG2.items(), w.TG3.items(), w.TG4.items(), Lists()};
+}
+
+}  // namespace
+
 std::span<QCheckBox* const> Form1::switchBoxes(int model) const {
-  const std::array<std::span<QCheckBox* const>, kModels> all = {
-      TD1.items(), TD2.items(), TD3.items(), TD4.items(), TD5.items()};
-  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+  return model >= 0 && model < kModels ? switchArrays(*this)[static_cast<std::size_t>(model)]
                                        : std::span<QCheckBox* const>();
 }
 
 std::span<QComboBox* const> Form1::levelLists(int model) const {
-  const std::array<std::span<QComboBox* const>, kModels> all = {
-      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
-  return model >= 0 && model < kModels ? all[static_cast<std::size_t>(model)]
+  return model >= 0 && model < kModels ? levelArrays(*this)[static_cast<std::size_t>(model)]
                                        : std::span<QComboBox* const>();
 }
 
 std::span<QCheckBox*> Form1::switchBoxSlots(int model) {
-  const std::array<std::span<QCheckBox*>, kModels> all = {TD1.items(), TD2.items(), TD3.items(),
-                                                          TD4.items(), TD5.items()};
-  return all.at(static_cast<std::size_t>(model));
+  return switchArrays(*this).at(static_cast<std::size_t>(model));
 }
 
 std::span<QComboBox*> Form1::levelListSlots(int model) {
-  const std::array<std::span<QComboBox*>, kModels> all = {
-      TG1.items(), TG2.items(), TG3.items(), TG4.items(), {}};
-  return all.at(static_cast<std::size_t>(model));
+  return levelArrays(*this).at(static_cast<std::size_t>(model));
 }
 
 QCheckBox* Form1::switchBox(int model, int index) const {
