@@ -36,6 +36,42 @@ void close(TransferAction& a) {
   a.stopTimer = true;
 }
 
+// One tick of a running transfer in either direction: the failure text, closing after silence
+// or after success. True when the pending frame goes out again.
+bool countTick(TransferAction& a, std::int16_t& tick, bool done, bool& running,
+               std::string_view failedText) {
+  ++tick;
+  if (done) {
+    if (tick >= kSuccessCloseTick) {
+      close(a);
+      running = false;
+    }
+    return false;
+  }
+  if (tick == kFailTick) {
+    a.showPanel = true;
+    a.status = std::string(failedText);
+  } else if (tick >= kCloseTick) {
+    close(a);
+    running = false;
+  }
+  return tick < kRepeatBefore;
+}
+
+// The connection went: the tick stops, and a transfer that had not succeeded says it failed.
+TransferAction stopped(bool& running, bool done, std::string_view failedText) {
+  TransferAction a;
+  if (!running) return a;
+  running = false;
+  a.stopTimer = true;
+  a.hideProgress = true;
+  if (!done) {
+    a.showPanel = true;
+    a.status = std::string(failedText);
+  }
+  return a;
+}
+
 }  // namespace
 
 int progressPercent(int row) {
@@ -103,35 +139,12 @@ TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& i
 TransferAction Download::tick(const ConfigImage& image) {
   TransferAction a;
   if (!running_) return a;
-  ++tick_;
-  if (!done_) {
-    if (tick_ < kRepeatBefore) sendRow(a, row_, image);
-    if (tick_ == kFailTick) {
-      a.showPanel = true;
-      a.status = std::string(kDownloadFailedText);
-    } else if (tick_ >= kCloseTick) {
-      close(a);
-      running_ = false;
-    }
-  }
-  if (done_ && tick_ >= kSuccessCloseTick) {
-    close(a);
-    running_ = false;
-  }
+  if (countTick(a, tick_, done_, running_, kDownloadFailedText)) sendRow(a, row_, image);
   return a;
 }
 
 TransferAction Download::stop() {
-  TransferAction a;
-  if (!running_) return a;
-  running_ = false;
-  a.stopTimer = true;
-  a.hideProgress = true;
-  if (!done_) {
-    a.showPanel = true;
-    a.status = std::string(kDownloadFailedText);
-  }
-  return a;
+  return stopped(running_, done_, kDownloadFailedText);
 }
 
 // ---- Upload ----
@@ -198,37 +211,14 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
 TransferAction Upload::tick() {
   TransferAction a;
   if (!running_) return a;
-  ++tick_;
-  if (!done_) {
-    // A reply that came only partly is of no use to the next request.
-    a.dropInput = true;
-    if (tick_ < kRepeatBefore) request(a, row_);
-    if (tick_ == kFailTick) {
-      a.showPanel = true;
-      a.status = std::string(kUploadFailedText);
-    } else if (tick_ >= kCloseTick) {
-      close(a);
-      running_ = false;
-    }
-  }
-  if (done_ && tick_ >= kSuccessCloseTick) {
-    close(a);
-    running_ = false;
-  }
+  // A reply that came only partly is of no use to the next request.
+  a.dropInput = !done_;
+  if (countTick(a, tick_, done_, running_, kUploadFailedText)) request(a, row_);
   return a;
 }
 
 TransferAction Upload::stop() {
-  TransferAction a;
-  if (!running_) return a;
-  running_ = false;
-  a.stopTimer = true;
-  a.hideProgress = true;
-  if (!done_) {
-    a.showPanel = true;
-    a.status = std::string(kUploadFailedText);
-  }
-  return a;
+  return stopped(running_, done_, kUploadFailedText);
 }
 
 }  // namespace qz

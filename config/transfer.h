@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "config/image.h"
+#include "protocol/frames.h"
 
 namespace qz {
 
@@ -37,8 +38,8 @@ inline constexpr std::string_view kUploadFailedText = "    上传失败";
 inline constexpr std::string_view kUploadIncompleteText = "  上传不完整，参数未变";
 
 // The replies each direction waits for, as receive thresholds.
-inline constexpr int kDownloadAckBytes = 3;
-inline constexpr int kUploadRowBytes = 14;
+inline constexpr int kDownloadAckBytes = frames::kDownloadAckLength;
+inline constexpr int kUploadRowBytes = frames::kUploadRowLength;
 
 struct OutgoingFrame {
   enum class Kind {
