@@ -23,23 +23,14 @@
 
 #include "config/transfer.h"
 #include "link/qt_serial_port.h"
+#include "quiet_platform.h"
 #include "sim/pty_server.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 
 namespace {
 
-// Message boxes are counted, not shown; the clock is the real one.
-class QuietPlatform final : public qz::Platform {
- public:
-  void messageBox(const QString& text, const QString&, qz::MessageIcon) override {
-    std::fprintf(stderr, "message: %s\n", text.toStdString().c_str());
-  }
-  QString openFileName(const QString&) override { return {}; }
-  QString saveFileName(const QString&) override { return {}; }
-  void beep(int, int) override {}
-  [[nodiscard]] QDateTime now() const override { return QDateTime::currentDateTime(); }
-};
+using qz::bench::QuietPlatform;
 
 template <typename Done>
 bool pumpUntil(Done done, qint64 limitMs) {

@@ -36,6 +36,18 @@ void close(TransferAction& a) {
   a.stopTimer = true;
 }
 
+// A transfer starts: its panel and text, its button off, its tick counting from 0.
+void begin(TransferAction& a, std::string_view text, bool& running, std::int16_t& tick,
+           bool& done) {
+  a.showPanel = true;
+  a.status = std::string(text);
+  a.disableButton = true;
+  a.startTimer = true;
+  done = false;
+  tick = 0;
+  running = true;
+}
+
 // One tick of a running transfer in either direction: the failure text, closing after silence
 // or after success. True when the pending frame goes out again.
 bool countTick(TransferAction& a, std::int16_t& tick, bool done, bool& running,
@@ -112,13 +124,7 @@ TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte
   // The options travel with every download, right behind the first row.
   a.frames.push_back(
       {OutgoingFrame::Kind::ProtocolAndRunMode, bytesOf(protocolAndRunModeFrame(optionByte))});
-  a.showPanel = true;
-  a.status = std::string(kDownloadingText);
-  done_ = false;
-  a.disableButton = true;
-  tick_ = 0;
-  a.startTimer = true;
-  running_ = true;
+  begin(a, kDownloadingText, running_, tick_, done_);
   return a;
 }
 
@@ -162,13 +168,7 @@ TransferAction Upload::start() {
   staged_ = ConfigImage{};
   request(a, 0);
   a.progressRow = 0;
-  a.showPanel = true;
-  a.status = std::string(kUploadingText);
-  done_ = false;
-  a.disableButton = true;
-  tick_ = 0;
-  a.startTimer = true;
-  running_ = true;
+  begin(a, kUploadingText, running_, tick_, done_);
   return a;
 }
 
