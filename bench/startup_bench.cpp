@@ -8,8 +8,10 @@
 // its libraries.
 //
 // For scale it also starts, taking turns with the tool, a child that shows the least a Qt
-// Widgets program can: an empty window with one Chinese label. The ratio of the two medians is
-// what the tool's own window costs, whatever the machine.
+// Widgets program can: an empty window with one Chinese label. Each tool run is paired with the
+// empty run right after it, and the ratio is the median of the pairs' ratios, with its quartiles:
+// a busy moment of the machine then weighs on both halves of a pair, where the two medians taken
+// apart drift by several milliseconds from one invocation to the next.
 //
 //   qz_startup_bench [--runs N]
 
@@ -219,12 +221,21 @@ int main(int argc, char** argv) {
     empty.add(e);
   }
 
-  const double ratio = median(tool.total) / median(empty.total);
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < tool.total.size(); ++i) {
+    ratios.push_back(tool.total[i] / empty.total[i]);
+  }
+  std::sort(ratios.begin(), ratios.end());
+  const double ratio = median(ratios);
+  const double lowerQuartile = ratios[ratios.size() / 4];
+  const double upperQuartile = ratios[(ratios.size() * 3) / 4];
   std::printf("qzconfig start-up, offscreen, real serial port adapter, %d runs\n", runs);
   std::printf("first run (cold):             %8.1f ms, VmRSS %ld kB\n", first.totalMs, first.rssKb);
+  std::printf("spawn to shown and idle:      median %8.1f ms   max %8.1f ms\n", median(tool.total),
+              maximum(tool.total));
   std::printf(
-      "spawn to shown and idle:      median %8.1f ms   max %8.1f ms   %.2fx the empty window\n",
-      median(tool.total), maximum(tool.total), ratio);
+      "against the empty window:     %.2fx (median of %d pairs; quartiles %.2fx .. %.2fx)\n", ratio,
+      runs, lowerQuartile, upperQuartile);
   std::printf("main() to shown and idle:     median %8.1f ms   max %8.1f ms\n",
               median(tool.inProcess), maximum(tool.inProcess));
   std::printf("VmRSS after start-up:         median %8ld kB   max %8ld kB\n", median(tool.rss),
