@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <string>
 
 #include "sim/command_line.h"
 #include "support/editor_window.h"
@@ -46,6 +47,15 @@ sim::Options withFault(sim::FaultAction action, std::string_view rule) {
   sim::Options o;
   o.faults.rules.push_back(sim::parseFaultRule(action, rule));
   return o;
+}
+
+// What a transfer that did not finish leaves to look at: the status, and the rows each way.
+std::string whereItStopped(const Rig& rig) {
+  std::string text = "status \"" + rig.w->Label提示->text().toStdString() + "\", rows sent:";
+  for (int row : rowsSent(rig)) text += " " + std::to_string(row);
+  text += ", rows requested:";
+  for (int row : rowsRequested(rig)) text += " " + std::to_string(row);
+  return text;
 }
 
 bool statusIs(const Rig& rig, const char* text) {
@@ -192,14 +202,17 @@ TEST(TransferAgainstQzsim, AnswersSentTwiceStillMoveTheWholeImage) {
   ASSERT_TRUE(rig.connect());
   w.Command上传->click();
   // Slow on purpose: the doubled rows double again wherever two answers stay apart.
-  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 40000));
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 40000))
+      << whereItStopped(rig);
   EXPECT_TRUE(w.Connected);
   EXPECT_EQ(w.SetData, controllerImage());
-  ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 5000));
+  ASSERT_TRUE(test::pumpUntil(
+      [&] { return w.Command上传->isEnabled() && w.Command下载->isEnabled(); }, 5000));
 
   editSomething(w);
   w.Command下载->click();
-  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 20000));
+  ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 40000))
+      << whereItStopped(rig);
   EXPECT_TRUE(w.Connected);
   ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 5000));
   EXPECT_EQ(rig.server->image(), w.SetData);
