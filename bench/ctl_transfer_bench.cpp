@@ -23,19 +23,16 @@
 
 #include "config/param_file.h"
 #include "ctl/runner.h"
+#include "measure.h"
 #include "sim/pty_server.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using qz::bench::median;
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0;
 constexpr double kDownloadBytes = 19 * 15 + 19 * 3 + 12;
 constexpr double kReadBackBytes = 19 * 6 + 19 * 14;
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // From the first byte of the first transfer frame (its arrival less its own wire time) to the
 // moment the last answer left.

@@ -28,6 +28,7 @@
 
 #include "config/transfer.h"
 #include "link/qt_serial_port.h"
+#include "measure.h"
 #include "quiet_platform.h"
 #include "sim/pty_server.h"
 #include "ui/form1.h"
@@ -35,18 +36,9 @@
 
 namespace {
 
+using qz::bench::median;
+using qz::bench::pumpUntil;
 using qz::bench::QuietPlatform;
-
-template <typename Done>
-bool pumpUntil(Done done, qint64 limitMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-  }
-  return true;
-}
 
 long residentKiB() {
   std::ifstream statm("/proc/self/statm");

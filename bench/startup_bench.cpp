@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "link/qt_serial_port.h"
+#include "measure.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 
@@ -42,6 +43,7 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using qz::bench::median;
 
 constexpr const char* kChildFlag = "--child";
 constexpr const char* kEmptyChildFlag = "--empty-child";
@@ -155,13 +157,6 @@ bool runChild(const char* self, const char* childFlag, Sample& sample) {
   return std::sscanf(line.c_str(), "ready %lf %ld %ld", &sample.inProcessMs, &sample.rssKb,
                      &sample.hwmKb) == 3 &&
          WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-template <class T>
-T median(std::vector<T> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 template <class T>

@@ -23,6 +23,7 @@
 
 #include "config/transfer.h"
 #include "link/qt_serial_port.h"
+#include "measure.h"
 #include "quiet_platform.h"
 #include "sim/pty_server.h"
 #include "ui/form1.h"
@@ -30,24 +31,9 @@
 
 namespace {
 
+using qz::bench::median;
+using qz::bench::pumpUntil;
 using qz::bench::QuietPlatform;
-
-template <typename Done>
-bool pumpUntil(Done done, qint64 limitMs) {
-  QElapsedTimer t;
-  t.start();
-  while (!done()) {
-    if (t.elapsed() > limitMs) return false;
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-  }
-  return true;
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 double wireMs(int bytes) {
   return bytes * 10.0 / 9600 * 1000;
