@@ -382,12 +382,7 @@ void Session::carryOut(const TransferAction& a) {
 
 void Session::transferTick() {
   if (phase_ == Phase::Download) {
-    TransferAction a = transfer_->download.tick(job_.image);
-    // Acknowledgements of repeated rows can arrive so close together that one read takes one
-    // and a half of them; the rest would then spoil every later acknowledgement. The upload
-    // tick drops what waits before it repeats; a repeated download row does the same.
-    if (!a.frames.empty()) a.dropInput = true;
-    carryOut(a);
+    carryOut(transfer_->download.tick(job_.image));
   } else {
     carryOut(transfer_->upload.tick());
   }

@@ -152,6 +152,29 @@ TEST(Download, SilenceRepeatsFailsAndCloses_LateAnswerCarriesOn) {
   EXPECT_EQ(t.port.writes.size(), 5U);
 }
 
+TEST(Download, HalfAnAnswerLeftWaitingDoesNotSpoilTheRepeatedRowsAnswer) {
+  Window t;
+  Form1& w = *t.w;
+  const ConfigImage image = w.SetData;
+  w.Command下载->click();
+  t.quietTimers();
+  t.answer({0xD0, 0x07, 0x55});
+  // The controller answered row 7 twice, close together: one read takes the first answer and
+  // two bytes of the second, and its last byte comes after the read.
+  t.answer({0xD0, 0x08, 0x55, 0xD0, 0x08});
+  t.port.inject({0x55});
+  t.port.deliver();
+  t.port.writes.clear();
+  w.Timer下载超时_Timer();
+  ASSERT_EQ(t.port.writes.size(), 1U);
+  EXPECT_EQ(t.port.writes[0], rowFrame(image, 7));
+  // The answer to the repeated row is read whole, and the download goes on with row 8.
+  t.answer({0xD0, 0x08, 0x55});
+  ASSERT_EQ(t.port.writes.size(), 2U);
+  EXPECT_EQ(t.port.writes[1], rowFrame(image, 8));
+  EXPECT_EQ(w.Label18->text(), "44%");
+}
+
 TEST(Upload, WholeTransactionStagesTheImageAndShowsScene1) {
   Window t;
   Form1& w = *t.w;

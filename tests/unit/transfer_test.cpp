@@ -115,6 +115,8 @@ TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
     const TransferAction a = d.tick(image);
     EXPECT_EQ(d.ticks(), t);
     EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{rowFrame(4)} : std::vector<Bytes>{}) << t;
+    // Whatever waits goes before a repeat; a late answer after the repeats is kept.
+    EXPECT_EQ(a.dropInput, t <= 4) << t;
     if (t <= 4) {
       EXPECT_EQ(a.progressRow, 4);
     }
