@@ -166,8 +166,7 @@ void Session::tick() {
     case Phase::Handshake:
       switch (connectStep(tick_, false)) {
         case ConnectStep::SendHandshake:
-          port_.setReceiveThreshold(frames::kHandshakeReplyLength);
-          sendText(frames::kHandshake);
+          sendHandshake(port_);
           progressChanged();
           break;
         case ConnectStep::ShowFailure:

@@ -7,6 +7,8 @@
 
 namespace qz {
 
+class SerialPort;
+
 inline constexpr int kHandshakeAttempts = 30;
 
 enum class ConnectStep {
@@ -31,6 +33,11 @@ enum class ConnectStep {
   if (t >= 6) return ConnectStep::StartVersion;
   return ConnectStep::Nothing;
 }
+
+// One handshake of the attempt: the port waits for a reply's length, drops whatever waits (part
+// of an earlier reply or a noise byte would shift this reply and every later one), and the
+// handshake frame goes out.
+void sendHandshake(SerialPort& port);
 
 // Whether a handshake reply completes the connection. While no connection is held, only a
 // reply that follows a handshake frame of this attempt counts: one the line held before the

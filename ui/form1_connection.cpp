@@ -51,8 +51,7 @@ void Form1::Timer2_Timer() {
   ++LinkTick;
   switch (connectStep(LinkTick, Connected)) {
     case ConnectStep::SendHandshake:
-      MSComm1.setReceiveThreshold(frames::kHandshakeReplyLength);
-      sendText(frames::kHandshake);
+      sendHandshake(MSComm1);
       break;
     case ConnectStep::ShowFailure:
       Label提示->setText(QStringLiteral(" 连接失败，请重试"));

@@ -188,6 +188,31 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
 }
 
+TEST(ToolAgainstQzsim, ANoiseByteBeforeTheReplyDoesNotKeepTheToolFromConnecting) {
+  sim::Options options;           // paced at 9600: a reply comes byte by byte
+  options.faults.answerFrom = 2;  // the first handshake goes unanswered
+  Rig rig(options);
+  Form1& w = *rig.w;
+  w.Combo串口->setCurrentIndex(
+      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  w.Command建立连接->click();
+  ASSERT_TRUE(rig.port.isOpen());
+  w.Timer2->stop();
+  w.Timer2_Timer();
+  ASSERT_TRUE(rig.server->waitForLog(1, milliseconds(3000)));
+  // A byte of noise while the tool waits for a reply: alone it is less than a reply and
+  // waits. Read together with the reply it would take the reply's place, and the reply's last
+  // byte, left waiting, would spoil the next reply the same way. The reply to the handshake
+  // that follows connects.
+  ASSERT_TRUE(rig.server->inject({0x00}));
+  test::settle(50);
+  EXPECT_FALSE(w.Connected);
+  w.Timer2_Timer();
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected; }, 2000));
+  EXPECT_EQ(rig.count(kHandshake), 2);
+  EXPECT_EQ(w.Label机型->text(), "QZ-0804");
+}
+
 TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
   sim::Options options;
   options.baud = 115200;

@@ -181,6 +181,26 @@ TEST(Connection, WrongRepliesDuringAnAttemptAreIgnored) {
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-1200");
 }
 
+TEST(Connection, ANoiseByteBeforeAReplyDoesNotShiftEveryLaterOne) {
+  Window t;
+  Form1& w = *t.w;
+  w.Command建立连接->click();
+  w.Timer2_Timer();
+  // A noise byte, then the reply byte by byte: the read comes at five bytes, and the reply's
+  // last byte arrives after it.
+  t.port.inject({0x00, 0xAA, 0x55, 0x02, 0x88});
+  t.port.deliver();
+  t.port.inject({0x66});
+  t.port.deliver();
+  EXPECT_FALSE(w.Connected);
+  // The next handshake's reply is read whole.
+  w.Timer2_Timer();
+  EXPECT_EQ(t.count(kHandshake), 2);
+  t.handshakeReply(3);
+  EXPECT_TRUE(w.Connected);
+  EXPECT_EQ(w.Combo机型->currentText(), "QZ-1002");
+}
+
 TEST(Connection, DisconnectSendsThreeFramesClosesAndClears) {
   Window t;
   Form1& w = *t.w;
