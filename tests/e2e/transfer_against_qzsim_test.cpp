@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QRadioButton>
+#include <algorithm>
 #include <string>
 
 #include "sim/command_line.h"
@@ -34,6 +35,13 @@ std::vector<int> rowsRequested(const Rig& rig) {
   for (const auto& e : rig.server->log()) {
     if (e.kind == sim::FrameKind::UploadRequest) rows.push_back(e.received[1]);
   }
+  return rows;
+}
+
+// The rows in the order they went, a row sent again at once counted once: a machine that stalls
+// for 200 ms lets the tick send a row again, which is the tick's job and not what is checked.
+std::vector<int> inOrder(std::vector<int> rows) {
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   return rows;
 }
 
@@ -94,7 +102,7 @@ TEST(TransferAgainstQzsim, DownloadLeavesTheControllersImageEqualToTheEditors) {
   ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 5000));
   EXPECT_EQ(rig.server->image(), w.SetData);
   EXPECT_EQ(rig.server->snapshot().protocolAndRunMode(), 0x04);
-  EXPECT_EQ(rowsSent(rig), range(0, 18));
+  EXPECT_EQ(inOrder(rowsSent(rig)), range(0, 18));
   // The options follow the first row at once.
   const auto log = rig.server->log();
   const auto first = std::find_if(log.begin(), log.end(), [](const sim::LogEntry& e) {
@@ -142,7 +150,7 @@ TEST(TransferAgainstQzsim, UploadBringsTheControllersImageIntoTheEditor) {
     EXPECT_EQ(w.List1->item(r + 1)->text(), line) << r;
   }
   // Row 19 is asked for after the last row; the controller has nothing to say to it.
-  EXPECT_EQ(rowsRequested(rig), range(0, 19));
+  EXPECT_EQ(inOrder(rowsRequested(rig)), range(0, 19));
   ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 3000));
   EXPECT_FALSE(w.Frame提示->isVisibleTo(&w));
 }
