@@ -267,7 +267,6 @@ void Session::runJob() {
     case Command::SetRunMode: {
       phase_ = Phase::Service;
       tick_ = 0;
-      port_.setReceiveThreshold(frames::kServiceReplyLength);
       std::string_view frame = frames::kProtocol1200;
       if (job_.command == Command::SetProtocol) {
         if (job_.protocol == ProtocolChoice::New19200) frame = frames::kProtocol19200;
@@ -276,7 +275,7 @@ void Session::runJob() {
         frame = job_.runMode == RunModeChoice::Overlay ? frames::kRunModeOverlay
                                                        : frames::kRunModeSwitch;
       }
-      sendText(frame);
+      ask(port_, frame, frames::kServiceReplyLength);
       ticker_.start();
       progressChanged();
       return;

@@ -6,10 +6,14 @@
 
 namespace qz {
 
-void sendHandshake(SerialPort& port) {
-  port.setReceiveThreshold(frames::kHandshakeReplyLength);
+void ask(SerialPort& port, std::string_view frame, int replyLength) {
+  port.setReceiveThreshold(replyLength);
   port.discardInput();
-  HexTextToBytes(port, frames::kHandshake);
+  HexTextToBytes(port, frame);
+}
+
+void sendHandshake(SerialPort& port) {
+  ask(port, frames::kHandshake, frames::kHandshakeReplyLength);
 }
 
 }  // namespace qz

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace qz {
 
@@ -34,9 +35,12 @@ enum class ConnectStep {
   return ConnectStep::Nothing;
 }
 
-// One handshake of the attempt: the port waits for a reply's length, drops whatever waits (part
-// of an earlier reply or a noise byte would shift this reply and every later one), and the
-// handshake frame goes out.
+// A command whose reply the tool waits for: the port waits for the reply's length, drops
+// whatever waits (part of an earlier reply or a noise byte would shift this reply and every
+// later one), and the frame (hex text) goes out.
+void ask(SerialPort& port, std::string_view frame, int replyLength);
+
+// One handshake of the attempt.
 void sendHandshake(SerialPort& port);
 
 // Whether a handshake reply completes the connection. While no connection is held, only a

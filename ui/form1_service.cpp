@@ -2,6 +2,7 @@
 
 #include <QRadioButton>
 
+#include "protocol/connection.h"
 #include "protocol/frames.h"
 #include "ui/form1.h"
 
@@ -21,17 +22,19 @@ bool mayCommand(SerialPort& port, Platform& desktop, bool connected) {
 
 void Form1::Command2_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  sendText(Option1->isChecked() ? frames::kProtocol1200 : frames::kProtocol19200);
+  ask(MSComm1, Option1->isChecked() ? frames::kProtocol1200 : frames::kProtocol19200,
+      frames::kServiceReplyLength);
 }
 
 void Form1::Command3_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  sendText(frames::kProtocolCancel);
+  ask(MSComm1, frames::kProtocolCancel, frames::kServiceReplyLength);
 }
 
 void Form1::Command8_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  sendText(Option4->isChecked() ? frames::kRunModeOverlay : frames::kRunModeSwitch);
+  ask(MSComm1, Option4->isChecked() ? frames::kRunModeOverlay : frames::kRunModeSwitch,
+      frames::kServiceReplyLength);
 }
 
 }  // namespace qz

@@ -414,6 +414,15 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   t.port.deliver();
   EXPECT_EQ(t.platform.messages.size(), 2U);
   EXPECT_EQ(t.port.bytesWaiting(), 0U);
+
+  // A stray byte waiting when a command goes out does not take its answer's place.
+  t.port.inject({0x00});
+  t.port.deliver();
+  w.Command8->click();
+  t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x20, 0x00});
+  t.port.deliver();
+  ASSERT_EQ(t.platform.messages.size(), 3U);
+  EXPECT_EQ(t.platform.messages[2].text, "场景叠加模式配置成功!  重启生效。");
 }
 
 }  // namespace
