@@ -81,8 +81,7 @@ Session::Session(std::string port, std::string device, const Job& job) : job_(jo
     // The controller has settled: ask for its firmware version.
     phase_ = Phase::Version;
     versionBytes_.clear();
-    port_.setReceiveThreshold(frames::kVersionTextLength);
-    sendText(frames::kVersionQuery);
+    ask(port_, frames::kVersionQuery, frames::kVersionTextLength);
     versionWait_.start();
     progressChanged();
   });

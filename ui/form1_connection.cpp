@@ -88,8 +88,7 @@ void Form1::Timer2_Timer() {
 void Form1::Timer3_Timer() {
   VersionText.clear();
   VersionMode = true;
-  MSComm1.setReceiveThreshold(frames::kVersionTextLength);
-  sendText(frames::kVersionQuery);
+  ask(MSComm1, frames::kVersionQuery, frames::kVersionTextLength);
   TimerGetVision->start();
   Timer3->stop();
 }

@@ -268,6 +268,23 @@ TEST(Connection, VersionTextShorterThan31BytesLeavesTheLabelEmpty) {
   EXPECT_TRUE(w.isEnabled());
 }
 
+TEST(Connection, AStrayByteBeforeTheVersionQueryIsNoPartOfTheVersion) {
+  Window t;
+  Form1& w = *t.w;
+  w.Command建立连接->click();
+  w.Timer2_Timer();
+  t.handshakeReply(1);
+  for (int i = 0; i < 6; ++i) w.Timer2_Timer();
+  t.port.inject({0x66});  // less than a reply: it waits
+  t.port.deliver();
+  w.Timer3_Timer();
+  const std::string version = "QZ-0606 V2.31 2019-06-18 ABCDEF";
+  t.port.inject(Bytes(version.begin(), version.end()));
+  t.port.deliver();
+  w.TimerGetVision_Timer();
+  EXPECT_EQ(w.Label软件版本->text().toStdString(), version);
+}
+
 TEST(Connection, WhileCollectingTheVersionEvenAHandshakeReplyIsText) {
   Window t;
   Form1& w = *t.w;
