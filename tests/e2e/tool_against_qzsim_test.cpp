@@ -91,11 +91,7 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   options.faults.silent = true;
   Rig rig(options);
   Form1& w = *rig.w;
-  w.Combo串口->setCurrentIndex(
-      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
-  w.Command建立连接->click();
-  ASSERT_TRUE(rig.port.isOpen());
-  w.Timer2->stop();
+  ASSERT_TRUE(rig.startAttempt());
   for (int tick = 1; tick <= 30; ++tick) w.Timer2_Timer();
   ASSERT_TRUE(rig.server->waitForLog(30, milliseconds(3000)));
   test::settle(50);  // anything the controller might say arrives now
@@ -117,8 +113,7 @@ TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) 
   options.faults.silent = true;
   Rig rig(options);
   Form1& w = *rig.w;
-  w.Combo串口->setCurrentIndex(
-      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  ASSERT_TRUE(rig.choosePort());
   // The window's own timers run the whole attempt.
   const auto pressed = std::chrono::steady_clock::now();
   w.Command建立连接->click();
@@ -161,8 +156,7 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   Rig rig(options);
   Form1& w = *rig.w;
   const Bytes reply = {0xAA, 0x55, 0x02, 0x88, 0x66};
-  w.Combo串口->setCurrentIndex(
-      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
+  ASSERT_TRUE(rig.choosePort());
   // A reply already waits on the line when the tool opens it...
   ASSERT_TRUE(rig.server->inject(reply));
   w.Command建立连接->click();
@@ -189,15 +183,12 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
 }
 
 TEST(ToolAgainstQzsim, ANoiseByteBeforeTheReplyDoesNotKeepTheToolFromConnecting) {
+  QZ_SKIP_WITHOUT_PTY();
   sim::Options options;           // paced at 9600: a reply comes byte by byte
   options.faults.answerFrom = 2;  // the first handshake goes unanswered
   Rig rig(options);
   Form1& w = *rig.w;
-  w.Combo串口->setCurrentIndex(
-      w.Combo串口->findText(QString::fromStdString(rig.server->comName())));
-  w.Command建立连接->click();
-  ASSERT_TRUE(rig.port.isOpen());
-  w.Timer2->stop();
+  ASSERT_TRUE(rig.startAttempt());
   w.Timer2_Timer();
   ASSERT_TRUE(rig.server->waitForLog(1, milliseconds(3000)));
   // A byte of noise while the tool waits for a reply: alone it is less than a reply and

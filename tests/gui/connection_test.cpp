@@ -40,12 +40,17 @@ struct Window {
     port.inject({0xAA, 0x55, model, 0x88, 0x66});
     port.deliver();
   }
-  // Connect button, first handshake, the controller's answer, settled, version shown.
-  void connect(std::uint8_t model = 2, const std::string& version = std::string(31, 'V')) {
+  // Connect button, first handshake, the controller's answer, settled: the version query is
+  // next.
+  void settle(std::uint8_t model) {
     w->Command建立连接->click();
     w->Timer2_Timer();
     handshakeReply(model);
     for (int t = 0; t < 6; ++t) w->Timer2_Timer();
+  }
+  // ...then the version query, and the version shown.
+  void connect(std::uint8_t model = 2, const std::string& version = std::string(31, 'V')) {
+    settle(model);
     w->Timer3_Timer();
     port.inject(Bytes(version.begin(), version.end()));
     port.deliver();
@@ -255,10 +260,7 @@ TEST(Connection, ExitAndClosingTheWindowPutOneDisconnectOnTheLine) {
 TEST(Connection, VersionTextShorterThan31BytesLeavesTheLabelEmpty) {
   Window t;
   Form1& w = *t.w;
-  w.Command建立连接->click();
-  w.Timer2_Timer();
-  t.handshakeReply(1);
-  for (int i = 0; i < 6; ++i) w.Timer2_Timer();
+  t.settle(1);
   w.Timer3_Timer();
   t.port.inject(Bytes(20, 'x'));
   t.port.deliver();
@@ -271,10 +273,7 @@ TEST(Connection, VersionTextShorterThan31BytesLeavesTheLabelEmpty) {
 TEST(Connection, AStrayByteBeforeTheVersionQueryIsNoPartOfTheVersion) {
   Window t;
   Form1& w = *t.w;
-  w.Command建立连接->click();
-  w.Timer2_Timer();
-  t.handshakeReply(1);
-  for (int i = 0; i < 6; ++i) w.Timer2_Timer();
+  t.settle(1);
   t.port.inject({0x66});  // less than a reply: it waits
   t.port.deliver();
   w.Timer3_Timer();

@@ -54,6 +54,12 @@ struct Window : EditorWindow {
     w->Timer下载超时->stop();
     w->Timer上传超时->stop();
   }
+  // The download button pressed, and the controller asks for `row` next.
+  void downloadUpTo(std::uint8_t row) {
+    w->Command下载->click();
+    quietTimers();
+    answer({0xD0, row, 0x55});
+  }
 };
 
 TEST(Download, WholeTransactionOnTheLineAndOnScreen) {
@@ -115,9 +121,7 @@ TEST(Download, SilenceRepeatsFailsAndCloses_LateAnswerCarriesOn) {
   Window t;
   Form1& w = *t.w;
   const ConfigImage image = w.SetData;
-  w.Command下载->click();
-  t.quietTimers();
-  t.answer({0xD0, 0x07, 0x55});
+  t.downloadUpTo(7);
   // Two answers in one notification are no answer.
   t.port.setReceiveThreshold(6);
   t.answer({0xD0, 0x08, 0x55, 0xD0, 0x08, 0x55});
@@ -156,9 +160,7 @@ TEST(Download, HalfAnAnswerLeftWaitingDoesNotSpoilTheRepeatedRowsAnswer) {
   Window t;
   Form1& w = *t.w;
   const ConfigImage image = w.SetData;
-  w.Command下载->click();
-  t.quietTimers();
-  t.answer({0xD0, 0x07, 0x55});
+  t.downloadUpTo(7);
   // The controller answered row 7 twice, close together: one read takes the first answer and
   // two bytes of the second, and its last byte comes after the read.
   t.answer({0xD0, 0x08, 0x55, 0xD0, 0x08});

@@ -50,15 +50,27 @@ struct Rig {
     return static_cast<int>(std::count(all.begin(), all.end(), frame));
   }
 
-  // Presses "建立连接" and runs the attempt tick by tick; the controller's answers arrive
-  // through the real port. False when no handshake reply came within the 30 attempts.
-  bool connect() {
+  // Chooses qzsim's port in the window's list; false when the list does not name it.
+  bool choosePort() {
     const int index = w->Combo串口->findText(QString::fromStdString(server->comName()));
     if (index < 0) return false;
     w->Combo串口->setCurrentIndex(index);
+    return true;
+  }
+
+  // Chooses qzsim's port and presses "建立连接"; the test then ticks the attempt itself. False
+  // when the port did not open.
+  bool startAttempt() {
+    if (!choosePort()) return false;
     w->Command建立连接->click();
-    if (!port.isOpen()) return false;
     w->Timer2->stop();
+    return port.isOpen();
+  }
+
+  // Presses "建立连接" and runs the attempt tick by tick; the controller's answers arrive
+  // through the real port. False when no handshake reply came within the 30 attempts.
+  bool connect() {
+    if (!startAttempt()) return false;
     for (int tick = 1; tick <= 30 && !w->Connected; ++tick) {
       w->Timer2_Timer();
       pumpUntil([&] { return w->Connected; }, 200);
