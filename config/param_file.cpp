@@ -64,6 +64,8 @@ class Characters {
     }
   }
 
+  [[nodiscard]] std::size_t size() const { return chars_.size(); }
+
   // Characters first..first+count-1 (0-based); empty beyond the end of the line.
   [[nodiscard]] std::vector<Bytes> piece(std::size_t first, std::size_t count) const {
     std::vector<Bytes> out;
@@ -91,12 +93,22 @@ class Characters {
   std::vector<Bytes> chars_;
 };
 
+bool isBlank(Bytes c) {
+  return c.size() == 1 && (c[0] == ' ' || c[0] == '\t');
+}
+
+// A field of a scene line holds digits and blanks, nothing else.
+bool onlyDigitsAndBlanks(const std::vector<Bytes>& piece) {
+  return std::all_of(piece.begin(), piece.end(),
+                     [](Bytes c) { return isBlank(c) || (c.size() == 1 && isDigit(c[0])); });
+}
+
 // The decimal number a piece of text starts with, blanks ignored; 0 when it starts with no
 // digit. Pieces are at most three characters, so the value stays small.
 int numericValue(const std::vector<Bytes>& piece) {
   int value = 0;
   for (const Bytes c : piece) {
-    if (c.size() == 1 && (c[0] == ' ' || c[0] == '\t')) continue;
+    if (isBlank(c)) continue;
     if (c.size() != 1 || !isDigit(c[0])) break;
     value = value * 10 + (c[0] - '0');
   }
@@ -168,11 +180,16 @@ ParamFileRead readParamFile(std::span<const std::uint8_t> bytes) {
       ++read.sceneLines;
       const Characters chars(line, utf8);
       ParamFileEntry entry{.kind = ParamFileEntry::Kind::Scene, .line = lineNumber};
-      entry.row = numericValue(chars.piece(2, 2));
-      bool fits = entry.row < kRows;
+      // A line cut short, or a field with anything but digits and blanks, is no row: storing
+      // what is left of it would pass a broken file off as a whole one.
+      const auto rowField = chars.piece(2, 2);
+      entry.row = numericValue(rowField);
+      bool fits = chars.size() >= kSceneLineLength && onlyDigitsAndBlanks(rowField) &&
+                  entry.row < kRows;
       for (std::size_t c = 0; c < kRowBytes && fits; ++c) {
-        const int value = numericValue(chars.piece(4 + 3 * c, 3));
-        fits = value <= 255;
+        const auto field = chars.piece(4 + 3 * c, 3);
+        const int value = numericValue(field);
+        fits = onlyDigitsAndBlanks(field) && value <= 255;
         entry.bytes[c] = static_cast<std::uint8_t>(value);
       }
       if (fits) {
@@ -209,12 +226,11 @@ bool ParamFileRead::hasAllRows() const {
 
 void ParamFileRead::applyTo(ConfigImage& image,
                             const std::function<void(int model)>& selectModel) const {
+  // The model first, wherever its line stands: its default pattern must not overwrite the
+  // rows the file itself holds.
+  if (const int m = model(); m >= 0) selectModel(m);
   for (const ParamFileEntry& e : entries) {
-    if (e.kind == ParamFileEntry::Kind::Model) {
-      selectModel(e.model);
-    } else {
-      image.rows[static_cast<std::size_t>(e.row)] = e.bytes;
-    }
+    if (e.kind == ParamFileEntry::Kind::Scene) image.rows[static_cast<std::size_t>(e.row)] = e.bytes;
   }
 }
 

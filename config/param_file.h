@@ -20,6 +20,9 @@
 
 namespace qz {
 
+// A scene line: "CJ", two digits of row, twelve fields of three digits.
+inline constexpr std::size_t kSceneLineLength = 40;
+
 // A parameter file is 860 bytes; anything beyond this is not one, and is not read.
 inline constexpr std::size_t kMaxParamFileBytes = 64 * 1024;
 
@@ -41,7 +44,8 @@ struct ParamFileEntry {
 
 struct ParamFileRead {
   std::vector<ParamFileEntry> entries;  // model selections and stored rows, in file order
-  // Scene lines that do not fit the image (row above 18, or a byte above 255): skipped whole.
+  // Scene lines that do not fit the image: shorter than 40 characters, a field with anything
+  // but digits and blanks, a row above 18 or a byte above 255. Skipped whole.
   std::vector<int> skippedLines;
   // Model lines whose last character is a digit from 5 to 9: they leave the model unchanged.
   std::vector<int> ignoredModelLines;
@@ -52,15 +56,16 @@ struct ParamFileRead {
   [[nodiscard]] bool isParamFile() const { return modelLines + sceneLines > 0; }
   // The model the file leaves selected (the last model line that names one), or -1.
   [[nodiscard]] int model() const;
-  // Which rows the file stores.
+  // Which rows the file stores; the others it lacks.
   [[nodiscard]] std::array<bool, kRows> rowsPresent() const;
   // True when the file stores every row 0..18, so the image it gives owes nothing to the one
   // it was read into.
   [[nodiscard]] bool hasAllRows() const;
 
-  // Applies the file to an image in file order. A model line calls selectModel(m) before the
-  // scene lines after it are stored: selecting a model writes that model's default scene
-  // pattern, which the rows that follow then overwrite.
+  // Applies the file to an image: selectModel(m) for the model the file names (wherever its
+  // line stands), then the scene lines in file order. Selecting a model writes that model's
+  // default scene pattern, which the file's own rows then overwrite; rows the file lacks keep
+  // what the image held.
   void applyTo(ConfigImage& image, const std::function<void(int model)>& selectModel) const;
   // The same for callers without a window: selecting a model other than `model` writes its
   // default scene pattern (selecting the model already selected changes nothing) and updates

@@ -54,27 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const int n : read.ignoredModelLines) QZ_FUZZ_CHECK(n >= 1 && n <= maxLine);
   QZ_FUZZ_CHECK(read.model() >= -1 && read.model() < qz::kModels);
 
-  // Applied to an image: the model the file leaves selected, and with no model line after it,
-  // every row as the file's last line for it says.
+  // Applied to an image: the model the file leaves selected, and every row the file holds as
+  // its last line for that row says, wherever the model line stands. A stored row is a whole
+  // line of 40 characters or more.
   qz::ConfigImage image;
   int model = 2;
   read.applyTo(image, model);
   QZ_FUZZ_CHECK(model == (read.model() >= 0 ? read.model() : 2));
   const auto present = read.rowsPresent();
   std::array<const qz::Row*, qz::kRows> last{};
-  bool sceneSeen = false;
-  bool modelAfterRows = false;
   for (const qz::ParamFileEntry& e : read.entries) {
-    if (e.kind == qz::ParamFileEntry::Kind::Scene) {
-      last[static_cast<std::size_t>(e.row)] = &e.bytes;
-      sceneSeen = true;
-    } else {
-      modelAfterRows = modelAfterRows || sceneSeen;
-    }
+    if (e.kind == qz::ParamFileEntry::Kind::Scene) last[static_cast<std::size_t>(e.row)] = &e.bytes;
   }
   for (std::size_t r = 0; r < qz::kRows; ++r) {
     QZ_FUZZ_CHECK(present[r] == (last[r] != nullptr));
-    if (last[r] != nullptr && !modelAfterRows) QZ_FUZZ_CHECK(image.rows[r] == *last[r]);
+    if (last[r] == nullptr) continue;
+    QZ_FUZZ_CHECK(image.rows[r] == *last[r]);
+    QZ_FUZZ_CHECK(file.size() >= qz::kSceneLineLength);
   }
 
   // What the tool writes reads back whole: the model and every byte of every row.

@@ -72,7 +72,8 @@ StartImage loadImageFile(const std::filesystem::path& file, std::optional<int> m
   if (!read.isParamFile()) fail(file, "no model line and no scene line, not a parameter file");
   if (!read.skippedLines.empty()) {
     fail(file, (read.skippedLines.size() == 1 ? "line " : "lines ") + lineList(read.skippedLines) +
-                   ": row above 18 or a byte above 255, does not fit the image");
+                   ": not a whole scene line (shorter than 40 characters, a field that is not "
+                   "digits, a row above 18 or a byte above 255)");
   }
   StartImage start;
   start.model = model.value_or(read.model() >= 0 ? read.model() : start.model);

@@ -24,6 +24,20 @@ QString shownPath(const QString& path) {
   return QDir::toNativeSeparators(path);
 }
 
+// The rows a file lacks as its scene lines would name them, runs joined: "CJ05, CJ12-CJ14".
+QString rowRanges(const std::array<bool, kRows>& present) {
+  auto name = [](int r) { return QStringLiteral("CJ%1").arg(r, 2, 10, QLatin1Char('0')); };
+  QStringList runs;
+  for (int r = 0; r < kRows; ++r) {
+    if (present[static_cast<std::size_t>(r)]) continue;
+    int last = r;
+    while (last + 1 < kRows && !present[static_cast<std::size_t>(last + 1)]) ++last;
+    runs.append(last == r ? name(r) : name(r) + QLatin1Char('-') + name(last));
+    r = last;
+  }
+  return runs.join(QStringLiteral(", "));
+}
+
 }  // namespace
 
 void Form1::Command5_Click() {
@@ -70,16 +84,24 @@ void Form1::Command4_Click() {
     return;
   }
 
-  // The model line selects the model as the user would (its default scene pattern is written)
-  // before the scene lines after it are stored.
+  // The file's model is selected as the user would choose it (its default scene pattern is
+  // written) before any of its rows is stored.
   read.applyTo(SetData, [this](int model) { selectPosition(Combo机型, model); });
   Show_Set(1);
 
+  // What the file did not give is said in one message: lines left out, rows it lacks.
+  QStringList said;
   if (!read.skippedLines.empty()) {
-    CommonDialog1.messageBox(
-        QStringLiteral("以下各行的场景号大于 18 或数值大于 255，没有读入:\n第 %1 行")
-            .arg(QString::fromStdString(lineList(read.skippedLines))),
-        kReadTitle, MessageIcon::Exclamation);
+    said.append(QStringLiteral("以下各行不是完整的场景行（不足 40 个字符、含有数字和空格以外的"
+                               "字符、场景号大于 18 或数值大于 255），没有读入:\n第 %1 行")
+                    .arg(QString::fromStdString(lineList(read.skippedLines))));
+  }
+  if (const QString missing = rowRanges(read.rowsPresent()); !missing.isEmpty()) {
+    said.append(QStringLiteral("文件中没有以下各行，这些参数保持读入前的值:\n%1").arg(missing));
+  }
+  if (!said.isEmpty()) {
+    CommonDialog1.messageBox(said.join(QStringLiteral("\n\n")), kReadTitle,
+                             MessageIcon::Exclamation);
   }
 }
 

@@ -107,12 +107,14 @@ TEST(ParamFiles, ModelLineAloneAndFileOrder) {
   w.SetData(12, 5) = 7;  // a cell no model pattern touches
   w.SetData(18, 11) = 16;
 
-  // Only a model line: the model's pattern, every other byte kept, the editor shown again.
+  // Only a model line: the model's pattern, every other byte kept, the editor shown again, and
+  // the user told that no row came from the file.
   put(dir.filePath("model.QZ"), kModelTag + "4\r\n");
   t.platform.openAnswer = dir.filePath("model.QZ");
   w.Command6[5]->click();
   w.Command4->click();
-  EXPECT_TRUE(t.platform.messages.empty());
+  ASSERT_EQ(t.platform.messages.size(), 1u);
+  EXPECT_EQ(t.platform.messages[0].text, "文件中没有以下各行，这些参数保持读入前的值:\nCJ00-CJ18");
   EXPECT_EQ(w.Label机型->text(), "QZ-1200");
   EXPECT_EQ(t.row(14), (test::Bytes{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
   EXPECT_EQ(w.SetData(11, 11), 1);
@@ -120,18 +122,24 @@ TEST(ParamFiles, ModelLineAloneAndFileOrder) {
   EXPECT_EQ(w.Combo开机场景->currentText(), "静音");
   EXPECT_EQ(test::buttonColour(w.Command6[1]), test::kRed);
 
-  // A scene line before the model line is overwritten by the model's pattern; one after it is
-  // not. Model digits 5..9 are ignored. LF alone ends lines as well.
+  // The model line selects the model before any row is stored, wherever it stands, so the
+  // file's rows are never overwritten by its pattern. Model digits 5..9 are ignored. LF alone
+  // ends lines as well.
   put(dir.filePath("order.QZ"), "CJ14002002002002002002002002002002002002\n" + kModelTag +
                                     "0\n"
-                                    "CJ00003\n" +
+                                    "CJ00003000000000000000000000000000000000\n" +
                                     kModelTag + "8\n");
+  t.platform.messages.clear();
   t.platform.openAnswer = dir.filePath("order.QZ");
   w.Command4->click();
-  EXPECT_TRUE(t.platform.messages.empty());
+  ASSERT_EQ(t.platform.messages.size(), 1u);
+  EXPECT_EQ(t.platform.messages[0].text,
+            "文件中没有以下各行，这些参数保持读入前的值:\nCJ01-CJ13, CJ15-CJ18");
   EXPECT_EQ(w.Label机型->text(), "QZ-0408");
-  EXPECT_EQ(t.row(14), (test::Bytes{1, 1, 1, 1, 9, 9, 9, 9, 9, 9, 9, 9}));
+  EXPECT_EQ(t.row(14), test::Bytes(12, 2));
   EXPECT_EQ(t.row(0), (test::Bytes{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(w.SetData(5, 5), 9);  // a row the file lacks: QZ-0408's pattern on the old bytes
+  EXPECT_EQ(w.SetData(12, 5), 7);
 }
 
 TEST(ParamFiles, CancelChangesNothing) {
@@ -163,7 +171,7 @@ TEST(ParamFiles, AFileThatCannotBeReadChangesNothing) {
   const ConfigImage before = w.SetData;
 
   // A valid file padded with empty lines: one byte over 64 KiB is refused, 64 KiB is read.
-  QByteArray big = kModelTag + "0\r\nCJ00009\r\n";
+  QByteArray big = kModelTag + "0\r\nCJ00009000000000000000000000000000000000\r\n";
   big.append(QByteArray(64 * 1024 + 1 - big.size(), '\n'));
   put(dir.filePath("big.QZ"), big);
   put(dir.filePath("fits.QZ"), big.left(64 * 1024));
@@ -200,7 +208,8 @@ TEST(ParamFiles, AFileThatCannotBeReadChangesNothing) {
   t.platform.messages.clear();
   t.platform.openAnswer = dir.filePath("fits.QZ");
   w.Command4->click();
-  EXPECT_TRUE(t.platform.messages.empty());
+  ASSERT_EQ(t.platform.messages.size(), 1u);
+  EXPECT_TRUE(t.platform.messages[0].text.endsWith("CJ01-CJ18"));
   EXPECT_EQ(w.Label机型->text(), "QZ-0408");
   EXPECT_EQ(w.SetData(0, 0), 9);
 }
@@ -221,7 +230,9 @@ TEST(ParamFiles, LinesThatDoNotFitAreSkippedAndNamedInOneMessage) {
   w.Command4->click();
   ASSERT_EQ(t.platform.messages.size(), 1u);
   EXPECT_EQ(t.platform.messages[0].text,
-            "以下各行的场景号大于 18 或数值大于 255，没有读入:\n第 3, 5 行");
+            "以下各行不是完整的场景行（不足 40 个字符、含有数字和空格以外的字符、场景号大于 18 "
+            "或数值大于 255），没有读入:\n第 3, 5 行\n\n"
+            "文件中没有以下各行，这些参数保持读入前的值:\nCJ00-CJ01, CJ03-CJ15, CJ17-CJ18");
   EXPECT_EQ(t.platform.messages[0].title, "读取参数");
   EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Exclamation);
   // The lines that fit were read.

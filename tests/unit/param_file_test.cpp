@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -148,36 +149,37 @@ TEST(ParamFileRead, ModelLineLastCharacterRule) {
   EXPECT_EQ(readText(kGbkTag + "2 \r\n").model(), 0);
   EXPECT_EQ(readText(kGbkTag + "\xBB\xFA\r\n").model(), 0);  // ends in "机"
 
-  // The last of several model lines wins; the rows between them follow the order.
+  // The last of several model lines wins, and it is chosen before any row is stored, wherever
+  // it stands: its pattern never overwrites the file's own rows.
   ConfigImage image;
   int model = 0;
-  const ParamFileRead read = readText(kGbkTag + "4\r\nCJ00002\r\n" + kGbkTag + "1\r\n");
+  const ParamFileRead read = readText(kGbkTag + "4\r\nCJ00002000000000000000000000000000000000\r\n" +
+                                      kGbkTag + "1\r\n");
   read.applyTo(image, model);
   EXPECT_EQ(model, 1);
-  // Model 1's pattern came after row 0 was stored: (0, 0) is a switch channel of QZ-0606.
-  EXPECT_EQ(image(0, 0), 1);
-  EXPECT_EQ(image(6, 6), 9);
+  EXPECT_EQ(image(0, 0), 2);
+  EXPECT_EQ(image(6, 6), 9);  // QZ-0606's pattern where the file has no row
 }
 
 TEST(ParamFileRead, SceneLinesInFileOrder) {
-  // Two lines for row 3: the second one's bytes; a short line stores 0 for the missing bytes.
+  // Two lines for row 3: the second one's bytes.
   ConfigImage image;
   for (auto& row : image.rows) row.fill(8);
   int model = 2;
   const ParamFileRead read = readText(
       "CJ03001001001001001001001001001001001001\r\n"
-      "CJ03002002\r\n"
+      "CJ03002002000000000000000000000000000000\r\n"
       "\r\n"
       "a comment\r\n"
       "cj04001001001001001001001001001001001001\r\n"
-      "CJ5 001 02 3xx\r\n");
+      "CJ 5  10 2  3000000000000000000000000000   \r\n");
   EXPECT_TRUE(read.skippedLines.empty());
   EXPECT_EQ(read.sceneLines, 3);
   read.applyTo(image, model);
   EXPECT_EQ(model, 2);
   EXPECT_EQ(image.rows[3], (Row{2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(image.rows[4], (Row{8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8}));  // lower-case: no line
-  // Blanks inside a piece are ignored; a piece stops at its first other character.
+  // Blanks inside a field are ignored; blanks after the 40 characters say nothing.
   EXPECT_EQ(image.rows[5], (Row{1, 2, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   const auto present = read.rowsPresent();
   EXPECT_TRUE(present[3]);
@@ -190,22 +192,30 @@ TEST(ParamFileRead, SceneLinesInFileOrder) {
 TEST(ParamFileRead, LinesThatDoNotFitAreSkippedWhole) {
   ConfigImage image;
   int model = 0;
-  const ParamFileRead read = readText(kGbkTag +
-                                      "0\r\n"
-                                      "CJ19001001001001001001001001001001001001\r\n"  // line 2
-                                      "CJ02001001001001001001001001001001001001\r\n"
-                                      "CJ03001001001001001001001001001001001256\r\n"  // line 4
-                                      "CJ99\r\n"                                      // line 5
-                                      "CJ04999\r\n"                                   // line 6
-                                      "CJ18255255255255255255255255255255255255\r\n");
-  EXPECT_EQ(read.skippedLines, (std::vector<int>{2, 4, 5, 6}));
-  EXPECT_EQ(lineList(read.skippedLines), "2, 4, 5, 6");
-  EXPECT_EQ(read.sceneLines, 6);
+  const std::string whole = "CJ02001001001001001001001001001001001001";
+  const ParamFileRead read =
+      readText(kGbkTag + "0\r\n" +
+               "CJ19001001001001001001001001001001001001\r\n" +  // 2: no row 19
+               whole + "\r\n" +                                  // 3
+               "CJ03001001001001001001001001001001001256\r\n" +  // 4: above 255
+               "CJ99\r\n" +                                      // 5
+               "CJ04999\r\n" +                                   // 6
+               "CJ05001\r\n" +                                   // 7: cut short
+               whole.substr(0, 30) + "\r\n" +                    // 8: cut in the middle
+               "CJ04ZZ0000000000000000000000000000000000\r\n" +  // 9: letters in a field
+               "CJ1x000000000000000000000000000000000000\r\n" +  // 10: letters in the row
+               "CJ06000000000000000000000000000000000-01\r\n" +  // 11: a sign
+               "CJ18255255255255255255255255255255255255\r\n");
+  EXPECT_EQ(read.skippedLines, (std::vector<int>{2, 4, 5, 6, 7, 8, 9, 10, 11}));
+  EXPECT_EQ(lineList(read.skippedLines), "2, 4, 5, 6, 7, 8, 9, 10, 11");
+  EXPECT_EQ(read.sceneLines, 11);
   read.applyTo(image, model);
   EXPECT_EQ(image.rows[2], (Row{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
   EXPECT_EQ(image.rows[3], Row{});
   EXPECT_EQ(image.rows[4], Row{});
   EXPECT_EQ(image.rows[18], (Row{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
+  const auto present = read.rowsPresent();
+  EXPECT_EQ(std::count(present.begin(), present.end(), true), 2);
 }
 
 TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
@@ -220,16 +230,21 @@ TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
     EXPECT_EQ(read.entries[2].bytes[1], 1);  // the last line needs no line end
   }
   // A GBK model line after a byte-order mark, and lone CR line ends.
-  const ParamFileRead mixed = readText("\xEF\xBB\xBF" + kGbkTag + "1\rCJ07\r\r" + kUtf8Tag + "4");
+  const ParamFileRead mixed = readText("\xEF\xBB\xBF" + kGbkTag +
+                                       "1\rCJ07000000000000000000000000000000000000\r\r" +
+                                       kUtf8Tag + "4");
   EXPECT_EQ(mixed.model(), 4);
   EXPECT_EQ(mixed.entries.size(), 3u);
   EXPECT_EQ(mixed.entries[2].line, 4);
 
-  // A Chinese character inside a UTF-8 scene line is one character, as in the GBK file.
-  const std::string utf8Line = std::string("CJ0") + "\xE6\x9C\xBA" + "005";
-  const std::string gbkLine = std::string("CJ0") + "\xBB\xFA" + "005" + "\xBB\xFA";
-  EXPECT_EQ(readText(utf8Line).entries.at(0).bytes[0], 5);
-  EXPECT_EQ(readText(gbkLine).entries.at(0).bytes[0], 5);
+  // A Chinese character is one character in either encoding: after the 40 it says nothing,
+  // in a field it is no digit.
+  const std::string line = "CJ00005000000000000000000000000000000000";
+  for (const std::string& ji : {std::string("\xE6\x9C\xBA"), std::string("\xBB\xFA")}) {
+    EXPECT_EQ(readText(line + ji).entries.at(0).bytes[0], 5);
+    const ParamFileRead inField = readText(line.substr(0, 38) + ji + "0");
+    EXPECT_EQ(inField.skippedLines, std::vector<int>{1});
+  }
 }
 
 TEST(ParamFileRead, NotAParameterFile) {
@@ -244,8 +259,8 @@ TEST(ParamFileRead, NotAParameterFile) {
   const Bytes binary = {0x00, 0xFF, 0x0D, 0x43, 0x4A, 0xFF, 0xFE, 0x81};
   const ParamFileRead b = readParamFile(binary);
   EXPECT_EQ(b.sceneLines, 1);
-  ASSERT_EQ(b.entries.size(), 1u);
-  EXPECT_EQ(b.entries[0].row, 0);
+  EXPECT_TRUE(b.entries.empty());
+  EXPECT_EQ(b.skippedLines, std::vector<int>{2});
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ std::string refusal(const fs::path& file, std::optional<int> model = std::nullop
 
 TEST(SimImageFile, StartsFromTheFileOverTheFactoryImageOfItsModel) {
   Folder dir;
-  put(dir / "a.QZ", kTag + "4\r\nCJ03007007007007007007007007007007007007\r\nCJ18\r\n");
+  put(dir / "a.QZ", kTag +
+                        "4\r\nCJ03007007007007007007007007007007007007\r\n"
+                        "CJ18000000000000000000000000000000000000\r\n");
 
   const StartImage own = loadImageFile(dir / "a.QZ", std::nullopt);
   EXPECT_EQ(own.model, 4);
@@ -85,7 +87,7 @@ TEST(SimImageFile, StartsFromTheFileOverTheFactoryImageOfItsModel) {
   EXPECT_EQ(given.image.rows[14], (Row{1, 1, 1, 1, 9, 9, 9, 9, 9, 9, 9, 9}));
 
   // No model line: QZ-0804, the simulator's own default; the level table from the factory.
-  put(dir / "rows.QZ", "CJ00\r\n");
+  put(dir / "rows.QZ", "CJ00000000000000000000000000000000000000\r\n");
   const StartImage bare = loadImageFile(dir / "rows.QZ", std::nullopt);
   EXPECT_EQ(bare.model, 2);
   EXPECT_EQ(bare.image.rows[0], Row{});
@@ -106,10 +108,11 @@ TEST(SimImageFile, RefusesAFileWithAFaultAndSaysWhy) {
   EXPECT_EQ(refusal(dir / "folder.QZ"), at("folder.QZ") + "Is a directory");
   EXPECT_EQ(refusal(dir / "text.QZ"),
             at("text.QZ") + "no model line and no scene line, not a parameter file");
-  EXPECT_EQ(refusal(dir / "odd.QZ", 3),
-            at("odd.QZ") + "lines 2, 4: row above 18 or a byte above 255, does not fit the image");
-  EXPECT_EQ(refusal(dir / "one.QZ"),
-            at("one.QZ") + "line 1: row above 18 or a byte above 255, does not fit the image");
+  const std::string why =
+      ": not a whole scene line (shorter than 40 characters, a field that is not digits, a row "
+      "above 18 or a byte above 255)";
+  EXPECT_EQ(refusal(dir / "odd.QZ", 3), at("odd.QZ") + "lines 2, 3, 4" + why);
+  EXPECT_EQ(refusal(dir / "one.QZ"), at("one.QZ") + "line 1" + why);
   EXPECT_EQ(refusal(dir / "big.QZ"), at("big.QZ") + "larger than 64 KiB, not a parameter file");
   EXPECT_EQ(refusal(dir / "fits.QZ"), "");
 }
