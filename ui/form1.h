@@ -299,6 +299,10 @@ class Form1 : public QWidget {
   // Assignment list k shows byte k of row 17 as model m can show it; a byte the model cannot
   // have becomes "关闭" and 0.
   void showAssignment(int k, int model);
+  // All nine lists show row 17 as model m can show it, whatever they showed before.
+  void showAssignments(int model);
+  // The current model's panel shows row CurScene; its handlers neither store nor send meanwhile.
+  void loadPanel();
   // What the nine assignment lists show (-1 where a list shows nothing).
   [[nodiscard]] AssignmentSelection assignmentSelection() const;
   // The current panel's boxes of channels that a fan function holds are disabled, the others

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QSignalBlocker>
 
 #include "config/assignment.h"
 #include "ui/form1.h"
@@ -17,36 +18,41 @@ namespace qz {
 
 void Form1::排风空调设置选项(std::uint8_t model) {
   if (model >= kModels) return;
-  const int s = switchCount(model);
+  // Lists rebuilt for the model they already serve (a controller of the model shown has
+  // answered) keep what the image holds. For another model the air conditioner starts over on
+  // "关闭"; the fans keep their channels where the model has them.
+  const bool sameModel = Combo空调排风[row17::kFan1]->count() ==
+                         assignmentItemCount(row17::kFan1, static_cast<int>(model));
   const QStringList fanItems = uiItems(fanChannelItems(model));
   const QStringList powerItems = uiItems(powerOnItems());
-  // The fans keep what the image holds; a channel the model lacks becomes "关闭".
-  fillList(Combo空调排风[row17::kFan1], fanItems);
-  showAssignment(row17::kFan1, model);
-  fillList(Combo空调排风[row17::kFan1PowerOn], powerItems);
-  showAssignment(row17::kFan1PowerOn, model);
-  fillList(Combo空调排风[row17::kFan2], fanItems);
-  showAssignment(row17::kFan2, model);
-  fillList(Combo空调排风[row17::kFan2PowerOn], powerItems);
-  showAssignment(row17::kFan2PowerOn, model);
-
-  // The air conditioner starts over on "关闭"; each selection stores 0.
-  for (int k = kFirstAirConditionerList; k <= kLastAirConditionerList; ++k) {
-    fillList(Combo空调排风[k], {uiText(kNoChannelItem)});
-    selectPosition(Combo空调排风[k], 0);
-    Combo空调排风[k]->setEnabled(false);
-  }
-  if (!hasAirConditioner(model)) {
-    Frame5->setEnabled(false);
-    return;
-  }
-  Frame5->setEnabled(true);
-  for (int ch = 1; ch <= s; ++ch) {
-    for (int k = kFirstAirConditionerList; k <= kLastAirConditionerList; ++k) {
-      Combo空调排风[k]->addItem(uiText(channelItem(ch)));
-      Combo空调排风[k]->setEnabled(true);
+  QStringList airItems = {uiText(kNoChannelItem)};
+  if (hasAirConditioner(model)) airItems = fanItems;
+  for (int k = Combo空调排风.kFirst; k <= Combo空调排风.kLast; ++k) {
+    const bool power = k == row17::kFan1PowerOn || k == row17::kFan2PowerOn;
+    const bool air = k >= kFirstAirConditionerList && k <= kLastAirConditionerList;
+    fillList(Combo空调排风[k], power ? powerItems : air ? airItems : fanItems);
+    if (air) {
+      Combo空调排风[k]->setEnabled(hasAirConditioner(model));
+      if (!sameModel) SetData(row17::kRow, k) = 0;
     }
   }
+  Frame5->setEnabled(hasAirConditioner(model));
+  showAssignments(model);
+}
+
+void Form1::showAssignments(int model) {
+  // The lists show the image's nine assignments as one whole: nothing is compared with what
+  // they showed before. Each list is chosen in turn, its handler looking for a clash only
+  // with the lists chosen before it, so a clash the image itself holds is refused for the
+  // later list.
+  for (QComboBox* list : Combo空调排风) {
+    const QSignalBlocker quiet(list);
+    list->setCurrentIndex(-1);
+  }
+  for (int k = Combo空调排风.kFirst; k <= Combo空调排风.kLast; ++k) showAssignment(k, model);
+  // A list whose selection did not change ran no handler; the boxes follow the lists all the
+  // same.
+  withdrawAssignedChannels();
 }
 
 void Form1::showAssignment(int k, int model) {

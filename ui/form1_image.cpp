@@ -15,10 +15,7 @@ void Form1::Show_Set(std::uint8_t scene) {
   // Each selection runs its handler, which writes the same byte back (and, for the assignment
   // lists, checks for clashes). An assignment the model cannot have shows "关闭" and becomes 0;
   // a byte no item of the other lists shows leaves its list empty and stays as it is.
-  for (int k = Combo空调排风.kFirst; k <= Combo空调排风.kLast; ++k) showAssignment(k, CurModel);
-  // A list whose selection did not change ran no handler; the boxes follow the lists all the
-  // same.
-  withdrawAssignedChannels();
+  showAssignments(CurModel);
   selectPosition(Combo工作模式, SetData(row17::kRow, row17::kWorkMode));
   selectPosition(Combo1DMX地址, dmxAddress(SetData) - 1);  // address 0 selects nothing
   selectPosition(Combo场景模式, SetData(row18::kRow, row18::kSceneMode));

@@ -51,6 +51,11 @@ void Form1::提示当前设置场景(std::uint8_t key) {
   const QString title = QStringLiteral("当前设置->") + Command6[key]->text();
   for (QGroupBox* panel : Frame6) panel->setTitle(title);
 
+  loadPanel();
+  Send场景();
+}
+
+void Form1::loadPanel() {
   // The controls follow the row; their handlers must neither store nor send meanwhile.
   LiveTest = false;
   if (CurModel < kModels) {
@@ -70,7 +75,6 @@ void Form1::提示当前设置场景(std::uint8_t key) {
     }
   }
   LiveTest = true;
-  Send场景();
 }
 
 void Form1::显示对应灯控通道设置(std::uint8_t model) {

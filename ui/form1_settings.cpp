@@ -30,6 +30,9 @@ void Form1::Combo机型_Click() {
   排风空调设置选项(*m);
   显示机型(*m);
   writeDefaultScenePattern(SetData, *m);
+  // The panel now shown holds what the image holds for the scene being edited, the new
+  // pattern included; loading it sends nothing.
+  loadPanel();
 }
 
 void Form1::显示机型(std::uint8_t model) {

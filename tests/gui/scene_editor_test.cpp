@@ -147,16 +147,40 @@ TEST(Panels, Qz1002DimmingChannelsAreBytes10And11) {
   EXPECT_EQ(t.port.writes[1], Bytes({0xA1, 0x02, 190, 0xAA, 0xFE, 0xFF}));
 }
 
-TEST(Panels, ANewModelsPanelIsShownNotLoaded) {
+// Whichever way the model changes, the panel it shows holds the scene being edited as the
+// image holds it, and loading it sends nothing.
+TEST(Panels, ANewModelsPanelShowsTheImage) {
   EditorWindow t;
   Form1& w = *t.w;
-  EditorWindow::choose(w.Combo机型, 3);
+  w.Command6[5]->click();  // row 4
+  w.TD1[1]->click();       // switch channel 2 on
+  EditorWindow::choose(w.TG1[6], 3);
+  EditorWindow::choose(w.TG1[7], 8);  // bytes 10 and 11: levels 3 and 8
+
+  EditorWindow::choose(w.Combo机型, 3);  // QZ-1002: bytes 10 and 11 are its two levels
   for (int m = 0; m < 5; ++m) EXPECT_EQ(w.Frame6[m]->isVisibleTo(&w), m == 3) << m;
-  // Its controls still show what they showed before any load.
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(w.TD4[i]->checkState(), Qt::Unchecked) << i;
-  EXPECT_EQ(w.TG4[1]->currentIndex(), 0);
-  w.Command6[1]->click();
-  EXPECT_EQ(w.TD4[0]->checkState(), Qt::Checked);
+  for (int i = 0; i < 10; ++i) {
+    // Channel 2 as edited, channel 5 from the model's pattern for scene 5.
+    EXPECT_EQ(w.TD4[i]->checkState(), i == 1 || i == 4 ? Qt::Checked : Qt::Unchecked) << i;
+  }
+  EXPECT_EQ(w.TG4[0]->currentText(), "3");
+  EXPECT_EQ(w.TG4[1]->currentText(), "8");
+
+  // A controller of another model answers: its panel shows the same row, and only the
+  // handshake went out.
+  w.Command建立连接->click();
+  w.Timer2_Timer();
+  t.port.inject({0xAA, 0x55, 0x04, 0x88, 0x66});  // QZ-1200
+  t.port.deliver();
+  ASSERT_TRUE(w.Connected);
+  for (int i = 0; i < 12; ++i) {
+    // Levels 3 and 8 read as switch bytes are neither off nor on.
+    const Qt::CheckState shown = i == 1 || i == 4 ? Qt::Checked
+                                 : i >= 10        ? Qt::PartiallyChecked
+                                                  : Qt::Unchecked;
+    EXPECT_EQ(w.TD5[i]->checkState(), shown) << i;
+  }
+  EXPECT_EQ(t.port.writes.size(), 1U);
 }
 
 TEST(Panels, GrayedSwitchBytesAreKeptUntilTheUserChooses) {
