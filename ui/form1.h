@@ -177,6 +177,8 @@ class Form1 : public QWidget {
   LevelTable DimTable{};
   std::uint8_t CurScene = 0;
   std::uint8_t CurModel = 0;
+  // The model the connected controller reported in its handshake; meaningful while Connected.
+  std::uint8_t ControllerModel = 0;
   bool LiveTest = false;
   bool WideView = false;
   // The transfers keep their own counts and flags: the download its DownTick, DownDone and

@@ -41,6 +41,7 @@ void Form1::MSComm1_OnComm() {
       Connected = true;
       LinkTick = 0;
       CurModel = h->model;
+      ControllerModel = h->model;
     } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
       downloadAcknowledged(ack->nextRow);
     } else if (const auto* row = std::get_if<UploadRow>(&reply)) {

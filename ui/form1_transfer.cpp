@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "config/frames.h"
+#include "config/settings.h"
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
@@ -17,6 +18,16 @@
 namespace qz {
 
 void Form1::Command下载_Click() {
+  // An image made for another model would be read with another split of switch and dimming
+  // channels: the controller gets nothing until the editor holds an image of its model.
+  if (Connected && CurModel != ControllerModel) {
+    CommonDialog1.messageBox(
+        QStringLiteral("连接的控制器是 %1，编辑中的参数是 %2 的。\n参数没有下载。\n\n"
+                       "请读取 %1 的参数文件，或上传设备参数后再编辑。")
+            .arg(uiText(modelName(ControllerModel)), uiText(modelName(CurModel))),
+        QStringLiteral("提示信息!"), MessageIcon::Exclamation);
+    return;
+  }
   const TransferAction a = downloadTransfer.start(
       SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()));
   carryOut(a, Command下载, Timer下载超时);
@@ -106,6 +117,9 @@ void Form1::carryOut(const TransferAction& a, QPushButton* button, QTimer* timer
   if (a.startTimer) timer->start();
   if (a.stopTimer) timer->stop();
   if (a.image) {
+    // The controller's image is read as the controller's model, whatever model a file read
+    // since the connection left in the editor.
+    if (Connected && CurModel != ControllerModel) 显示机型(ControllerModel);
     SetData = *a.image;
     Show_Set(1);
   }
