@@ -184,8 +184,8 @@ ParamFileRead readParamFile(std::span<const std::uint8_t> bytes) {
       // what is left of it would pass a broken file off as a whole one.
       const auto rowField = chars.piece(2, 2);
       entry.row = numericValue(rowField);
-      bool fits = chars.size() >= kSceneLineLength && onlyDigitsAndBlanks(rowField) &&
-                  entry.row < kRows;
+      bool fits =
+          chars.size() >= kSceneLineLength && onlyDigitsAndBlanks(rowField) && entry.row < kRows;
       for (std::size_t c = 0; c < kRowBytes && fits; ++c) {
         const auto field = chars.piece(4 + 3 * c, 3);
         const int value = numericValue(field);
@@ -230,7 +230,8 @@ void ParamFileRead::applyTo(ConfigImage& image,
   // rows the file itself holds.
   if (const int m = model(); m >= 0) selectModel(m);
   for (const ParamFileEntry& e : entries) {
-    if (e.kind == ParamFileEntry::Kind::Scene) image.rows[static_cast<std::size_t>(e.row)] = e.bytes;
+    if (e.kind == ParamFileEntry::Kind::Scene)
+      image.rows[static_cast<std::size_t>(e.row)] = e.bytes;
   }
 }
 

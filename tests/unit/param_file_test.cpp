@@ -153,8 +153,8 @@ TEST(ParamFileRead, ModelLineLastCharacterRule) {
   // it stands: its pattern never overwrites the file's own rows.
   ConfigImage image;
   int model = 0;
-  const ParamFileRead read = readText(kGbkTag + "4\r\nCJ00002000000000000000000000000000000000\r\n" +
-                                      kGbkTag + "1\r\n");
+  const ParamFileRead read =
+      readText(kGbkTag + "4\r\nCJ00002000000000000000000000000000000000\r\n" + kGbkTag + "1\r\n");
   read.applyTo(image, model);
   EXPECT_EQ(model, 1);
   EXPECT_EQ(image(0, 0), 2);
@@ -194,13 +194,12 @@ TEST(ParamFileRead, LinesThatDoNotFitAreSkippedWhole) {
   int model = 0;
   const std::string whole = "CJ02001001001001001001001001001001001001";
   const ParamFileRead read =
-      readText(kGbkTag + "0\r\n" +
-               "CJ19001001001001001001001001001001001001\r\n" +  // 2: no row 19
-               whole + "\r\n" +                                  // 3
-               "CJ03001001001001001001001001001001001256\r\n" +  // 4: above 255
-               "CJ99\r\n" +                                      // 5
-               "CJ04999\r\n" +                                   // 6
-               "CJ05001\r\n" +                                   // 7: cut short
+      readText(kGbkTag + "0\r\n" + "CJ19001001001001001001001001001001001001\r\n" +  // 2: no row 19
+               whole + "\r\n" +                                                      // 3
+               "CJ03001001001001001001001001001001001256\r\n" +                      // 4: above 255
+               "CJ99\r\n" +                                                          // 5
+               "CJ04999\r\n" +                                                       // 6
+               "CJ05001\r\n" +                                                       // 7: cut short
                whole.substr(0, 30) + "\r\n" +                    // 8: cut in the middle
                "CJ04ZZ0000000000000000000000000000000000\r\n" +  // 9: letters in a field
                "CJ1x000000000000000000000000000000000000\r\n" +  // 10: letters in the row
@@ -230,9 +229,9 @@ TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
     EXPECT_EQ(read.entries[2].bytes[1], 1);  // the last line needs no line end
   }
   // A GBK model line after a byte-order mark, and lone CR line ends.
-  const ParamFileRead mixed = readText("\xEF\xBB\xBF" + kGbkTag +
-                                       "1\rCJ07000000000000000000000000000000000000\r\r" +
-                                       kUtf8Tag + "4");
+  const ParamFileRead mixed =
+      readText("\xEF\xBB\xBF" + kGbkTag + "1\rCJ07000000000000000000000000000000000000\r\r" +
+               kUtf8Tag + "4");
   EXPECT_EQ(mixed.model(), 4);
   EXPECT_EQ(mixed.entries.size(), 3u);
   EXPECT_EQ(mixed.entries[2].line, 4);
