@@ -114,7 +114,7 @@ constexpr std::string_view kExitCodes =
   3  the port cannot be opened (missing, in use, no permission)
   4  the controller did not answer, refused, or the transfer failed
   5  the file cannot be read or written, is not a parameter file, or (download) lacks
-     any of rows 0 to 18
+     any of rows 0 to 18 or has a line that does not fit
 )";
 
 const CommandInfo* findCommand(std::string_view name) {

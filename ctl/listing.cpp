@@ -32,9 +32,11 @@ std::string padded(std::string text, std::size_t columns) {
 
 }  // namespace
 
-std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right) {
+std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right,
+                                    const RowsPresent& compared) {
   std::vector<Difference> out;
   for (int r = 0; r < kRows; ++r) {
+    if (!compared[static_cast<std::size_t>(r)]) continue;
     for (int c = 0; c < kRowBytes; ++c) {
       if (left(r, c) != right(r, c)) out.push_back({r, c, left(r, c), right(r, c)});
     }
@@ -54,7 +56,19 @@ std::string modelText(int model) {
   return model < 0 ? "no model" : "model " + std::to_string(model);
 }
 
-std::string showText(const ConfigImage& image, int model) {
+std::string missingRows(const RowsPresent& present) {
+  std::string text;
+  for (int r = 0; r < kRows; ++r) {
+    if (!present[static_cast<std::size_t>(r)]) {
+      text += (text.empty() ? "" : ", ") + std::to_string(r);
+    }
+  }
+  return text;
+}
+
+std::string showText(const ConfigImage& image, int model, const RowsPresent& present) {
+  constexpr std::string_view kAbsent = "(not in the file)";
+  auto has = [&](int row) { return present[static_cast<std::size_t>(row)]; };
   std::string out;
   const bool known = !modelName(model).empty();
   const int s = known ? switchCount(model) : kRowBytes;
@@ -71,6 +85,10 @@ std::string showText(const ConfigImage& image, int model) {
          (kRowBytes - s > 0 ? "levels" : "") + "\n";
   for (int r = 0; r < kSceneKeys; ++r) {
     std::string line = padded(std::string(sceneKeyName(r)), 10);
+    if (!has(r)) {
+      out += line + std::string(kAbsent) + "\n";
+      continue;
+    }
     std::string switches;
     for (int c = 0; c < s; ++c) switches += std::to_string(image(r, c)) + " ";
     line += padded(switches, 2 * static_cast<std::size_t>(s) + 2);
@@ -81,8 +99,10 @@ std::string showText(const ConfigImage& image, int model) {
   out += "\n";
 
   using namespace row17;
+  // A setting of a row the image lacks names no value.
+  int settingRow = kRow;
   auto setting = [&](std::string_view name, const std::string& value) {
-    out += padded(std::string(name), 16) + value + "\n";
+    out += padded(std::string(name), 16) + (has(settingRow) ? value : std::string(kAbsent)) + "\n";
   };
   setting("排风1",
           channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
@@ -99,6 +119,7 @@ std::string showText(const ConfigImage& image, int model) {
                                   : "? (" + std::to_string(mode) + ")");
   const int address = dmxAddress(image);
   setting("DMX512地址", address == 0 ? "none" : std::to_string(address));
+  settingRow = row18::kRow;
   const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);
   setting("场景模式", sceneMode == 0   ? "切换"
                       : sceneMode == 1 ? "叠加"

@@ -2,6 +2,7 @@
 // What qzctl prints about images: the bytes that differ between two of them, and one of them
 // as a table a person can read.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,9 +20,6 @@ struct Difference {
   bool operator==(const Difference&) const = default;
 };
 
-[[nodiscard]] std::vector<Difference> differences(const ConfigImage& left,
-                                                  const ConfigImage& right);
-
 // "row 3, byte 5 (场景4 开关通道6): controller 1, file 0"; the setting is named as the image of
 // `model` reads it.
 [[nodiscard]] std::string differenceLine(const Difference& d, int model, std::string_view left,
@@ -30,8 +28,25 @@ struct Difference {
 // "QZ-0804", or "model 7" / "no model" for what names none.
 [[nodiscard]] std::string modelText(int model);
 
+// Which rows an image really holds: a file may lack some, whose bytes nobody knows.
+using RowsPresent = std::array<bool, kRows>;
+inline constexpr RowsPresent kAllRows = [] {
+  RowsPresent all{};
+  all.fill(true);
+  return all;
+}();
+
 // The image as a table: model, each scene key's switches and levels, assignments, work mode,
-// DMX512 address, scene mode, level table and power-on scene. Lines end with "\n".
-[[nodiscard]] std::string showText(const ConfigImage& image, int model);
+// DMX512 address, scene mode, level table and power-on scene. A setting in a row the image
+// lacks says so instead of a value. Lines end with "\n".
+[[nodiscard]] std::string showText(const ConfigImage& image, int model,
+                                   const RowsPresent& present = kAllRows);
+
+// The bytes that differ, in the rows `compared` names only.
+[[nodiscard]] std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right,
+                                                  const RowsPresent& compared = kAllRows);
+
+// "12, 17": the rows an image lacks; empty when it has them all.
+[[nodiscard]] std::string missingRows(const RowsPresent& present);
 
 }  // namespace qz::ctl

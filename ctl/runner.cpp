@@ -43,7 +43,7 @@ struct ParamFile {
   std::string name;
   ConfigImage image;
   int model = -1;
-  std::array<bool, kRows> rows{};
+  RowsPresent rows{};
   std::vector<std::string> warnings;  // lines that were left out, with their numbers
   std::string error;                  // empty: usable
 };
@@ -80,20 +80,12 @@ ParamFile loadFile(const std::string& name) {
   return f;
 }
 
-std::string missingRows(const std::array<bool, kRows>& rows) {
-  std::string text;
+QJsonArray missingJson(const RowsPresent& rows) {
+  QJsonArray a;
   for (int r = 0; r < kRows; ++r) {
-    if (!rows[static_cast<std::size_t>(r)]) text += (text.empty() ? "" : ", ") + std::to_string(r);
+    if (!rows[static_cast<std::size_t>(r)]) a.append(r);
   }
-  return text;
-}
-
-// Differences only where both sides know the row.
-std::vector<Difference> presentDifferences(const ConfigImage& a, const ConfigImage& b,
-                                           const std::array<bool, kRows>& rows) {
-  std::vector<Difference> all = differences(a, b);
-  std::erase_if(all, [&](const Difference& d) { return !rows[static_cast<std::size_t>(d.row)]; });
-  return all;
+  return a;
 }
 
 QJsonArray differencesJson(const std::vector<Difference>& diffs, int model, const char* left,
@@ -174,19 +166,25 @@ int runShow(const Invocation& inv, Streams& s) {
     o["exit"] = kDone;
     o["model"] = q(modelText(f.model));
     o["model_index"] = f.model;
+    // A row the file lacks is null: its bytes are nobody's.
     QJsonArray rows;
     for (int r = 0; r < kRows; ++r) {
+      if (!f.rows[static_cast<std::size_t>(r)]) {
+        rows.append(QJsonValue::Null);
+        continue;
+      }
       QJsonArray row;
       for (int c = 0; c < kRowBytes; ++c) row.append(f.image(r, c));
       rows.append(row);
     }
     o["rows"] = rows;
+    o["missing_rows"] = missingJson(f.rows);
     printJson(s.out, o);
     return kDone;
   }
   if (inv.quiet) return kDone;
-  s.out << f.name << "\n" << showText(f.image, f.model);
-  if (!missing.empty()) s.out << "rows not in the file (shown as 0): " << missing << "\n";
+  s.out << f.name << "\n" << showText(f.image, f.model, f.rows);
+  if (!missing.empty()) s.out << "rows not in the file: " << missing << "\n";
   return kDone;
 }
 
@@ -197,11 +195,13 @@ int runDiff(const Invocation& inv, Streams& s) {
   if (!b.error.empty()) return fileFailure(inv, s, b);
   warn(inv, s, a);
   warn(inv, s, b);
-  std::array<bool, kRows> both{};
+  RowsPresent both{};
   for (std::size_t r = 0; r < both.size(); ++r) both[r] = a.rows[r] && b.rows[r];
-  const std::vector<Difference> diffs = presentDifferences(a.image, b.image, both);
+  const std::vector<Difference> diffs = differences(a.image, b.image, both);
   const bool modelDiffers = a.model != b.model;
-  const int code = diffs.empty() && !modelDiffers ? kDone : kDifferent;
+  // A row one file holds and the other lacks is a difference too, though no byte can be named.
+  const bool rowsDiffer = a.rows != b.rows;
+  const int code = diffs.empty() && !modelDiffers && !rowsDiffer ? kDone : kDifferent;
   const int model = a.model >= 0 ? a.model : b.model;
   if (inv.json) {
     QJsonObject o;
@@ -210,6 +210,7 @@ int runDiff(const Invocation& inv, Streams& s) {
     o["exit"] = code;
     o["models"] = QJsonArray{q(modelText(a.model)), q(modelText(b.model))};
     o["differences"] = differencesJson(diffs, model, "a", "b");
+    o["missing_rows"] = QJsonObject{{"a", missingJson(a.rows)}, {"b", missingJson(b.rows)}};
     printJson(s.out, o);
     return code;
   }
@@ -223,8 +224,12 @@ int runDiff(const Invocation& inv, Streams& s) {
   const std::string missingB = missingRows(b.rows);
   if (!missingA.empty()) s.out << "rows not in " << a.name << ": " << missingA << "\n";
   if (!missingB.empty()) s.out << "rows not in " << b.name << ": " << missingB << "\n";
-  s.out << (code == kDone ? "no differences" : std::to_string(diffs.size()) + " byte(s) differ")
-        << "\n";
+  if (code == kDone) {
+    s.out << "no differences\n";
+  } else {
+    s.out << std::to_string(diffs.size()) << " byte(s) differ"
+          << (rowsDiffer ? ", and the files do not hold the same rows" : "") << "\n";
+  }
   return code;
 }
 
@@ -339,6 +344,7 @@ QJsonObject resultJson(const Invocation& inv, const PortResult& r, const Job& jo
   if (r.serviceCode) o["result_code"] = *r.serviceCode;
   if (inv.command == Command::Compare || inv.command == Command::Download) {
     o["differences"] = differencesJson(r.differences, r.model, "controller", "file");
+    o["missing_rows"] = missingJson(job.rows);
   }
   return o;
 }
@@ -375,8 +381,6 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   job.force = inv.force;
   job.protocol = inv.protocol;
   job.runMode = inv.runMode;
-  std::array<bool, kRows> fileRows{};
-  fileRows.fill(true);
   if (inv.command == Command::Download || inv.command == Command::Compare) {
     const ParamFile f = loadFile(inv.files[0]);
     if (!f.error.empty()) return fileFailure(inv, s, f);
@@ -400,7 +404,7 @@ int runOnPorts(const Invocation& inv, Streams& s) {
     job.image = f.image;
     job.model = f.model;
     job.file = f.name;
-    fileRows = f.rows;
+    job.rows = f.rows;
   }
 
   bool all = false;
@@ -450,11 +454,6 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   for (std::size_t i = 0; i < sessions.size(); ++i) {
     PortResult r = sessions[i]->result();
     if (all && r.noController) continue;
-    if (inv.command == Command::Compare) {
-      std::erase_if(r.differences, [&](const Difference& d) {
-        return !fileRows[static_cast<std::size_t>(d.row)];
-      });
-    }
     ++shown;
     worst = std::max(worst, r.code);
     if (inv.json) {

@@ -412,7 +412,8 @@ void Session::uploadComplete(const ConfigImage& image) {
     return;
   }
   if (job_.command == Command::Compare) {
-    result_.differences = differences(image, job_.image);
+    // A row the file lacks has no bytes to compare with.
+    result_.differences = differences(image, job_.image, job_.rows);
     const bool modelDiffers = job_.model >= 0 && job_.model != result_.model;
     if (result_.differences.empty() && !modelDiffers) {
       finish(kDone, "same as " + job_.file);

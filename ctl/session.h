@@ -32,7 +32,8 @@ struct Job {
   // download, compare: the file's image and model (-1: the file names none).
   ConfigImage image;
   int model = -1;
-  std::string file;  // as the user named it
+  RowsPresent rows = kAllRows;  // compare: the rows the file holds; no other row is compared
+  std::string file;             // as the user named it
 };
 
 struct PortResult {

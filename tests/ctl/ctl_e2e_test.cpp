@@ -19,6 +19,7 @@
 #include "ctl/runner.h"
 #include "link/qt_serial_port.h"
 #include "sim/pty_server.h"
+#include "support/random_image.h"
 #include "support/runtime_dir.h"
 
 namespace qz {
@@ -313,6 +314,59 @@ TEST_F(Ctl, CompareAndDiffListEveryDifferingByteBySetting) {
   EXPECT_NE(show.out.find("机型 QZ-0804"), std::string::npos);
   EXPECT_NE(show.out.find("排风1           通道5, 上电 "), std::string::npos) << show.out;
   EXPECT_EQ(qzctl({"show", path("notes.txt")}).code, 5);
+}
+
+// Back up, restore and check random images of every kind: each step exits 0 and the
+// controller ends up holding what it held at the start.
+TEST_F(Ctl, RandomImagesGoUpComeBackDownAndCompareEqual) {
+  for (const unsigned seed : {11U, 12U}) {
+    test::RandomImages g(seed);
+    sim::Options o;
+    o.model = g.pick(0, kModels - 1);
+    o.pacing = false;
+    o.image = g.image(o.model);
+    Sim sim(o);
+    const QString file = path("random.QZ");
+    const Ran up = qzctl({"--port", sim.com(), "upload", file});
+    ASSERT_EQ(up.code, 0) << seed << up.out << up.err;
+    sim->setImage(g.image(o.model));
+    const Ran down = qzctl({"--port", sim.com(), "download", file});
+    EXPECT_EQ(down.code, 0) << seed << down.out << down.err;
+    EXPECT_EQ(sim->image(), *o.image) << seed;
+    const Ran same = qzctl({"--port", sim.com(), "compare", file});
+    EXPECT_EQ(same.code, 0) << seed << same.out << same.err;
+  }
+}
+
+// A file without row 12: show and diff name the row and invent none of its bytes.
+TEST_F(Ctl, ShowAndDiffNameTheRowsAFileLacks) {
+  ConfigImage image = patternImage();
+  image(12, 0) = 77;
+  writeFile(dir / "whole.QZ", paramFileText(2, image));
+  writeFile(dir / "part.QZ", paramFileText(2, image, 12));
+  const Ran show = qzctl({"show", path("part.QZ")});
+  EXPECT_EQ(show.code, 0);
+  EXPECT_NE(show.out.find("\n场景13    (not in the file)\n"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find("rows not in the file: 12\n"), std::string::npos) << show.out;
+  const Ran json = qzctl({"--json", "show", path("part.QZ")});
+  const QJsonObject shown = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+  EXPECT_TRUE(shown["rows"].toArray()[12].isNull());
+  EXPECT_EQ(shown["missing_rows"].toArray(), QJsonArray{12});
+
+  const Ran diff = qzctl({"diff", path("whole.QZ"), path("part.QZ")});
+  EXPECT_EQ(diff.code, 1);
+  EXPECT_EQ(diff.out, "rows not in " + (dir / "part.QZ").string() +
+                          ": 12\n0 byte(s) differ, and the files do not hold the same rows\n");
+
+  // Against a controller, only the rows the file holds are compared.
+  sim::Options o;
+  o.image = patternImage();
+  o.pacing = false;
+  Sim sim(o);
+  const Ran compare = qzctl({"--port", sim.com(), "compare", path("part.QZ")});
+  EXPECT_EQ(compare.code, 0) << compare.out;
+  EXPECT_NE(compare.out.find(": same as "), std::string::npos) << compare.out;
+  EXPECT_NE(compare.err.find("rows not in the file are not compared: 12"), std::string::npos);
 }
 
 TEST_F(Ctl, ServiceCommandsGiveTheControllersAnswer) {
