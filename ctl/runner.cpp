@@ -69,7 +69,8 @@ ParamFile loadFile(const std::string& name) {
   }
   if (!read.skippedLines.empty()) {
     f.warnings.push_back("line(s) " + lineList(read.skippedLines) +
-                         " left out: a row above 18 or a byte above 255 does not fit the image");
+                         " left out: not a whole scene line (shorter than 40 characters, a field "
+                         "that is not digits, a row above 18 or a byte above 255)");
   }
   if (!read.ignoredModelLines.empty()) {
     f.warnings.push_back("line(s) " + lineList(read.ignoredModelLines) +
