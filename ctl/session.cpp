@@ -325,8 +325,8 @@ void Session::startDownload() {
   progressRow_ = 0;
   progressChanged();
   // The window's default options go with the image: "1200旧协议" and "场景切换模式".
-  const TransferAction a =
-      transfer_->download.start(job_.image, protocolAndRunModeArgument(true, true));
+  const TransferAction a = transfer_->download.start(
+      job_.image, protocolAndRunModeArgument(true, true), TransferClock::now());
   carryOut(a);
 }
 
@@ -337,7 +337,7 @@ void Session::startUpload(Phase purpose) {
   phase_ = purpose;
   progressRow_ = 0;
   progressChanged();
-  carryOut(transfer_->upload.start());
+  carryOut(transfer_->upload.start(TransferClock::now()));
 }
 
 void Session::carryOut(const TransferAction& a) {
@@ -371,30 +371,40 @@ void Session::carryOut(const TransferAction& a) {
       const char* what = phase_ == Phase::Download ? "download"
                          : phase_ == Phase::Verify ? "verification read"
                                                    : "upload";
-      finish(kNoAnswer, std::string(what) + " failed: no answer for row " + std::to_string(row) +
-                            " after 4 repeats");
+      const TransferEnd why =
+          isDownload ? transfer_->download.failure() : transfer_->upload.failure();
+      std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
+      if (why == TransferEnd::FrameBudget) {
+        reason = "stopped at row " + std::to_string(row) + " after " +
+                 std::to_string(kTransferFrameBudget) +
+                 " frames: the controller's answers did not move it on";
+      } else if (why == TransferEnd::TimeBudget) {
+        reason = "stopped at row " + std::to_string(row) + ": not finished within " +
+                 std::to_string(kTransferTimeBudget.count()) + " s";
+      }
+      finish(kNoAnswer, std::string(what) + " failed: " + reason);
     }
   }
 }
 
 void Session::transferTick() {
   if (phase_ == Phase::Download) {
-    carryOut(transfer_->download.tick(job_.image));
+    carryOut(transfer_->download.tick(job_.image, TransferClock::now()));
   } else {
-    carryOut(transfer_->upload.tick());
+    carryOut(transfer_->upload.tick(TransferClock::now()));
   }
 }
 
 void Session::downloadAck(std::uint8_t next) {
   if (phase_ != Phase::Download || !transfer_) return;
-  carryOut(transfer_->download.acknowledged(next, job_.image));
+  carryOut(transfer_->download.acknowledged(next, job_.image, TransferClock::now()));
   // Every row is stored: read the image back at once to see that it arrived whole.
   if (!finished_ && transfer_->download.done()) startUpload(Phase::Verify);
 }
 
 void Session::uploadRow(std::uint8_t row, const Row& data) {
   if ((phase_ != Phase::Upload && phase_ != Phase::Verify) || !transfer_) return;
-  carryOut(transfer_->upload.rowReceived(row, data));
+  carryOut(transfer_->upload.rowReceived(row, data, TransferClock::now()));
 }
 
 void Session::uploadComplete(const ConfigImage& image) {

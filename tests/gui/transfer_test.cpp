@@ -54,11 +54,11 @@ struct Window : EditorWindow {
     w->Timer下载超时->stop();
     w->Timer上传超时->stop();
   }
-  // The download button pressed, and the controller asks for `row` next.
+  // The download button pressed, and the controller takes the rows before `row` one by one.
   void downloadUpTo(std::uint8_t row) {
     w->Command下载->click();
     quietTimers();
-    answer({0xD0, row, 0x55});
+    for (std::uint8_t r = 1; r <= row; ++r) answer({0xD0, r, 0x55});
   }
 };
 
@@ -282,9 +282,7 @@ TEST(Upload, CutOffUploadLeavesTheImageAndShowsTheLinesThatCame) {
 TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   Window t;
   Form1& w = *t.w;
-  w.Command下载->click();
-  t.quietTimers();
-  t.answer({0xD0, 0x04, 0x55});
+  t.downloadUpTo(4);
   t.port.writes.clear();
   w.Command建立连接->click();           // disconnect
   EXPECT_EQ(t.port.writes.size(), 3U);  // the disconnect frames, nothing else
