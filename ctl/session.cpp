@@ -212,9 +212,10 @@ void Session::onComm() {
   if (event != CommEvent::Receive) return;
   const std::vector<std::uint8_t> rx = port_.readAll();
   if (rx.empty()) return;
+  // Dropped before an answer sends the next frame, whose reply may come at once.
+  port_.discardInput();
   if (phase_ == Phase::Version) {
     versionBytes_.append(rx.begin(), rx.end());
-    port_.discardInput();
     // Everything the window would show has come; no need to sit out the rest of its wait.
     if (versionBytes_.size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
       versionWait_.stop();
@@ -241,7 +242,6 @@ void Session::onComm() {
       }
     }
   }
-  if (!finished_) port_.discardInput();
 }
 
 void Session::connected() {

@@ -28,6 +28,9 @@ void Form1::MSComm1_OnComm() {
 
   RxBuf = MSComm1.readAll();
   if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
+  // Anything that came in meanwhile is dropped, before an answer sends the next frame: the
+  // reply of a controller that answers at once must not go with it.
+  MSComm1.discardInput();
 
   if (VersionMode) {
     VersionText.append(QString::fromStdU16String(versionText(RxBuf)));
@@ -57,8 +60,6 @@ void Form1::MSComm1_OnComm() {
       }
     }
   }
-  // Anything that came in meanwhile is dropped.
-  MSComm1.discardInput();
 }
 
 }  // namespace qz

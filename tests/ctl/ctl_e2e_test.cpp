@@ -226,6 +226,20 @@ TEST_F(Ctl, DownloadSucceedsOnlyWhenTheReadBackMatchesEveryByte) {
       << bad.out;
 }
 
+TEST_F(Ctl, AControllerThatAnswersAtOnceGetsEachFrameOnce) {
+  sim::Options o;
+  o.pacing = false;
+  o.image = patternImage();
+  Sim sim(o);
+  // An answer that is there before the next frame has gone is kept, so no tick repeats one.
+  EXPECT_EQ(qzctl({"--port", sim.com(), "upload", path("quick")}).code, 0);
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  EXPECT_EQ(qzctl({"--port", sim.com(), "download", path("site.QZ")}).code, 0);
+  // The upload's 20 requests and the read-back's 20; rows 0 to 18 once.
+  EXPECT_EQ(countLead(*sim.server, 0xA2, 6), 40);
+  EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 19);
+}
+
 TEST_F(Ctl, DownloadRefusesAnotherModelsFileAndAnIncompleteOne) {
   Sim sim;  // QZ-0804
   writeFile(dir / "0606.QZ", paramFileText(1, patternImage()));

@@ -279,6 +279,33 @@ TEST(Upload, CutOffUploadLeavesTheImageAndShowsTheLinesThatCame) {
   EXPECT_EQ(w.SetData, before);
 }
 
+TEST(Transfers, AControllerThatAnswersAtOnceIsFollowedOnItsAnswersAlone) {
+  Window t;
+  Form1& w = *t.w;
+  // The answer is waiting before the window has finished sending the frame it answers.
+  t.port.onWrite = [&](std::span<const std::uint8_t> f) {
+    if (f.size() == 6 && f[0] == 0xA2 && f[1] < 19) t.port.inject(uploadReply(f[1]));
+    if (f.size() == 15 && f[0] == 0xD0)
+      t.port.inject({0xD0, static_cast<std::uint8_t>(f[1] + 1), 0x55});
+  };
+  w.Command上传->click();
+  t.quietTimers();
+  t.port.deliver();
+  EXPECT_EQ(w.Label提示->text(), "  参数上传成功");
+  w.Command下载->click();
+  t.quietTimers();
+  t.port.deliver();
+  EXPECT_EQ(w.Label提示->text(), "  参数下载成功");
+  std::vector<Bytes> expected;
+  for (int r = 0; r <= 19; ++r) expected.push_back(request(r));
+  for (int r = 0; r <= 18; ++r) expected.push_back(rowFrame(w.SetData, r));
+  std::vector<Bytes> sent;
+  for (const Bytes& f : t.port.writes) {
+    if (f[0] == 0xA2 || f[0] == 0xD0) sent.push_back(f);  // not the previews and options
+  }
+  EXPECT_EQ(sent, expected);
+}
+
 TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   Window t;
   Form1& w = *t.w;
