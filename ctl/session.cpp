@@ -1,6 +1,7 @@
 #include "ctl/session.h"
 
 #include <QString>
+#include <cstdio>
 
 #include "config/frames.h"
 #include "config/param_file.h"
@@ -233,13 +234,19 @@ void Session::onComm() {
     uploadRow(row->row, row->data);
   } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
     if (phase_ == Phase::Service) {
-      if (const auto message = serviceMessage(service->result)) {
-        result_.serviceCode = service->result;
-        port_.discardInput();
-        finish(message->severity == Severity::Failure ? kNoAnswer : kDone,
-               std::string(message->text) + " (" + std::string(message->title) + ")");
-        return;
+      const ServiceAnswer answer = serviceAnswer(serviceRequest_, service->result);
+      result_.serviceCode = service->result;
+      const std::string said =
+          std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
+      if (!answer.ownCode) {
+        char code[4];
+        std::snprintf(code, sizeof code, "%02X", service->result);
+        finish(kNoAnswer, std::string("refused with code ") + code +
+                              ", which does not answer this command: " + said);
+      } else {
+        finish(answer.message.severity == Severity::Failure ? kNoAnswer : kDone, said);
       }
+      return;
     }
   }
 }
@@ -267,12 +274,20 @@ void Session::runJob() {
       phase_ = Phase::Service;
       tick_ = 0;
       std::string_view frame = frames::kProtocol1200;
+      serviceRequest_ = 0x01;
       if (job_.command == Command::SetProtocol) {
-        if (job_.protocol == ProtocolChoice::New19200) frame = frames::kProtocol19200;
-        if (job_.protocol == ProtocolChoice::Cancel) frame = frames::kProtocolCancel;
+        if (job_.protocol == ProtocolChoice::New19200) {
+          frame = frames::kProtocol19200;
+          serviceRequest_ = 0x02;
+        }
+        if (job_.protocol == ProtocolChoice::Cancel) {
+          frame = frames::kProtocolCancel;
+          serviceRequest_ = 0xFF;
+        }
       } else {
-        frame = job_.runMode == RunModeChoice::Overlay ? frames::kRunModeOverlay
-                                                       : frames::kRunModeSwitch;
+        const bool overlay = job_.runMode == RunModeChoice::Overlay;
+        frame = overlay ? frames::kRunModeOverlay : frames::kRunModeSwitch;
+        serviceRequest_ = overlay ? 0x20 : 0x10;
       }
       ask(port_, frame, frames::kServiceReplyLength);
       ticker_.start();

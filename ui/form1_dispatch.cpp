@@ -8,6 +8,7 @@
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
@@ -49,14 +50,21 @@ void Form1::MSComm1_OnComm() {
     } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
       uploadRowReceived(row->row, row->data);
     } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
-      if (const auto message = serviceMessage(service->result)) {
+      // The command sent is answered once; a code that is not its own answer is a refusal,
+      // shown with the code.
+      if (serviceAsked) {
+        const ServiceAnswer answer = serviceAnswer(*serviceAsked, service->result);
+        serviceAsked.reset();
+        QString text = uiText(answer.message.text);
+        if (!answer.ownCode) {
+          text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", service->result);
+        }
         // Whatever waits now is stale by the time the box is closed.
         MSComm1.discardInput();
-        CommonDialog1.messageBox(
-            QString::fromUtf8(message->text.data(), static_cast<qsizetype>(message->text.size())),
-            QString::fromUtf8(message->title.data(), static_cast<qsizetype>(message->title.size())),
-            message->severity == Severity::Failure ? MessageIcon::Critical
-                                                   : MessageIcon::Information);
+        CommonDialog1.messageBox(text, uiText(answer.message.title),
+                                 answer.message.severity == Severity::Failure
+                                     ? MessageIcon::Critical
+                                     : MessageIcon::Information);
       }
     }
   }
