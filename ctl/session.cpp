@@ -41,22 +41,6 @@ std::string failureWords(PortError e, const std::string& why) {
   return "cannot open the port: " + (why.empty() ? std::string("it is not a serial port") : why);
 }
 
-std::string trimmedVersion(const std::string& bytes) {
-  std::string text;
-  for (const char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (b >= 0x20 && b < 0x7F) {
-      text += ch;
-    } else {
-      // Latin-1 as the window shows it, written out in UTF-8.
-      text += static_cast<char>(0xC0 | (b >> 6));
-      text += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-  return text;
-}
-
 }  // namespace
 
 struct Session::TransferState {
@@ -260,7 +244,8 @@ void Session::connected() {
 
 void Session::versionDone() {
   if (phase_ != Phase::Version) return;
-  result_.firmware = trimmedVersion(versionBytes_);
+  result_.firmware = printableVersion(
+      {reinterpret_cast<const std::uint8_t*>(versionBytes_.data()), versionBytes_.size()});
   runJob();
 }
 

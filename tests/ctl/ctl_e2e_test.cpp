@@ -171,6 +171,21 @@ TEST_F(Ctl, InfoConnectsAsTheWindowDoesAndSaysGoodbye) {
   EXPECT_EQ(obj["port"].toString().toStdString(), sim->devicePath());
 }
 
+TEST_F(Ctl, VersionTextWithControlBytesAndPaddingIsPrintable) {
+  sim::Options o;
+  o.versionText = std::string(
+                      "V2.1\tb\x01\xB0"
+                      "C") +
+                  std::string(23, '\0');
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "info"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": QZ-0804, firmware \"V2.1\\x09b\\x01\u00B0C\"\n");
+  const Ran j = qzctl({"--json", "--port", sim.com(), "info"});
+  const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(j.out)).object();
+  EXPECT_EQ(obj["firmware"].toString(), QStringLiteral("V2.1\\x09b\\x01\u00B0C"));
+}
+
 TEST_F(Ctl, UploadWritesTheControllersImageAsAParameterFile) {
   sim::Options o;
   o.model = 1;
