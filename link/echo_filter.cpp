@@ -39,11 +39,15 @@ void EchoFilter::received(std::span<const std::uint8_t> bytes, std::vector<std::
       }
       continue;
     }
-    // The line does not repeat what was written: nothing written before now comes back.
+    // Not (or no longer) the echo: what was held back is input, and the echo may still
+    // begin here or behind it, until it is due.
     release(input);
-    expected_.clear();
     matched_ = 0;
-    input.push_back(b);
+    if (b == echo[0]) {
+      matched_ = held_ = 1;
+    } else {
+      input.push_back(b);
+    }
   }
 }
 

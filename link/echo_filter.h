@@ -1,10 +1,12 @@
 #pragma once
 // The echo of what the port sends. Many two-wire RS-485 adapters hear their own transmission:
 // every byte the tool writes comes back in front of the controller's answer. The port knows
-// what it has just written, so input that begins with exactly those bytes, arriving within their
-// wire time and a margin, is that echo; it is taken out before anything counts the input. With
-// an adapter that does not echo, the first byte that comes differs from the first byte written
-// (an answer never repeats its request whole), and nothing is taken out.
+// what it has just written, so those exact bytes, arriving in one run within their wire time and
+// a margin, are that echo; they are taken out before anything counts the input. Bytes that come
+// ahead of the echo (a late answer the line still carried) are input, and the echo behind them
+// is still recognised. An answer never holds its request whole, so with an adapter that does
+// not echo nothing is taken out; an answer that ends like the start of the frame just written
+// waits for the rest of it until the echo is due.
 //
 // No clock and no port of its own: the adapter says when it wrote, what came, and when it
 // looked for an echo that is due.

@@ -281,7 +281,10 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
       {"an echo that is late is input",
        {{S::Sent, ack, 0}, {S::Look, {}, 104}, {S::Came, ack}},
        ack},
-      {"a changed echo byte: from there on it is input",
+      {"a late answer ahead of the echo is input, and the echo behind it is not",
+       {{S::Sent, row, 0}, {S::Came, join({ack, row, ack})}},
+       join({ack, ack})},
+      {"a changed echo byte: what came is input",
        {{S::Sent, ack, 0}, {S::Came, {0xD0, 5, 0x54, 0xD0, 6, 0x55}}},
        {0xD0, 5, 0x54, 0xD0, 6, 0x55}},
   };
