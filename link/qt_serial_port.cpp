@@ -186,9 +186,11 @@ void QtSerialPort::Impl::echoDue() {
     echoTimer.start(1);
     return;
   }
+  // Bytes held back as a possible echo are input after all: they may complete a reply.
+  const std::size_t before = input.size();
   echo.expire(EchoFilter::Clock::now(), input);
   armEchoTimer();
-  if (enoughWaiting()) schedule();
+  if (input.size() > before && enoughWaiting()) schedule();
 }
 
 void QtSerialPort::Impl::pushOutput() {
