@@ -59,12 +59,12 @@ void Form1::MSComm1_OnComm() {
         if (!answer.ownCode) {
           text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", service->result);
         }
-        // Whatever waits now is stale by the time the box is closed.
-        MSComm1.discardInput();
         CommonDialog1.messageBox(text, uiText(answer.message.title),
                                  answer.message.severity == Severity::Failure
                                      ? MessageIcon::Critical
                                      : MessageIcon::Information);
+        // What came while the box was open is stale by now.
+        MSComm1.discardInput();
       }
     }
   }
