@@ -88,11 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::array<std::optional<qz::Row>, qz::kRows> given{};
   Seen seenDown;
   Seen seenUp;
-  // Time moves on between events by up to a few seconds, so some transfers run out of it.
+  // Time moves on before each event by up to 5 s in steps of 20 ms, so some transfers run out
+  // of it.
   qz::TransferClock::time_point now{};
 
   while (in.remaining_bytes() > 0) {
-    now += std::chrono::milliseconds(in.ConsumeIntegralInRange<int>(0, 3000));
+    now += std::chrono::milliseconds(20 * in.ConsumeIntegral<std::uint8_t>());
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
       case 0: {
         seenDown.start(now);
