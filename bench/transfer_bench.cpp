@@ -4,8 +4,10 @@
 //   download: 19 rows of 15, 19 acknowledgements of 3, the 12-byte option frame = 354 bytes;
 //   upload:   19 requests of 6 and 19 rows of 14 = 380 bytes (the request for row 19, which
 //             gets no answer, comes after the success text).
+// Then the same through a line that echoes every byte the tool sends, byte by byte as a
+// two-wire RS-485 adapter does: the echo shares the request's wire time, so the ratio stays.
 //
-//   qz_transfer_bench [--runs N]      (default 20 of each)
+//   qz_transfer_bench [--runs N]      (default 20 of each, on each line)
 
 #include <QApplication>
 #include <QComboBox>
@@ -39,6 +41,8 @@ double wireMs(int bytes) {
   return bytes * 10.0 / 9600 * 1000;
 }
 
+int measure(const char* line, qz::sim::Echo echo, int runs);
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -52,8 +56,21 @@ int main(int argc, char* argv[]) {
   if (::mkdtemp(runtime.data()) == nullptr) return 1;
   ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   QApplication app(argc, argv);
+  int status = measure("plain line", qz::sim::Echo::None, runs);
+  if (status == 0) status = measure("echoing line", qz::sim::Echo::ByteByByte, runs);
+  ::rmdir((runtime + "/qzconfig/ports").c_str());
+  ::rmdir((runtime + "/qzconfig").c_str());
+  ::rmdir(runtime.c_str());
+  return status;
+}
 
-  qz::sim::PtyServer server(qz::sim::Options{});
+namespace {
+
+int measure(const char* line, qz::sim::Echo echo, int runs) {
+  std::printf("%s:\n", line);
+  qz::sim::Options options;
+  options.echo = echo;
+  qz::sim::PtyServer server(options);
   server.start();
   qz::QtSerialPort port;
   QuietPlatform platform;
@@ -110,7 +127,7 @@ int main(int argc, char* argv[]) {
       if (d.ms.empty()) continue;
       const double m = median(d.ms);
       std::printf(
-          "%-8s %2zu runs: median %.1f ms, min %.1f, max %.1f; wire time %.1f ms (%d "
+          "  %-8s %2zu runs: median %.1f ms, min %.1f, max %.1f; wire time %.1f ms (%d "
           "bytes); ratio %.3f\n",
           d.name, d.ms.size(), m, *std::min_element(d.ms.begin(), d.ms.end()),
           *std::max_element(d.ms.begin(), d.ms.end()), wireMs(d.bytes), d.bytes,
@@ -135,12 +152,12 @@ int main(int argc, char* argv[]) {
     }
     if (!tool.empty() && !controller.empty()) {
       std::printf(
-          "per exchange: the tool's turnaround median %.3f ms (max %.3f), qzsim's "
+          "  per exchange: the tool's turnaround median %.3f ms (max %.3f), qzsim's "
           "request to reply median %.3f ms\n",
           median(tool), *std::max_element(tool.begin(), tool.end()), median(controller));
     }
     if (!handling.empty()) {
-      std::printf("the window's work per reply: median %.1f us, max %.1f us (%zu replies)\n",
+      std::printf("  the window's work per reply: median %.1f us, max %.1f us (%zu replies)\n",
                   median(handling), *std::max_element(handling.begin(), handling.end()),
                   handling.size());
     }
@@ -148,8 +165,7 @@ int main(int argc, char* argv[]) {
     if (w.Connected) w.Command建立连接->click();
   }
   server.stop();
-  ::rmdir((runtime + "/qzconfig/ports").c_str());
-  ::rmdir((runtime + "/qzconfig").c_str());
-  ::rmdir(runtime.c_str());
   return status;
 }
+
+}  // namespace

@@ -1,5 +1,6 @@
 #include "config/transfer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "config/frames.h"
@@ -36,48 +37,79 @@ void close(TransferAction& a) {
   a.stopTimer = true;
 }
 
-// A transfer starts: its panel and text, its button off, its tick counting from 0.
-void begin(TransferAction& a, std::string_view text, bool& running, std::int16_t& tick,
-           bool& done) {
+// A transfer starts: its panel and text, its button off, its tick counting from 0, no frame
+// sent yet and no answer followed.
+void begin(TransferAction& a, std::string_view text, TransferCourse& c,
+           TransferClock::time_point now) {
   a.showPanel = true;
   a.status = std::string(text);
   a.disableButton = true;
   a.startTimer = true;
-  done = false;
-  tick = 0;
-  running = true;
+  c = TransferCourse{};
+  c.frames = 0;
+  c.started = now;
+  c.running = true;
+}
+
+// Whether answers still move the transfer on.
+bool live(const TransferCourse& c) {
+  return c.running && !c.done && c.end == TransferEnd::None;
+}
+
+// Why the transfer may send no more frames; None while it may.
+TransferEnd spent(const TransferCourse& c, TransferClock::time_point now) {
+  if (c.frames >= kTransferFrameBudget) return TransferEnd::FrameBudget;
+  if (now - c.started >= kTransferTimeBudget) return TransferEnd::TimeBudget;
+  return TransferEnd::None;
+}
+
+// The transfer gives up: the failure text at once, and it closes five ticks later, as after
+// the failure text of a silent one. Answers move it no more.
+void giveUp(TransferAction& a, TransferCourse& c, TransferEnd why, std::string_view failedText) {
+  c.end = why;
+  c.tick = std::max<std::int16_t>(c.tick, kFailTick);
+  a.showPanel = true;
+  a.status = std::string(failedText);
 }
 
 // One tick of a running transfer in either direction: the failure text, closing after silence
 // or after success. True when the pending frame goes out again.
-bool countTick(TransferAction& a, std::int16_t& tick, bool done, bool& running,
-               std::string_view failedText) {
-  ++tick;
-  if (done) {
-    if (tick >= kSuccessCloseTick) {
+bool countTick(TransferAction& a, TransferCourse& c, std::string_view failedText,
+               TransferClock::time_point now) {
+  ++c.tick;
+  if (c.done) {
+    if (c.tick >= kSuccessCloseTick) {
       close(a);
-      running = false;
+      c.running = false;
     }
     return false;
   }
-  if (tick == kFailTick) {
+  if (c.end == TransferEnd::None && c.tick < kCloseTick) {
+    if (const TransferEnd why = spent(c, now);
+        why == TransferEnd::TimeBudget || (why != TransferEnd::None && c.tick < kRepeatBefore)) {
+      giveUp(a, c, why, failedText);
+      return false;
+    }
+  }
+  if (c.tick == kFailTick) {
     a.showPanel = true;
     a.status = std::string(failedText);
-  } else if (tick >= kCloseTick) {
+  } else if (c.tick >= kCloseTick) {
     close(a);
-    running = false;
+    c.running = false;
+    if (c.end == TransferEnd::None) c.end = TransferEnd::Silence;
   }
-  return tick < kRepeatBefore;
+  return c.end == TransferEnd::None && c.tick < kRepeatBefore;
 }
 
 // The connection went: the tick stops, and a transfer that had not succeeded says it failed.
-TransferAction stopped(bool& running, bool done, std::string_view failedText) {
+TransferAction stopped(TransferCourse& c, std::string_view failedText) {
   TransferAction a;
-  if (!running) return a;
-  running = false;
+  if (!c.running) return a;
+  c.running = false;
   a.stopTimer = true;
   a.hideProgress = true;
-  if (!done) {
+  if (!c.done) {
     a.showPanel = true;
     a.status = std::string(failedText);
   }
@@ -113,39 +145,57 @@ std::string historyHexLine(const Row& row) {
 
 void Download::sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image) {
   row_ = row;
+  ++c_.frames;
   a.frames.push_back({OutgoingFrame::Kind::DownloadRow, bytesOf(downloadRowFrame(image, row))});
   a.threshold = kDownloadAckBytes;
   a.progressRow = row;
 }
 
-TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte) {
+TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte,
+                               TransferClock::time_point now) {
   TransferAction a;
+  begin(a, kDownloadingText, c_, now);
   sendRow(a, 0, image);
   // The options travel with every download, right behind the first row.
   a.frames.push_back(
       {OutgoingFrame::Kind::ProtocolAndRunMode, bytesOf(protocolAndRunModeFrame(optionByte))});
-  begin(a, kDownloadingText, running_, tick_, done_);
   return a;
 }
 
-TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& image) {
+TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& image,
+                                      TransferClock::time_point now) {
   TransferAction a;
-  tick_ = 0;
-  // The count starts again from this answer; with no download running there is none to run.
-  a.startTimer = running_;
-  if (nextRow >= kRows) {
+  // The controller has the rows up to the one just sent: it names the next one, or one it
+  // wants again. Any other row byte is a garbled answer.
+  if (nextRow > row_ + 1) return a;
+  const bool moving = live(c_);
+  if (nextRow == kRows) {
+    if (!moving) return a;
+    c_.tick = 0;
+    a.startTimer = true;
     a.status = std::string(kDownloadedText);
-    done_ = true;
-  } else {
-    sendRow(a, nextRow, image);
+    c_.done = true;
+    return a;
   }
+  const std::vector<std::uint8_t> answer = {nextRow};
+  if (nextRow == row_ && c_.followed == answer) return a;  // its row has just gone out
+  if (c_.running && !moving) return a;                     // succeeded, or gave up
+  if (const TransferEnd why = spent(c_, now); why != TransferEnd::None) {
+    if (moving) giveUp(a, c_, why, kDownloadFailedText);
+    return a;
+  }
+  // The count starts again from this answer; with no download running there is none to run.
+  c_.tick = 0;
+  a.startTimer = moving;
+  c_.followed = answer;
+  sendRow(a, nextRow, image);
   return a;
 }
 
-TransferAction Download::tick(const ConfigImage& image) {
+TransferAction Download::tick(const ConfigImage& image, TransferClock::time_point now) {
   TransferAction a;
-  if (!running_) return a;
-  if (countTick(a, tick_, done_, running_, kDownloadFailedText)) {
+  if (!c_.running) return a;
+  if (countTick(a, c_, kDownloadFailedText, now)) {
     // Answers that come close together can be read one and a half at a time; the half left
     // waiting would shift every later acknowledgement by its length. The repeated row's answer
     // finds nothing before it. A late answer after the repeats is left alone.
@@ -156,45 +206,51 @@ TransferAction Download::tick(const ConfigImage& image) {
 }
 
 TransferAction Download::stop() {
-  return stopped(running_, done_, kDownloadFailedText);
+  return stopped(c_, kDownloadFailedText);
 }
 
 // ---- Upload ----
 
 void Upload::request(TransferAction& a, std::uint8_t row) {
   row_ = row;
+  ++c_.frames;
   a.frames.push_back({OutgoingFrame::Kind::UploadRequest, bytesOf(uploadRequestFrame(row))});
   a.threshold = kUploadRowBytes;
 }
 
-TransferAction Upload::start() {
+TransferAction Upload::start(TransferClock::time_point now) {
   TransferAction a;
   // A new upload owes nothing to rows an earlier one received.
   received_.reset();
   staged_ = ConfigImage{};
+  begin(a, kUploadingText, c_, now);
   request(a, 0);
   a.progressRow = 0;
-  begin(a, kUploadingText, running_, tick_, done_);
   return a;
 }
 
-TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
+TransferAction Upload::rowReceived(std::uint8_t row, const Row& data,
+                                   TransferClock::time_point now) {
   TransferAction a;
   if (row > kLastRow) return a;  // no such row: nothing to store, show or ask for
-  if (!running_) {
-    // The upload it belonged to has closed, failed or done: the line came and is shown, but
-    // it neither asks for more nor turns a failed upload into an image.
-    a.historyHeader = row == 0;
-    a.historyRow = historyHexLine(data);
+  std::vector<std::uint8_t> answer = {row};
+  answer.insert(answer.end(), data.begin(), data.end());
+  // The same row again, whose successor's request has just gone out: already shown and stored.
+  if (live(c_) && row_ == row + 1 && c_.followed == answer) return a;
+  a.historyHeader = row == 0;
+  a.historyRow = historyHexLine(data);
+  // The upload it belonged to has closed, failed or done: the line came and is shown, but it
+  // neither asks for more nor turns a failed upload into an image.
+  if (!live(c_)) return a;
+  if (const TransferEnd why = spent(c_, now); why != TransferEnd::None) {
+    giveUp(a, c_, why, kUploadFailedText);
     return a;
   }
-  row_ = static_cast<std::uint8_t>(row + 1);
-  tick_ = 0;
+  c_.tick = 0;
   a.startTimer = true;
-  a.historyHeader = row == 0;
+  c_.followed = std::move(answer);
   staged_.rows[row] = data;
   received_.set(row);
-  a.historyRow = historyHexLine(data);
   // After the last row this asks for row 19, which the image does not have; the controller
   // answers it with nothing.
   request(a, static_cast<std::uint8_t>(row + 1));
@@ -202,8 +258,8 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
   if (row == kLastRow) {
     if (received_.all()) {
       a.status = std::string(kUploadedText);
-      done_ = true;
-      tick_ = 0;
+      c_.done = true;
+      c_.tick = 0;
       a.image = staged_;
     } else {
       // A last row that overtook earlier ones is no image: the editor keeps its own and the
@@ -214,17 +270,17 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data) {
   return a;
 }
 
-TransferAction Upload::tick() {
+TransferAction Upload::tick(TransferClock::time_point now) {
   TransferAction a;
-  if (!running_) return a;
+  if (!c_.running) return a;
   // A reply that came only partly is of no use to the next request.
-  a.dropInput = !done_;
-  if (countTick(a, tick_, done_, running_, kUploadFailedText)) request(a, row_);
+  a.dropInput = !c_.done;
+  if (countTick(a, c_, kUploadFailedText, now)) request(a, row_);
   return a;
 }
 
 TransferAction Upload::stop() {
-  return stopped(running_, done_, kUploadFailedText);
+  return stopped(c_, kUploadFailedText);
 }
 
 }  // namespace qz

@@ -14,8 +14,20 @@
 // an answer comes 0 to 200 ms later and repeats a frame whose answer is on its way; the
 // controller answers both, the tool follows both answers, and from there on every row
 // travels twice (and the history shows it twice).
+//
+// Answers the line can garble or repeat are not followed blindly:
+// - the same answer again, while the frame it asked for is the one pending, sends nothing
+//   more (a controller that answers twice, or keeps asking for one row, would otherwise have
+//   every answer send a frame, without end);
+// - a download acknowledgement names the row just sent plus one, or a row the controller
+//   wants again; one that names a row further on, or no row at all (20 and up), is no answer,
+//   and the tick repeats the pending row as for silence. So only row 19 after row 18 says
+//   that every row is stored;
+// - whatever the controller says, a transfer gives up after kTransferFrameBudget frames or
+//   kTransferTimeBudget, with its failure text, and closes as a silent one does.
 
 #include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,6 +48,20 @@ inline constexpr std::string_view kUploadedText = "  参数上传成功";
 inline constexpr std::string_view kUploadFailedText = "    上传失败";
 // The last row came, but not every row before it: the editor keeps the image it had.
 inline constexpr std::string_view kUploadIncompleteText = "  上传不完整，参数未变";
+
+// A transfer sends no more than this many frames of its direction, each row five times over
+// (the option frame of a download aside), and runs no longer than this.
+inline constexpr int kTransferFrameBudget = 5 * kRows;
+inline constexpr std::chrono::seconds kTransferTimeBudget{30};
+using TransferClock = std::chrono::steady_clock;
+
+// Why a transfer that did not succeed ended.
+enum class TransferEnd : std::uint8_t {
+  None,         // running, succeeded, or stopped by the connection
+  Silence,      // no answer for 15 ticks
+  FrameBudget,  // kTransferFrameBudget frames went out
+  TimeBudget,   // kTransferTimeBudget passed
+};
 
 // The replies each direction waits for, as receive thresholds.
 inline constexpr int kDownloadAckBytes = frames::kDownloadAckLength;
@@ -80,31 +106,46 @@ struct TransferAction {
 // "01 00 ... 0A ": each byte as two upper-case hex digits and a blank, 36 characters.
 [[nodiscard]] std::string historyHexLine(const Row& row);
 
-// The image to the controller.
+// What both directions keep of the transfer under way.
+struct TransferCourse {
+  bool running = false;
+  std::int16_t tick = 0;
+  bool done = false;
+  int frames = kTransferFrameBudget;  // of this direction since its start; none before one
+  TransferClock::time_point started{};
+  TransferEnd end = TransferEnd::None;
+  // The answer the pending frame went out for, as its bytes; empty after a start.
+  std::vector<std::uint8_t> followed;
+};
+
+// The image to the controller. `now` is when the event happened.
 class Download {
  public:
   // Row 0, then at once the protocol and run-mode frame with `optionByte` (see
   // protocolAndRunModeArgument).
-  TransferAction start(const ConfigImage& image, std::uint8_t optionByte);
-  // The controller wants row `nextRow` next; 19 or more: every row is stored. Acted on
-  // whenever it comes, also with no download running.
-  TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image);
-  TransferAction tick(const ConfigImage& image);
+  TransferAction start(const ConfigImage& image, std::uint8_t optionByte,
+                       TransferClock::time_point now);
+  // The controller wants row `nextRow` next; 19 after row 18: every row is stored. Also
+  // followed with no download running, within the frames and time of the latest one, but
+  // without a tick, a text or a success.
+  TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image,
+                              TransferClock::time_point now);
+  TransferAction tick(const ConfigImage& image, TransferClock::time_point now);
   // The connection is gone: no more frames, no more ticks, the failure text (a download that
   // already succeeded only stops its tick).
   TransferAction stop();
 
-  [[nodiscard]] bool running() const { return running_; }
-  [[nodiscard]] std::int16_t ticks() const { return tick_; }  // DownTick
-  [[nodiscard]] bool done() const { return done_; }           // DownDone
+  [[nodiscard]] bool running() const { return c_.running; }
+  [[nodiscard]] std::int16_t ticks() const { return c_.tick; }  // DownTick
+  [[nodiscard]] bool done() const { return c_.done; }           // DownDone
   [[nodiscard]] std::uint8_t pendingRow() const { return row_; }
+  [[nodiscard]] int framesSent() const { return c_.frames; }
+  [[nodiscard]] TransferEnd failure() const { return c_.end; }
 
  private:
   void sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image);
 
-  bool running_ = false;
-  std::int16_t tick_ = 0;
-  bool done_ = false;
+  TransferCourse c_;
   std::uint8_t row_ = 0;
 };
 
@@ -112,17 +153,20 @@ class Download {
 // when every row of this upload has arrived.
 class Upload {
  public:
-  TransferAction start();
+  TransferAction start(TransferClock::time_point now);
   // Row `row` with its 12 bytes. A row the image does not have (above 18) is dropped: no
-  // history line, no request, the count goes on.
-  TransferAction rowReceived(std::uint8_t row, const Row& data);
-  TransferAction tick();
+  // history line, no request, the count goes on. A row that comes when no upload takes rows
+  // (none running, done, or given up) is only shown in the history.
+  TransferAction rowReceived(std::uint8_t row, const Row& data, TransferClock::time_point now);
+  TransferAction tick(TransferClock::time_point now);
   TransferAction stop();
 
-  [[nodiscard]] bool running() const { return running_; }
-  [[nodiscard]] std::int16_t ticks() const { return tick_; }        // UpTick
-  [[nodiscard]] bool done() const { return done_; }                 // UpDone
+  [[nodiscard]] bool running() const { return c_.running; }
+  [[nodiscard]] std::int16_t ticks() const { return c_.tick; }      // UpTick
+  [[nodiscard]] bool done() const { return c_.done; }               // UpDone
   [[nodiscard]] std::uint8_t requestedRow() const { return row_; }  // UpRow
+  [[nodiscard]] int framesSent() const { return c_.frames; }
+  [[nodiscard]] TransferEnd failure() const { return c_.end; }
   // The rows this upload has received so far, and their bytes.
   [[nodiscard]] const std::bitset<kRows>& received() const { return received_; }
   [[nodiscard]] const ConfigImage& staged() const { return staged_; }
@@ -130,9 +174,7 @@ class Upload {
  private:
   void request(TransferAction& a, std::uint8_t row);
 
-  bool running_ = false;
-  std::int16_t tick_ = 0;
-  bool done_ = false;
+  TransferCourse c_;
   std::uint8_t row_ = 0;
   std::bitset<kRows> received_;
   ConfigImage staged_;

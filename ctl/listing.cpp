@@ -1,5 +1,7 @@
 #include "ctl/listing.h"
 
+#include <cstdio>
+
 #include "config/setting_names.h"
 #include "config/settings.h"
 
@@ -134,6 +136,27 @@ std::string showText(const ConfigImage& image, int model, const RowsPresent& pre
   const std::string_view key = sceneKeyName(power);
   setting("开机场景", key.empty() ? "? (" + std::to_string(power) + ")" : std::string(key));
   return out;
+}
+
+std::string printableVersion(std::span<const std::uint8_t> bytes) {
+  while (!bytes.empty() && (bytes.back() == ' ' || bytes.back() == 0))
+    bytes = bytes.first(bytes.size() - 1);
+  std::string text;
+  for (const std::uint8_t b : bytes) {
+    if (b == '\\') {
+      text += "\\\\";
+    } else if (b >= 0x20 && b < 0x7F) {
+      text += static_cast<char>(b);
+    } else if (b >= 0xA0) {
+      text += static_cast<char>(0xC0 | (b >> 6));
+      text += static_cast<char>(0x80 | (b & 0x3F));
+    } else {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02X", b);
+      text += escape;
+    }
+  }
+  return text;
 }
 
 }  // namespace qz::ctl

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,11 @@ struct Difference {
 // `model` reads it.
 [[nodiscard]] std::string differenceLine(const Difference& d, int model, std::string_view left,
                                          std::string_view right);
+
+// The controller's version text as a terminal and JSON can carry it: the padding of blanks and
+// NUL bytes at its end taken off, each byte the character the window shows for it (Latin-1),
+// control bytes and the backslash written as escapes ("\x07", "\\"). Valid UTF-8.
+[[nodiscard]] std::string printableVersion(std::span<const std::uint8_t> bytes);
 
 // "QZ-0804", or "model 7" / "no model" for what names none.
 [[nodiscard]] std::string modelText(int model);

@@ -1,6 +1,7 @@
 #include "ctl/session.h"
 
 #include <QString>
+#include <cstdio>
 
 #include "config/frames.h"
 #include "config/param_file.h"
@@ -38,22 +39,6 @@ std::string failureWords(PortError e, const std::string& why) {
       break;
   }
   return "cannot open the port: " + (why.empty() ? std::string("it is not a serial port") : why);
-}
-
-std::string trimmedVersion(const std::string& bytes) {
-  std::string text;
-  for (const char ch : bytes) {
-    const auto b = static_cast<unsigned char>(ch);
-    if (b >= 0x20 && b < 0x7F) {
-      text += ch;
-    } else {
-      // Latin-1 as the window shows it, written out in UTF-8.
-      text += static_cast<char>(0xC0 | (b >> 6));
-      text += static_cast<char>(0x80 | (b & 0x3F));
-    }
-  }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-  return text;
 }
 
 }  // namespace
@@ -212,9 +197,10 @@ void Session::onComm() {
   if (event != CommEvent::Receive) return;
   const std::vector<std::uint8_t> rx = port_.readAll();
   if (rx.empty()) return;
+  // Dropped before an answer sends the next frame, whose reply may come at once.
+  port_.discardInput();
   if (phase_ == Phase::Version) {
     versionBytes_.append(rx.begin(), rx.end());
-    port_.discardInput();
     // Everything the window would show has come; no need to sit out the rest of its wait.
     if (versionBytes_.size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
       versionWait_.stop();
@@ -232,16 +218,21 @@ void Session::onComm() {
     uploadRow(row->row, row->data);
   } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
     if (phase_ == Phase::Service) {
-      if (const auto message = serviceMessage(service->result)) {
-        result_.serviceCode = service->result;
-        port_.discardInput();
-        finish(message->severity == Severity::Failure ? kNoAnswer : kDone,
-               std::string(message->text) + " (" + std::string(message->title) + ")");
-        return;
+      const ServiceAnswer answer = serviceAnswer(serviceRequest_, service->result);
+      result_.serviceCode = service->result;
+      const std::string said =
+          std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
+      if (!answer.ownCode) {
+        char code[4];
+        std::snprintf(code, sizeof code, "%02X", service->result);
+        finish(kNoAnswer, std::string("refused with code ") + code +
+                              ", which does not answer this command: " + said);
+      } else {
+        finish(answer.message.severity == Severity::Failure ? kNoAnswer : kDone, said);
       }
+      return;
     }
   }
-  if (!finished_) port_.discardInput();
 }
 
 void Session::connected() {
@@ -253,7 +244,8 @@ void Session::connected() {
 
 void Session::versionDone() {
   if (phase_ != Phase::Version) return;
-  result_.firmware = trimmedVersion(versionBytes_);
+  result_.firmware = printableVersion(
+      {reinterpret_cast<const std::uint8_t*>(versionBytes_.data()), versionBytes_.size()});
   runJob();
 }
 
@@ -267,12 +259,20 @@ void Session::runJob() {
       phase_ = Phase::Service;
       tick_ = 0;
       std::string_view frame = frames::kProtocol1200;
+      serviceRequest_ = 0x01;
       if (job_.command == Command::SetProtocol) {
-        if (job_.protocol == ProtocolChoice::New19200) frame = frames::kProtocol19200;
-        if (job_.protocol == ProtocolChoice::Cancel) frame = frames::kProtocolCancel;
+        if (job_.protocol == ProtocolChoice::New19200) {
+          frame = frames::kProtocol19200;
+          serviceRequest_ = 0x02;
+        }
+        if (job_.protocol == ProtocolChoice::Cancel) {
+          frame = frames::kProtocolCancel;
+          serviceRequest_ = 0xFF;
+        }
       } else {
-        frame = job_.runMode == RunModeChoice::Overlay ? frames::kRunModeOverlay
-                                                       : frames::kRunModeSwitch;
+        const bool overlay = job_.runMode == RunModeChoice::Overlay;
+        frame = overlay ? frames::kRunModeOverlay : frames::kRunModeSwitch;
+        serviceRequest_ = overlay ? 0x20 : 0x10;
       }
       ask(port_, frame, frames::kServiceReplyLength);
       ticker_.start();
@@ -325,8 +325,8 @@ void Session::startDownload() {
   progressRow_ = 0;
   progressChanged();
   // The window's default options go with the image: "1200旧协议" and "场景切换模式".
-  const TransferAction a =
-      transfer_->download.start(job_.image, protocolAndRunModeArgument(true, true));
+  const TransferAction a = transfer_->download.start(
+      job_.image, protocolAndRunModeArgument(true, true), TransferClock::now());
   carryOut(a);
 }
 
@@ -337,7 +337,7 @@ void Session::startUpload(Phase purpose) {
   phase_ = purpose;
   progressRow_ = 0;
   progressChanged();
-  carryOut(transfer_->upload.start());
+  carryOut(transfer_->upload.start(TransferClock::now()));
 }
 
 void Session::carryOut(const TransferAction& a) {
@@ -371,30 +371,40 @@ void Session::carryOut(const TransferAction& a) {
       const char* what = phase_ == Phase::Download ? "download"
                          : phase_ == Phase::Verify ? "verification read"
                                                    : "upload";
-      finish(kNoAnswer, std::string(what) + " failed: no answer for row " + std::to_string(row) +
-                            " after 4 repeats");
+      const TransferEnd why =
+          isDownload ? transfer_->download.failure() : transfer_->upload.failure();
+      std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
+      if (why == TransferEnd::FrameBudget) {
+        reason = "stopped at row " + std::to_string(row) + " after " +
+                 std::to_string(kTransferFrameBudget) +
+                 " frames: the controller's answers did not move it on";
+      } else if (why == TransferEnd::TimeBudget) {
+        reason = "stopped at row " + std::to_string(row) + ": not finished within " +
+                 std::to_string(kTransferTimeBudget.count()) + " s";
+      }
+      finish(kNoAnswer, std::string(what) + " failed: " + reason);
     }
   }
 }
 
 void Session::transferTick() {
   if (phase_ == Phase::Download) {
-    carryOut(transfer_->download.tick(job_.image));
+    carryOut(transfer_->download.tick(job_.image, TransferClock::now()));
   } else {
-    carryOut(transfer_->upload.tick());
+    carryOut(transfer_->upload.tick(TransferClock::now()));
   }
 }
 
 void Session::downloadAck(std::uint8_t next) {
   if (phase_ != Phase::Download || !transfer_) return;
-  carryOut(transfer_->download.acknowledged(next, job_.image));
+  carryOut(transfer_->download.acknowledged(next, job_.image, TransferClock::now()));
   // Every row is stored: read the image back at once to see that it arrived whole.
   if (!finished_ && transfer_->download.done()) startUpload(Phase::Verify);
 }
 
 void Session::uploadRow(std::uint8_t row, const Row& data) {
   if ((phase_ != Phase::Upload && phase_ != Phase::Verify) || !transfer_) return;
-  carryOut(transfer_->upload.rowReceived(row, data));
+  carryOut(transfer_->upload.rowReceived(row, data, TransferClock::now()));
 }
 
 void Session::uploadComplete(const ConfigImage& image) {

@@ -111,6 +111,7 @@ class Session {
   int tick_ = 0;
   int progressRow_ = -1;
   std::string versionBytes_;
+  std::uint8_t serviceRequest_ = 0;  // the argument of the service command sent
   QtSerialPort port_;
   QTimer ticker_;        // 200 ms: handshake, settling, transfer time-outs
   QTimer versionDelay_;  // 500 ms after settling, the version query

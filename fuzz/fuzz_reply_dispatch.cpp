@@ -3,8 +3,9 @@
 // connecting, settling, collecting the version or moving the image, with the window's timers
 // ticking and its buttons pressed in between. Whatever arrives, the tool writes only frames it
 // knows; changes the image only through a model change or an upload, and an upload only with
-// the scenes the controller sent; says a transfer succeeded only when it did; never claims a
-// connection on a closed port; and is never left locked with nothing running to unlock it.
+// the scenes the controller sent; says a transfer succeeded only when every row of it was
+// confirmed; sends no transfer more frames than its budget; never claims a connection on a
+// closed port; and is never left locked with nothing running to unlock it.
 //
 // Building the window costs far more than most inputs, so an input that leaves the window as
 // it was opened hands it on to the next; any other gets a new one. A crash input run on its own
@@ -19,6 +20,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -85,6 +87,12 @@ struct Harness {
   bool uploading = false;
   int lastAck = -1;
   QString status;
+  // Since the latest download start: the rows the controller confirmed (it named r + 1 while
+  // row r was the last one sent), and the frames of each direction since its start.
+  bool downloading = false;
+  std::bitset<qz::kRows> confirmed;
+  int downloadFrames = 0;
+  int uploadFrames = 0;
 
   // What a window just opened holds.
   qz::ConfigImage freshImage;
@@ -116,6 +124,10 @@ struct Harness {
     uploadedRows = {};
     uploading = false;
     lastAck = -1;
+    downloading = false;
+    confirmed.reset();
+    downloadFrames = 0;
+    uploadFrames = 0;
     status = w->Label提示->text();
     rebase();
   }
@@ -162,7 +174,15 @@ struct Harness {
       std::copy(b.begin() + 2, b.end(), row.begin());
       uploadedRows[b[1]] = row;
     }
-    if (b.size() == 3 && b[0] == 0xD0 && b[2] == 0x55) lastAck = b[1];
+    if (b.size() == 3 && b[0] == 0xD0 && b[2] == 0x55) {
+      lastAck = b[1];
+      // The row last sent, as the line saw it.
+      for (auto it = port.writes.rbegin(); it != port.writes.rend(); ++it) {
+        if (it->size() != 15 || (*it)[0] != 0xD0) continue;
+        if (lastAck == (*it)[1] + 1) confirmed.set((*it)[1]);
+        break;
+      }
+    }
   }
   void handshakeReply(std::uint8_t m) { inject({0xAA, 0x55, m, 0x88, 0x66}); }
 
@@ -258,10 +278,23 @@ struct Harness {
   void checkInvariants() {
     if (port.bytesWaiting() == 0) waiting.clear();
     QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
-    if (w->uploadTransfer.running() && !uploading) uploadedRows = {};
+    if (w->uploadTransfer.running() && !uploading) {
+      uploadedRows = {};
+      uploadFrames = 0;
+    }
     uploading = w->uploadTransfer.running();
+    if (w->downloadTransfer.running() && !downloading) {
+      confirmed.reset();
+      downloadFrames = 0;
+    }
+    downloading = w->downloadTransfer.running();
     for (; checkedWrites < port.writes.size(); ++checkedWrites) {
       const Bytes& frame = port.writes[checkedWrites];
+      // No transfer goes past its frame budget, whatever the controller says.
+      if (frame.size() == 15 && frame[0] == 0xD0) ++downloadFrames;
+      if (frame.size() == 6 && frame[0] == 0xA2) ++uploadFrames;
+      QZ_FUZZ_CHECK(downloadFrames <= qz::kTransferFrameBudget);
+      QZ_FUZZ_CHECK(uploadFrames <= qz::kTransferFrameBudget);
       if (!knownFrame(frame)) {
         std::fprintf(stderr, "unknown frame on the line:");
         for (const std::uint8_t b : frame) std::fprintf(stderr, " %02X", b);
@@ -294,7 +327,9 @@ struct Harness {
       if (status == QStringLiteral("  参数上传成功")) {
         for (const auto& row : uploadedRows) QZ_FUZZ_CHECK(row.has_value());
       }
-      if (status == QStringLiteral("  参数下载成功")) QZ_FUZZ_CHECK(lastAck >= qz::kRows);
+      if (status == QStringLiteral("  参数下载成功")) {
+        QZ_FUZZ_CHECK(lastAck == qz::kRows && confirmed.all());
+      }
     }
     // No second start while a transfer runs.
     QZ_FUZZ_CHECK(!w->downloadTransfer.running() || !w->Command下载->isEnabled());

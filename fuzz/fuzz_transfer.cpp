@@ -1,12 +1,15 @@
 // The transfer schedule against any order of starts, ticks, acknowledgements, rows and stops:
 // every frame it asks for is a row of the image or a request for a row, an upload gives an
 // image only when every row of it came and only with the bytes that came, success is said only
-// when it happened, and a transfer left without answers ends on its own.
+// when every row was confirmed since the start, no transfer sends more than its frames or
+// sends anything after its time, and a transfer left without answers ends on its own.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <array>
+#include <bitset>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -51,6 +54,26 @@ void checkUpload(const qz::TransferAction& a) {
   if (a.historyRow) QZ_FUZZ_CHECK(a.historyRow->size() == 36);
 }
 
+// What the line saw of one transfer since its start, counted here and not by the schedule.
+struct Seen {
+  int frames = 0;
+  qz::TransferClock::time_point started{};
+  std::bitset<qz::kRows> confirmed;  // download: the controller named r + 1 while r was pending
+  int pending = -1;                  // download: the row of the latest row frame
+
+  void start(qz::TransferClock::time_point now) { *this = Seen{0, now, {}, -1}; }
+  // Every frame of the direction counts, a row or a request; none may go out after the time.
+  void sent(const qz::TransferAction& a, qz::TransferClock::time_point now) {
+    for (const qz::OutgoingFrame& f : a.frames) {
+      if (f.kind == qz::OutgoingFrame::Kind::ProtocolAndRunMode) continue;
+      ++frames;
+      QZ_FUZZ_CHECK(frames <= qz::kTransferFrameBudget);
+      QZ_FUZZ_CHECK(now - started < qz::kTransferTimeBudget);
+      if (f.kind == qz::OutgoingFrame::Kind::DownloadRow) pending = f.bytes[1];
+    }
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -63,38 +86,58 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qz::Upload up;
   // The rows the running upload has been given, as the line brought them.
   std::array<std::optional<qz::Row>, qz::kRows> given{};
+  Seen seenDown;
+  Seen seenUp;
+  // Time moves on before each event by up to 5 s in steps of 20 ms, so some transfers run out
+  // of it.
+  qz::TransferClock::time_point now{};
 
   while (in.remaining_bytes() > 0) {
+    now += std::chrono::milliseconds(20 * in.ConsumeIntegral<std::uint8_t>());
     switch (in.ConsumeIntegralInRange<int>(0, 7)) {
-      case 0:
-        checkDownload(down.start(image, in.ConsumeIntegral<std::uint8_t>()), image);
+      case 0: {
+        seenDown.start(now);
+        const qz::TransferAction a = down.start(image, in.ConsumeIntegral<std::uint8_t>(), now);
+        checkDownload(a, image);
+        seenDown.sent(a, now);
         QZ_FUZZ_CHECK(down.running() && !down.done());
         break;
+      }
       case 1: {
         const std::uint8_t n = in.ConsumeIntegral<std::uint8_t>();
-        const qz::TransferAction a = down.acknowledged(n, image);
+        if (seenDown.pending >= 0 && n == seenDown.pending + 1) seenDown.confirmed.set(n - 1U);
+        const qz::TransferAction a = down.acknowledged(n, image, now);
         checkDownload(a, image);
-        if (a.status == std::string(qz::kDownloadedText)) QZ_FUZZ_CHECK(n >= qz::kRows);
-        if (n < qz::kRows) QZ_FUZZ_CHECK(a.frames.size() == 1 && a.frames[0].bytes[1] == n);
+        seenDown.sent(a, now);
+        if (a.status == std::string(qz::kDownloadedText)) {
+          QZ_FUZZ_CHECK(n == qz::kRows && seenDown.confirmed.all());
+        }
+        for (const qz::OutgoingFrame& f : a.frames) QZ_FUZZ_CHECK(f.bytes[1] == n);
         break;
       }
       case 2: {
-        const qz::TransferAction a = down.tick(image);
+        const qz::TransferAction a = down.tick(image, now);
         checkDownload(a, image);
+        seenDown.sent(a, now);
         QZ_FUZZ_CHECK(a.status != std::string(qz::kDownloadedText));
         break;
       }
-      case 3:
-        checkUpload(up.start());
+      case 3: {
+        seenUp.start(now);
+        const qz::TransferAction a = up.start(now);
+        checkUpload(a);
+        seenUp.sent(a, now);
         given = {};
         QZ_FUZZ_CHECK(up.running() && !up.done());
         break;
+      }
       case 4: {
         const std::uint8_t r = in.ConsumeIntegral<std::uint8_t>();
         qz::Row row{};
         for (auto& b : row) b = in.ConsumeIntegral<std::uint8_t>();
-        const qz::TransferAction a = up.rowReceived(r, row);
+        const qz::TransferAction a = up.rowReceived(r, row, now);
         checkUpload(a);
+        seenUp.sent(a, now);
         if (r < qz::kRows) given[r] = row;
         if (a.image) {
           QZ_FUZZ_CHECK(r == qz::kRows - 1);
@@ -106,8 +149,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
       }
       case 5: {
-        const qz::TransferAction a = up.tick();
+        const qz::TransferAction a = up.tick(now);
         checkUpload(a);
+        seenUp.sent(a, now);
         QZ_FUZZ_CHECK(!a.image && a.status != std::string(qz::kUploadedText));
         break;
       }
@@ -126,8 +170,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Without answers, each transfer closes by its fifteenth tick.
   for (int t = 0; t < 15; ++t) {
-    checkDownload(down.tick(image), image);
-    checkUpload(up.tick());
+    checkDownload(down.tick(image, now), image);
+    checkUpload(up.tick(now));
   }
   QZ_FUZZ_CHECK(!down.running() && !up.running());
   return 0;

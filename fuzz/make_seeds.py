@@ -200,34 +200,58 @@ def transfer_seed():
     return seed
 
 
-seed = transfer_seed().number(0).number(0x13)  # start with both options
+def event(seed, kind, *numbers, after=0):
+    """One transfer event `after` x 20 ms after the one before."""
+    seed.number(after).number(kind)
+    for n in numbers:
+        seed.number(n)
+    return seed
+
+
+seed = event(transfer_seed(), 0, 0x13)  # start with both options
 for n in range(1, 20):
-    seed.number(1).number(n)
+    event(seed, 1, n)
 for _ in range(5):
-    seed.number(2)
+    event(seed, 2, after=10)
 write("fuzz_transfer", "download", seed.bytes())
 
-seed = transfer_seed().number(0).number(0x13)
+seed = event(transfer_seed(), 0, 0x13)
 for n in [1, 1, 2]:
-    seed.number(1).number(n)
+    event(seed, 1, n)
 for _ in range(10):
-    seed.number(2)
-seed.number(6)
+    event(seed, 2, after=10)
+event(seed, 6)
 write("fuzz_transfer", "download_failing", seed.bytes())
 
-seed = transfer_seed().number(3)
+# Each answer twice, a garbled one (row 37, row 9 ahead, row 19 too early), 19 after 18.
+seed = event(transfer_seed(), 0, 0x11)
+for n in range(1, 19):
+    event(event(seed, 1, n), 1, n)
+    if n == 5:
+        event(event(event(seed, 1, 37), 1, 9), 1, 19)
+event(seed, 1, 19)
+write("fuzz_transfer", "download_answers_twice_and_garbled", seed.bytes())
+
+# A controller that keeps asking for rows 4 and 5 in turn, then one that answers every 5 s.
+seed = event(transfer_seed(), 0, 0x11)
+for n in range(1, 6):
+    event(seed, 1, n)
+for i in range(100):
+    event(seed, 1, 4 + i % 2)
+event(seed, 0, 0x11)
+for n in range(1, 10):
+    event(seed, 1, n, after=250)
+write("fuzz_transfer", "download_out_of_frames_and_time", seed.bytes())
+
+seed = event(transfer_seed(), 3)
 for r in range(19):
-    seed.number(4).number(r)
-    for c in range(12):
-        seed.number((r + c) % 7)
+    event(seed, 4, r, *[(r + c) % 7 for c in range(12)])
 for _ in range(5):
-    seed.number(5)
+    event(seed, 5, after=10)
 write("fuzz_transfer", "upload", seed.bytes())
 
-seed = transfer_seed().number(3)
+seed = event(transfer_seed(), 3)
 for r in [0, 1, 18, 2]:
-    seed.number(4).number(r)
-    for c in range(12):
-        seed.number(r)
-seed.number(5).number(7)
+    event(seed, 4, r, *[r] * 12)
+event(seed, 5, after=10)
 write("fuzz_transfer", "upload_out_of_order", seed.bytes())

@@ -62,6 +62,7 @@ std::vector<std::uint8_t> FakePort::readAll() {
 bool FakePort::write(std::span<const std::uint8_t> bytes) {
   if (!open_) return false;
   writes.emplace_back(bytes.begin(), bytes.end());
+  if (onWrite) onWrite(bytes);
   return true;
 }
 

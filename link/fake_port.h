@@ -53,6 +53,8 @@ class FakePort final : public SerialPort {
   std::vector<std::vector<std::uint8_t>> writes;
   // Every open and close, in order: "open 3", "close 3".
   std::vector<std::string> history;
+  // Runs after each write: a controller that answers at once injects its answer here.
+  std::function<void(std::span<const std::uint8_t>)> onWrite;
 
   // Bytes arriving from the controller; once the threshold is reached a notification is queued.
   void inject(std::span<const std::uint8_t> bytes);

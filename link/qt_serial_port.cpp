@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "link/com_ports.h"
+#include "link/echo_filter.h"
 #include "link/line_settings.h"
 #include "link/line_speed.h"
 
@@ -95,6 +96,14 @@ struct QtSerialPort::Impl {
   bool apply(const LineSettings& s);
   void schedule();
   void service();
+  // Takes what Qt has read through the echo filter into `input`.
+  void pull();
+  // Looks for an echo that is due: what came meanwhile is read first.
+  void echoDue();
+  void armEchoTimer();
+  [[nodiscard]] bool enoughWaiting() const {
+    return threshold > 0 && input.size() >= static_cast<std::size_t>(threshold);
+  }
   void notify(CommEvent e);
   void portError(QSerialPort::SerialPortError e);
   void pushOutput();
@@ -123,7 +132,12 @@ struct QtSerialPort::Impl {
   bool stalled = false;      // the line stopped taking bytes; cleared once it took them all
   bool stallUntold = false;  // the TxFull notification is still to be delivered
   QTimer drainRetry;         // hands held-back bytes to the line again while it is slow
-  std::string openPath;      // of the open port
+  // Every exchange hears its own frames back through an echoing adapter: they leave here,
+  // before the threshold counts anything. `input` is what waits for the tool.
+  EchoFilter echo;
+  std::vector<std::uint8_t> input;
+  QTimer echoTimer;      // when an echo is due
+  std::string openPath;  // of the open port
   std::function<void(std::string_view)> trace;
   int idleReadErrors = 0;  // read errors in a row on a device that is still there
   QSerialPort serial;      // last: destroyed first, while the fields its handlers touch still live
@@ -139,6 +153,44 @@ QtSerialPort::Impl::Impl(QtSerialPort& o) : owner(o) {
   drainRetry.setTimerType(Qt::PreciseTimer);
   drainRetry.setInterval(10);
   QObject::connect(&drainRetry, &QTimer::timeout, &serial, [this] { pushOutput(); });
+  echoTimer.setTimerType(Qt::PreciseTimer);
+  echoTimer.setSingleShot(true);
+  QObject::connect(&echoTimer, &QTimer::timeout, &serial, [this] { echoDue(); });
+}
+
+void QtSerialPort::Impl::pull() {
+  if (!live()) return;
+  const QByteArray data = serial.readAll();
+  if (data.isEmpty()) return;
+  const auto* first = reinterpret_cast<const std::uint8_t*>(data.constData());
+  echo.received({first, static_cast<std::size_t>(data.size())}, input);
+  armEchoTimer();
+}
+
+void QtSerialPort::Impl::armEchoTimer() {
+  const auto due = echo.deadline();
+  if (!due || !live()) {
+    echoTimer.stop();
+    return;
+  }
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - EchoFilter::Clock::now());
+  echoTimer.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
+}
+
+void QtSerialPort::Impl::echoDue() {
+  if (!live()) return;
+  pull();
+  // Bytes the driver holds that Qt has not read yet came before now: read them first.
+  int queued = 0;
+  if (::ioctl(static_cast<int>(serial.handle()), FIONREAD, &queued) == 0 && queued > 0) {
+    echoTimer.start(1);
+    return;
+  }
+  // Bytes held back as a possible echo are input after all: they may complete a reply.
+  const std::size_t before = input.size();
+  echo.expire(EchoFilter::Clock::now(), input);
+  armEchoTimer();
+  if (input.size() > before && enoughWaiting()) schedule();
 }
 
 void QtSerialPort::Impl::pushOutput() {
@@ -281,7 +333,8 @@ void QtSerialPort::Impl::service() {
     notify(CommEvent::TxFull);
     return;
   }
-  if (live() && threshold > 0 && serial.bytesAvailable() >= threshold) notify(CommEvent::Receive);
+  pull();
+  if (live() && enoughWaiting()) notify(CommEvent::Receive);
 }
 
 void QtSerialPort::Impl::notify(CommEvent e) {
@@ -324,6 +377,7 @@ bool QtSerialPort::setSettings(std::string_view text) {
   }
   d_->line = *parsed;
   d_->settingsText = std::string(text);
+  d_->echo.setBaud(parsed->baud);
   return true;
 }
 
@@ -341,6 +395,8 @@ bool QtSerialPort::open() {
   d.lost = false;
   d.lostUntold = false;
   d.event = CommEvent::None;
+  d.echo.clear();
+  d.input.clear();
 
   const std::string path = d.devicePath.empty() ? comDevicePath(d.number) : d.devicePath;
   if (path.empty()) {
@@ -389,6 +445,7 @@ bool QtSerialPort::open() {
     return false;
   }
   d.openPath = path;
+  d.echo.setBaud(d.line.baud);
   d.idleReadErrors = 0;
   d.stalled = false;
   d.stallUntold = false;
@@ -409,6 +466,9 @@ void QtSerialPort::close() {
   d.lostUntold = false;
   d.stalled = false;
   d.stallUntold = false;
+  d.echo.clear();
+  d.input.clear();
+  d.echoTimer.stop();
 }
 
 void QtSerialPort::setTrace(std::function<void(std::string_view)> trace) {
@@ -433,9 +493,8 @@ void QtSerialPort::clearError() {
 void QtSerialPort::setReceiveThreshold(int bytes) {
   d_->threshold = bytes > 0 ? bytes : 0;
   // Enough may wait already; that notification too comes from the event loop.
-  if (d_->threshold > 0 && d_->live() && d_->serial.bytesAvailable() >= d_->threshold) {
-    d_->schedule();
-  }
+  d_->pull();
+  if (d_->live() && d_->enoughWaiting()) d_->schedule();
 }
 
 int QtSerialPort::receiveThreshold() const {
@@ -443,18 +502,25 @@ int QtSerialPort::receiveThreshold() const {
 }
 
 std::size_t QtSerialPort::bytesWaiting() const {
-  return d_->live() ? static_cast<std::size_t>(d_->serial.bytesAvailable()) : 0;
+  d_->pull();
+  return d_->live() ? d_->input.size() : 0;
 }
 
 std::vector<std::uint8_t> QtSerialPort::readAll() {
   if (!d_->live()) return {};
-  const QByteArray data = d_->serial.readAll();
-  const auto* first = reinterpret_cast<const std::uint8_t*>(data.constData());
-  return {first, first + data.size()};
+  d_->pull();
+  std::vector<std::uint8_t> out;
+  out.swap(d_->input);
+  return out;
 }
 
 void QtSerialPort::discardInput() {
-  if (d_->live()) d_->serial.clear(QSerialPort::Input);
+  if (!d_->live()) return;
+  // Echo that has come still takes its place in the echo, so the rest of it is known.
+  d_->pull();
+  d_->input.clear();
+  d_->echo.discardHeld();
+  d_->serial.clear(QSerialPort::Input);
 }
 
 bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {
@@ -482,6 +548,8 @@ bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {
     d.fail(PortError::Other, d.serial.errorString().toStdString());
     return false;
   }
+  d.echo.sent(bytes, EchoFilter::Clock::now());
+  d.armEchoTimer();
   // Hands the bytes to the driver now rather than on the next turn of the event loop, so a
   // frame written right before close() still goes out. It does not wait for the line.
   d.pushOutput();

@@ -66,4 +66,16 @@ std::optional<ServiceMessage> serviceMessage(std::uint8_t result) {
   }
 }
 
+ServiceAnswer serviceAnswer(std::uint8_t request, std::uint8_t result) {
+  // The failure code of each request: the protocol ones gain 0x10 (cancel: 0x0F), the run
+  // modes 0x80.
+  std::uint8_t failure = 0x0F;
+  if (request == 0x01 || request == 0x02) failure = static_cast<std::uint8_t>(request | 0x10);
+  if (request == 0x10 || request == 0x20) failure = static_cast<std::uint8_t>(request | 0x80);
+  const std::optional<ServiceMessage> own = serviceMessage(result);
+  if (own && (result == request || result == failure)) return {*own, true};
+  const std::optional<ServiceMessage> refused = serviceMessage(failure);
+  return {refused.value_or(ServiceMessage{{}, {}, Severity::Failure}), false};
+}
+
 }  // namespace qz

@@ -43,4 +43,14 @@ struct ServiceMessage {
 // send.
 [[nodiscard]] std::optional<ServiceMessage> serviceMessage(std::uint8_t result);
 
+// The answer to the service command with argument `request` (01, 02, FF, 10, 20). Only the
+// request's own codes answer it: its own argument (done) and its failure code (11, 12, 0F, 90,
+// A0). Any other code, also one that answers another command, is a refusal: the command's
+// failure text, with `ownCode` false so that the code is shown beside it.
+struct ServiceAnswer {
+  ServiceMessage message;
+  bool ownCode;
+};
+[[nodiscard]] ServiceAnswer serviceAnswer(std::uint8_t request, std::uint8_t result);
+
 }  // namespace qz

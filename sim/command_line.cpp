@@ -179,6 +179,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     } else if (option == "--no-pacing") {
       flag();
       o.pacing = false;
+    } else if (option == "--echo") {
+      o.echo = Echo::Whole;
+      if (hasInline && inlineValue == "bytes") {
+        o.echo = Echo::ByteByByte;
+      } else if (hasInline && inlineValue != "whole") {
+        fail(option, "\"" + std::string(inlineValue) + "\" is neither whole nor bytes");
+      }
     } else if (option == "--com") {
       o.comNumber = number(option, value(), 1, 50);
     } else if (option == "--version") {
@@ -259,6 +266,10 @@ Line:
   --baud B           bit rate of the simulated line (default 9600)
   --no-pacing        answer at once in one write, instead of waiting for the request's
                      wire time and sending each byte at 10 bit times
+  --echo[=whole|bytes]
+                     give the tool back every byte it sends, ahead of the answer, as a
+                     two-wire RS-485 adapter that hears itself does: each write whole at
+                     once (default), or byte by byte as each has gone out on the line
   --com N            alias COMn (1..50); default: the lowest n whose COMn is neither a
                      serial device on this machine nor an alias yet
   --log FILE         write the log to FILE instead of standard output

@@ -68,6 +68,14 @@ struct Faults {
   std::vector<FaultRule> rules;
 };
 
+// What the line brings back to the tool of its own bytes: nothing, or, as with many two-wire
+// RS-485 adapters, every byte the tool sends, ahead of the answer.
+enum class Echo : std::uint8_t {
+  None,
+  Whole,       // each write of the tool comes back whole, at once
+  ByteByByte,  // each byte as it has gone out on the line
+};
+
 struct Options {
   int model = 2;  // 0..4: QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
   // Entries the in-memory log keeps, the most recent ones (at least 1); the qzsim program,
@@ -75,6 +83,7 @@ struct Options {
   std::size_t logLimit = 10000;
   int baud = 9600;  // paces the answers; a pseudo-terminal itself ignores the baud rate
   bool pacing = true;
+  Echo echo = Echo::None;
   int comNumber = 0;  // COMn for the alias, 1..50; 0: the lowest free one
   // Where the COM alias goes; empty: the per-user alias folder the tool looks in.
   std::filesystem::path aliasFolder;

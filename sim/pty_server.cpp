@@ -346,7 +346,9 @@ void PtyServer::run() {
     if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(master_, buffer.data(), buffer.size());
       if (n > 0) {
-        frames = reader.feed(std::span(buffer.data(), static_cast<std::size_t>(n)), now);
+        const std::span<const std::uint8_t> came(buffer.data(), static_cast<std::size_t>(n));
+        if (options_.echo != Echo::None) echoBack(came, now);
+        frames = reader.feed(came, now);
       } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         continue;
       } else {
@@ -477,6 +479,22 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
   }
   lineFreeAt_ = start + bt * static_cast<long>(reply.size());
   return {};
+}
+
+void PtyServer::echoBack(std::span<const std::uint8_t> bytes, Clock::time_point arrived) {
+  const Clock::duration bt = byteTime(options_.baud);
+  const bool whole = options_.echo == Echo::Whole;
+  // The line carries the tool's bytes one after the other: the answer waits until they are out.
+  if (options_.pacing)
+    lineFreeAt_ = std::max(lineFreeAt_, arrived) + bt * static_cast<long>(bytes.size());
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t count = whole ? bytes.size() : 1;
+    if (!whole && options_.pacing && !sleepUntil(arrived + bt * static_cast<long>(at + 1))) return;
+    const ssize_t n = ::write(master_, bytes.data() + at, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // nobody reads: the echo is lost, as on a line
+    at += static_cast<std::size_t>(n);
+  }
 }
 
 void PtyServer::dropUnread() {

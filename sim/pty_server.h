@@ -85,6 +85,8 @@ class PtyServer {
   // With oneWrite the whole reply is handed over at once when its last byte would have come.
   std::string send(const Bytes& reply, Clock::time_point requestEnd, std::size_t requestLength,
                    bool oneWrite = false);
+  // Gives the tool back what it has just written, as an echoing adapter does.
+  void echoBack(std::span<const std::uint8_t> bytes, Clock::time_point arrived);
   void waitUntilTaken();
   void dropUnread();
   void cutLine(const std::string& why);

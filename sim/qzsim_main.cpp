@@ -213,7 +213,11 @@ int main(int argc, char** argv) {
                                   ? std::string(qz::modelName(o.model))
                                   : "model " + std::to_string(o.model);
     writeLine("qzsim: " + model + " at " + std::to_string(o.baud) + " baud, pacing " +
-              (o.pacing ? "on" : "off") + ", alias " + server.aliasPath().string() +
+              (o.pacing ? "on" : "off") +
+              (o.echo == qz::sim::Echo::None         ? ""
+               : o.echo == qz::sim::Echo::ByteByByte ? ", echo byte by byte"
+                                                     : ", echo whole") +
+              ", alias " + server.aliasPath().string() +
               (cl.imageFile.empty() ? "" : ", image from " + cl.imageFile) +
               (o.dumpFile.empty() ? "" : ", image kept in " + o.dumpFile.string()));
     for (const std::string& line : early) writeLine(line);

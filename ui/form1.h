@@ -16,6 +16,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -185,6 +186,8 @@ class Form1 : public QWidget {
   // pending row, the upload its UpTick, UpDone, UpRow and the rows it has staged.
   Download downloadTransfer;
   Upload uploadTransfer;
+  // The argument of the service command waiting for its answer (01, 02, FF, 10, 20).
+  std::optional<std::uint8_t> serviceAsked;
 
   // ---- Load and unload ----
   void Form_Load();

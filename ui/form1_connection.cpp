@@ -17,6 +17,7 @@ namespace qz {
 void Form1::Command建立连接_Click() {
   if (Connected) {
     stopTransfers();
+    serviceAsked.reset();
     Command建立连接->setText(QStringLiteral("建立连接"));
     Connected = false;
     Combo串口->setEnabled(true);
@@ -123,6 +124,7 @@ void Form1::portLost() {
   Load_JD(0, 0);
   Connected = false;
   VersionMode = false;
+  serviceAsked.reset();
   LinkTick = 0;
   Command建立连接->setText(QStringLiteral("建立连接"));
   Combo串口->setEnabled(true);

@@ -8,6 +8,7 @@
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
@@ -28,6 +29,9 @@ void Form1::MSComm1_OnComm() {
 
   RxBuf = MSComm1.readAll();
   if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
+  // Anything that came in meanwhile is dropped, before an answer sends the next frame: the
+  // reply of a controller that answers at once must not go with it.
+  MSComm1.discardInput();
 
   if (VersionMode) {
     VersionText.append(QString::fromStdU16String(versionText(RxBuf)));
@@ -47,19 +51,24 @@ void Form1::MSComm1_OnComm() {
     } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
       uploadRowReceived(row->row, row->data);
     } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
-      if (const auto message = serviceMessage(service->result)) {
-        // Whatever waits now is stale by the time the box is closed.
+      // The command sent is answered once; a code that is not its own answer is a refusal,
+      // shown with the code.
+      if (serviceAsked) {
+        const ServiceAnswer answer = serviceAnswer(*serviceAsked, service->result);
+        serviceAsked.reset();
+        QString text = uiText(answer.message.text);
+        if (!answer.ownCode) {
+          text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", service->result);
+        }
+        CommonDialog1.messageBox(text, uiText(answer.message.title),
+                                 answer.message.severity == Severity::Failure
+                                     ? MessageIcon::Critical
+                                     : MessageIcon::Information);
+        // What came while the box was open is stale by now.
         MSComm1.discardInput();
-        CommonDialog1.messageBox(
-            QString::fromUtf8(message->text.data(), static_cast<qsizetype>(message->text.size())),
-            QString::fromUtf8(message->title.data(), static_cast<qsizetype>(message->title.size())),
-            message->severity == Severity::Failure ? MessageIcon::Critical
-                                                   : MessageIcon::Information);
       }
     }
   }
-  // Anything that came in meanwhile is dropped.
-  MSComm1.discardInput();
 }
 
 }  // namespace qz

@@ -22,18 +22,22 @@ bool mayCommand(SerialPort& port, Platform& desktop, bool connected) {
 
 void Form1::Command2_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  ask(MSComm1, Option1->isChecked() ? frames::kProtocol1200 : frames::kProtocol19200,
-      frames::kServiceReplyLength);
+  const bool old = Option1->isChecked();
+  serviceAsked = old ? 0x01 : 0x02;
+  ask(MSComm1, old ? frames::kProtocol1200 : frames::kProtocol19200, frames::kServiceReplyLength);
 }
 
 void Form1::Command3_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
+  serviceAsked = 0xFF;
   ask(MSComm1, frames::kProtocolCancel, frames::kServiceReplyLength);
 }
 
 void Form1::Command8_Click() {
   if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  ask(MSComm1, Option4->isChecked() ? frames::kRunModeOverlay : frames::kRunModeSwitch,
+  const bool overlay = Option4->isChecked();
+  serviceAsked = overlay ? 0x20 : 0x10;
+  ask(MSComm1, overlay ? frames::kRunModeOverlay : frames::kRunModeSwitch,
       frames::kServiceReplyLength);
 }
 

@@ -29,28 +29,31 @@ void Form1::Command下载_Click() {
     return;
   }
   const TransferAction a = downloadTransfer.start(
-      SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()));
+      SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()),
+      TransferClock::now());
   carryOut(a, Command下载, Timer下载超时);
 }
 
 void Form1::Command上传_Click() {
-  carryOut(uploadTransfer.start(), Command上传, Timer上传超时);
+  carryOut(uploadTransfer.start(TransferClock::now()), Command上传, Timer上传超时);
 }
 
 void Form1::Timer下载超时_Timer() {
-  carryOut(downloadTransfer.tick(SetData), Command下载, Timer下载超时);
+  carryOut(downloadTransfer.tick(SetData, TransferClock::now()), Command下载, Timer下载超时);
 }
 
 void Form1::Timer上传超时_Timer() {
-  carryOut(uploadTransfer.tick(), Command上传, Timer上传超时);
+  carryOut(uploadTransfer.tick(TransferClock::now()), Command上传, Timer上传超时);
 }
 
 void Form1::downloadAcknowledged(std::uint8_t nextRow) {
-  carryOut(downloadTransfer.acknowledged(nextRow, SetData), Command下载, Timer下载超时);
+  carryOut(downloadTransfer.acknowledged(nextRow, SetData, TransferClock::now()), Command下载,
+           Timer下载超时);
 }
 
 void Form1::uploadRowReceived(std::uint8_t row, const Row& bytes) {
-  carryOut(uploadTransfer.rowReceived(row, bytes), Command上传, Timer上传超时);
+  carryOut(uploadTransfer.rowReceived(row, bytes, TransferClock::now()), Command上传,
+           Timer上传超时);
 }
 
 void Form1::stopTransfers() {

@@ -172,6 +172,21 @@ TEST_F(Ctl, InfoConnectsAsTheWindowDoesAndSaysGoodbye) {
   EXPECT_EQ(obj["port"].toString().toStdString(), sim->devicePath());
 }
 
+TEST_F(Ctl, VersionTextWithControlBytesAndPaddingIsPrintable) {
+  sim::Options o;
+  o.versionText = std::string(
+                      "V2.1\tb\x01\xB0"
+                      "C") +
+                  std::string(23, '\0');
+  Sim sim(o);
+  const Ran r = qzctl({"--port", sim.com(), "info"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out, sim.com().toStdString() + ": QZ-0804, firmware \"V2.1\\x09b\\x01\u00B0C\"\n");
+  const Ran j = qzctl({"--json", "--port", sim.com(), "info"});
+  const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(j.out)).object();
+  EXPECT_EQ(obj["firmware"].toString(), QStringLiteral("V2.1\\x09b\\x01\u00B0C"));
+}
+
 TEST_F(Ctl, UploadWritesTheControllersImageAsAParameterFile) {
   sim::Options o;
   o.model = 1;
@@ -225,6 +240,20 @@ TEST_F(Ctl, DownloadSucceedsOnlyWhenTheReadBackMatchesEveryByte) {
   EXPECT_NE(bad.out.find("  row 7, byte 0 (场景8 开关通道1): controller 41, sent 40\n"),
             std::string::npos)
       << bad.out;
+}
+
+TEST_F(Ctl, AControllerThatAnswersAtOnceGetsEachFrameOnce) {
+  sim::Options o;
+  o.pacing = false;
+  o.image = patternImage();
+  Sim sim(o);
+  // An answer that is there before the next frame has gone is kept, so no tick repeats one.
+  EXPECT_EQ(qzctl({"--port", sim.com(), "upload", path("quick")}).code, 0);
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  EXPECT_EQ(qzctl({"--port", sim.com(), "download", path("site.QZ")}).code, 0);
+  // The upload's 20 requests and the read-back's 20; rows 0 to 18 once.
+  EXPECT_EQ(countLead(*sim.server, 0xA2, 6), 40);
+  EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 19);
 }
 
 TEST_F(Ctl, DownloadRefusesAnotherModelsFileAndAnIncompleteOne) {
@@ -386,6 +415,19 @@ TEST_F(Ctl, ServiceCommandsGiveTheControllersAnswer) {
   const Ran c = qzctl({"--port", sim.com(), "set-protocol", "cancel"});
   EXPECT_EQ(c.code, 4);
   EXPECT_EQ(c.out, sim.com().toStdString() + ": 取消485协议配置失败! (接口协议配置)\n");
+
+  // An answer that belongs to another command, or a code nobody knows, is a refusal.
+  for (const int code : {0x10, 0x33}) {
+    sim->setServiceResult(0x20, static_cast<std::uint8_t>(code));
+    const Ran o = qzctl({"--json", "--port", sim.com(), "set-run-mode", "overlay"});
+    EXPECT_EQ(o.code, 4) << o.out;
+    const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(o.out)).object();
+    EXPECT_EQ(
+        obj["message"].toString(),
+        QString::asprintf("refused with code %02X, which does not answer this command: ", code) +
+            QStringLiteral("场景叠加模式配置失败! (场景模式配置)"));
+    EXPECT_EQ(obj["result_code"].toInt(), code);
+  }
 }
 
 TEST_F(Ctl, SilentControllerAfterThirtyHandshakes) {

@@ -146,5 +146,20 @@ TEST(CtlListing, ShowReadsEachSettingAsTheEditorWould) {
   EXPECT_NE(showText(image, -1).find("机型 no model"), std::string::npos);
 }
 
+TEST(CtlListing, VersionTextLosesItsPaddingAndShowsControlBytesAsEscapes) {
+  struct Case {
+    std::vector<std::uint8_t> bytes;
+    std::string text;
+  };
+  const Case cases[] = {
+      {{'V', '1', ' ', ' ', 0, 0}, "V1"},
+      {{'V', 0, '1', 0}, "V\\x001"},  // a NUL inside is no padding
+      {{'A', 0x07, 0x1B, 0x7F, 0x85, '\\', 'B'}, "A\\x07\\x1B\\x7F\\x85\\\\B"},
+      {{0xB0, 'C', 0xFF}, "\u00B0C\u00FF"},  // Latin-1 as the window shows it
+      {{0, 0, ' '}, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(printableVersion(c.bytes), c.text) << c.text;
+}
+
 }  // namespace
 }  // namespace qz::ctl

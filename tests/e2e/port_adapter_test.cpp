@@ -110,6 +110,29 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
 
 // Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
 
+TEST_F(PortAdapter, AnAdapterThatEchoesGivesTheToolOnlyTheReply) {
+  ASSERT_TRUE(openAt("9600"));
+  port.setReceiveThreshold(5);
+  for (const bool byteByByte : {false, true}) {
+    events.clear();
+    HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
+    const Bytes written = pty.readOnce();
+    ASSERT_EQ(written.size(), 12U);
+    // The adapter hears the frame go out, then the controller answers.
+    for (std::size_t i = 0; byteByByte && i < written.size(); ++i) {
+      pty.send({written[i]});
+      settle(2);
+    }
+    if (!byteByByte) pty.send(written);
+    EXPECT_TRUE(events.empty());
+    pty.send(kHandshakeReply);
+    ASSERT_TRUE(pumpUntil([&] { return !events.empty(); })) << byteByByte;
+    settle(20);
+    EXPECT_EQ(events, std::vector<CommEvent>{CommEvent::Receive}) << byteByByte;
+    EXPECT_EQ(port.readAll(), kHandshakeReply) << byteByByte;
+  }
+}
+
 TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
   pty.send(kHandshakeReply);  // the test's own slave end keeps them waiting
   ASSERT_TRUE(openAt("9600"));

@@ -215,6 +215,26 @@ TEST(QzsimServer, AnswersOnAPseudoTerminalWithAndWithoutPacing) {
   }
 }
 
+TEST(QzsimServer, AnEchoingLineGivesTheToolItsOwnBytesBeforeTheAnswer) {
+  QZ_SKIP_WITHOUT_PTY();
+  for (const Echo echo : {Echo::Whole, Echo::ByteByByte}) {
+    SCOPED_TRACE(echo == Echo::Whole ? "whole" : "byte by byte");
+    TempDir dir;
+    Options o = serverOptions(dir, true);
+    o.echo = echo;
+    PtyServer server(o);
+    server.start();
+    ToolSide tool(server.aliasPath());
+    ASSERT_TRUE(tool.isOpen());
+    const Bytes handshake = hex(frames::kHandshake);
+    Bytes expected = handshake;
+    expected.insert(expected.end(), kHandshakeReply0804.begin(), kHandshakeReply0804.end());
+    EXPECT_EQ(tool.ask(frames::kHandshake, expected.size()), expected);
+    // A frame without an answer comes back all the same.
+    EXPECT_EQ(tool.ask(frames::kDisconnect, 12), hex(frames::kDisconnect));
+  }
+}
+
 TEST(QzsimServer, SurvivesTheToolClosingAndReopeningAndDropsWhatNobodyRead) {
   QZ_SKIP_WITHOUT_PTY();
   TempDir dir;

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -325,6 +326,28 @@ TEST(ToolAgainstQzsim, EditsAreShownOnTheInstallationAtOnce) {
   for (std::size_t i = before; i < log.size(); ++i) EXPECT_TRUE(log[i].sent.empty());
   EXPECT_EQ(rig.server->outputs()[9], 0x82);
   EXPECT_EQ(w.SetData(2, 9), 5);
+}
+
+TEST(ToolAgainstQzsim, AServiceAnswerThatIsNotTheCommandsOwnIsARefusalWithItsCode) {
+  QZ_SKIP_WITHOUT_PTY();
+  Rig rig;
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  w.Option4->setChecked(true);  // 场景叠加模式
+  // The answer to the switch mode, and a code the tool does not know.
+  for (const int code : {0x10, 0x33}) {
+    rig.platform.messages.clear();
+    rig.server->setServiceResult(0x20, static_cast<std::uint8_t>(code));
+    w.Command8->click();
+    ASSERT_TRUE(test::pumpUntil([&] { return !rig.platform.messages.empty(); }, 3000)) << code;
+    test::settle(50);
+    ASSERT_EQ(rig.platform.messages.size(), 1U);
+    EXPECT_EQ(
+        rig.platform.messages[0].text,
+        QStringLiteral("场景叠加模式配置失败!  设备返回代码 ") + QString::asprintf("%02X", code));
+    EXPECT_EQ(rig.platform.messages[0].title, "场景模式配置");
+    EXPECT_EQ(rig.platform.messages[0].icon, MessageIcon::Critical);
+  }
 }
 
 }  // namespace

@@ -407,19 +407,22 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   EXPECT_EQ(t.port.writes.back(), sent(0x20));
   EXPECT_TRUE(t.platform.messages.empty());
 
+  // Each answer follows its own command; one that answers none shows nothing.
+  w.Command2->click();
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x02, 0x00});
   t.port.deliver();
   ASSERT_EQ(t.platform.messages.size(), 1U);
   EXPECT_EQ(t.platform.messages[0].text, "485协议配置成功!  重启生效");
   EXPECT_EQ(t.platform.messages[0].title, "接口协议配置");
   EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Information);
+  w.Command8->click();
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00});
   t.port.deliver();
   ASSERT_EQ(t.platform.messages.size(), 2U);
   EXPECT_EQ(t.platform.messages[1].text, "场景叠加模式配置失败!");
   EXPECT_EQ(t.platform.messages[1].title, "场景模式配置");
   EXPECT_EQ(t.platform.messages[1].icon, MessageIcon::Critical);
-  t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x30, 0x00});  // unknown code
+  t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x30, 0x00});  // answers nothing asked
   t.port.deliver();
   Bytes twelve(12, 0xA1);  // more than the threshold before the notification: dropped
   t.port.setReceiveThreshold(0);

@@ -54,11 +54,11 @@ struct Window : EditorWindow {
     w->Timer下载超时->stop();
     w->Timer上传超时->stop();
   }
-  // The download button pressed, and the controller asks for `row` next.
+  // The download button pressed, and the controller takes the rows before `row` one by one.
   void downloadUpTo(std::uint8_t row) {
     w->Command下载->click();
     quietTimers();
-    answer({0xD0, row, 0x55});
+    for (std::uint8_t r = 1; r <= row; ++r) answer({0xD0, r, 0x55});
   }
 };
 
@@ -279,12 +279,37 @@ TEST(Upload, CutOffUploadLeavesTheImageAndShowsTheLinesThatCame) {
   EXPECT_EQ(w.SetData, before);
 }
 
+TEST(Transfers, AControllerThatAnswersAtOnceIsFollowedOnItsAnswersAlone) {
+  Window t;
+  Form1& w = *t.w;
+  // The answer is waiting before the window has finished sending the frame it answers.
+  t.port.onWrite = [&](std::span<const std::uint8_t> f) {
+    if (f.size() == 6 && f[0] == 0xA2 && f[1] < 19) t.port.inject(uploadReply(f[1]));
+    if (f.size() == 15 && f[0] == 0xD0)
+      t.port.inject({0xD0, static_cast<std::uint8_t>(f[1] + 1), 0x55});
+  };
+  w.Command上传->click();
+  t.quietTimers();
+  t.port.deliver();
+  EXPECT_EQ(w.Label提示->text(), "  参数上传成功");
+  w.Command下载->click();
+  t.quietTimers();
+  t.port.deliver();
+  EXPECT_EQ(w.Label提示->text(), "  参数下载成功");
+  std::vector<Bytes> expected;
+  for (int r = 0; r <= 19; ++r) expected.push_back(request(r));
+  for (int r = 0; r <= 18; ++r) expected.push_back(rowFrame(w.SetData, r));
+  std::vector<Bytes> sent;
+  for (const Bytes& f : t.port.writes) {
+    if (f[0] == 0xA2 || f[0] == 0xD0) sent.push_back(f);  // not the previews and options
+  }
+  EXPECT_EQ(sent, expected);
+}
+
 TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   Window t;
   Form1& w = *t.w;
-  w.Command下载->click();
-  t.quietTimers();
-  t.answer({0xD0, 0x04, 0x55});
+  t.downloadUpTo(4);
   t.port.writes.clear();
   w.Command建立连接->click();           // disconnect
   EXPECT_EQ(t.port.writes.size(), 3U);  // the disconnect frames, nothing else

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/com_ports.h"
+#include "link/echo_filter.h"
 #include "link/fake_port.h"
 #include "link/hex_text.h"
 #include "link/line_settings.h"
@@ -232,6 +233,80 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
   EXPECT_TRUE(r.opened);
   EXPECT_EQ(port.settings(), "115200,E,8,1");
   EXPECT_EQ(port.history, (std::vector<std::string>{"open 1", "close 1", "open 1"}));
+}
+
+// One event on the line: the port writes, bytes come, or the port looks for an echo that is due.
+struct LineStep {
+  enum { Sent, Came, Look } what;
+  Bytes bytes;
+  int ms = 0;  // Sent, Look: milliseconds after the start
+};
+
+TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
+  const Bytes request = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  const Bytes serviceReply = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x00};
+  const Bytes row = {0xD0, 5, 0x55, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x55};
+  const Bytes ack = {0xD0, 5, 0x55};  // the controller wants row 5 again; row 5 starts 55
+  const Bytes options = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x11, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  struct Case {
+    const char* what;
+    std::vector<LineStep> steps;
+    Bytes input;  // what the tool gets
+  };
+  using S = LineStep;
+  const Case cases[] = {
+      {"an echo, then the reply",
+       {{S::Sent, request, 0}, {S::Came, join({request, serviceReply})}},
+       serviceReply},
+      {"no echo: a reply that begins like its request is all input",
+       {{S::Sent, request, 0}, {S::Came, serviceReply}, {S::Look, {}, 200}},
+       serviceReply},
+      {"no echo: a reply that is the start of its request waits until the echo is due",
+       {{S::Sent, row, 0}, {S::Came, ack}, {S::Look, {}, 100}, {S::Look, {}, 116}},
+       ack},
+      {"two frames written back to back come back in order",
+       {{S::Sent, row, 0}, {S::Sent, options, 0}, {S::Came, join({row, options, ack})}},
+       ack},
+      {"the echo of the first frame lost: the second frame's echo is not taken for input",
+       {{S::Sent, row, 0},
+        {S::Look, {}, 200},
+        {S::Sent, options, 300},
+        {S::Came, join({options, ack})}},
+       ack},
+      {"an echo that is late is input",
+       {{S::Sent, ack, 0}, {S::Look, {}, 104}, {S::Came, ack}},
+       ack},
+      {"a late answer ahead of the echo is input, and the echo behind it is not",
+       {{S::Sent, row, 0}, {S::Came, join({ack, row, ack})}},
+       join({ack, ack})},
+      {"a changed echo byte: what came is input",
+       {{S::Sent, ack, 0}, {S::Came, {0xD0, 5, 0x54, 0xD0, 6, 0x55}}},
+       {0xD0, 5, 0x54, 0xD0, 6, 0x55}},
+  };
+  const auto t0 = EchoFilter::Clock::time_point{} + std::chrono::hours(1);
+  for (const Case& c : cases) {
+    for (const bool byteByByte : {false, true}) {
+      EchoFilter filter(9600);
+      Bytes input;
+      for (const LineStep& step : c.steps) {
+        const auto at = t0 + std::chrono::milliseconds(step.ms);
+        if (step.what == LineStep::Sent) filter.sent(step.bytes, at);
+        if (step.what == LineStep::Look) filter.expire(at, input);
+        if (step.what != LineStep::Came) continue;
+        if (!byteByByte) filter.received(step.bytes, input);
+        for (std::size_t i = 0; byteByByte && i < step.bytes.size(); ++i) {
+          filter.received({&step.bytes[i], 1}, input);
+        }
+      }
+      EXPECT_EQ(input, c.input) << c.what << (byteByByte ? ", byte by byte" : ", whole");
+      EXPECT_EQ(filter.held(), 0U) << c.what;
+    }
+  }
 }
 
 TEST(FakePortThreshold, NotifiesOnceTheThresholdWaitsWholeOrByteByByte) {

@@ -80,6 +80,34 @@ TEST(ServiceMessages, EveryResultCodeHasItsBox) {
   EXPECT_FALSE(serviceMessage(0x00).has_value());
 }
 
+TEST(ServiceReply, OnlyTheCommandsOwnCodesAnswerIt) {
+  struct Case {
+    std::uint8_t request;
+    std::uint8_t result;
+    bool own;
+    std::string_view text;
+  };
+  const Case cases[] = {
+      {0x01, 0x01, true, "485协议配置成功!  重启生效"},
+      {0x01, 0x11, true, "485协议配置失败!"},
+      {0x01, 0x02, false, "485协议配置失败!"},  // the other protocol was set
+      {0x02, 0x12, true, "485协议配置失败!"},
+      {0xFF, 0xFF, true, "取消485协议配置!  重启生效"},
+      {0xFF, 0x0F, true, "取消485协议配置失败!"},
+      {0x10, 0x90, true, "场景切换模式配置失败!"},
+      {0x20, 0x20, true, "场景叠加模式配置成功!  重启生效。"},
+      {0x20, 0x10, false, "场景叠加模式配置失败!"},  // the answer to the switch mode
+      {0x20, 0x33, false, "场景叠加模式配置失败!"},  // a code the tool does not know
+      {0x10, 0x01, false, "场景切换模式配置失败!"},
+  };
+  for (const Case& c : cases) {
+    const ServiceAnswer a = serviceAnswer(c.request, c.result);
+    EXPECT_EQ(a.ownCode, c.own) << int{c.request} << " " << int{c.result};
+    EXPECT_EQ(a.message.text, c.text) << int{c.request} << " " << int{c.result};
+    EXPECT_EQ(a.message.severity == Severity::Information, c.own && c.request == c.result);
+  }
+}
+
 TEST(ConnectSchedule, TicksOfAnAttempt) {
   for (int t = 1; t <= 30; ++t) EXPECT_EQ(connectStep(t, false), ConnectStep::SendHandshake) << t;
   EXPECT_EQ(connectStep(31, false), ConnectStep::ShowFailure);

@@ -504,6 +504,9 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
   EXPECT_EQ(parse({"--model", "0"}).options.model, 0);
   EXPECT_EQ(parse({"--version-hex", "41 42"}).options.versionText, "AB");
   EXPECT_TRUE(parse({"-h"}).help);
+  EXPECT_EQ(plain.options.echo, Echo::None);
+  EXPECT_EQ(parse({"--echo"}).options.echo, Echo::Whole);
+  EXPECT_EQ(parse({"--echo=bytes"}).options.echo, Echo::ByteByByte);
 
   for (const auto& bad : std::vector<std::vector<std::string_view>>{
            {"--model", "5"},
@@ -520,6 +523,7 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
            {"--result", "10"},
            {"--result", "100=1"},
            {"--no-pacing=yes"},
+           {"--echo=half"},
            {"--frobnicate"},
        }) {
     EXPECT_THROW((void)parseCommandLine(bad), std::invalid_argument) << bad[0];

@@ -8,6 +8,9 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Kind = OutgoingFrame::Kind;
 
+// Every event at one moment: the time a transfer may run is not what these tests are about.
+constexpr TransferClock::time_point kT{};
+
 // An image whose every byte tells its place: row r, byte c holds 16 r + c.
 ConfigImage numberedImage() {
   ConfigImage image;
@@ -32,6 +35,11 @@ std::vector<Bytes> bytesOf(const TransferAction& a) {
   std::vector<Bytes> out;
   for (const auto& f : a.frames) out.push_back(f.bytes);
   return out;
+}
+
+// The controller takes rows 0 .. n-1 one by one and asks for row n.
+void ackUpTo(Download& d, int n, const ConfigImage& image) {
+  for (int r = 1; r <= n; ++r) d.acknowledged(static_cast<std::uint8_t>(r), image, kT);
 }
 
 Row uploadedRow(int r) {
@@ -62,7 +70,7 @@ TEST(TransferDisplay, PercentFillAndHexLine) {
 TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
   const ConfigImage image = numberedImage();
   Download d;
-  TransferAction a = d.start(image, 0x04);
+  TransferAction a = d.start(image, 0x04, kT);
   ASSERT_EQ(a.frames.size(), 2U);
   EXPECT_EQ(a.frames[0].kind, Kind::DownloadRow);
   EXPECT_EQ(a.frames[0].bytes, rowFrame(0));
@@ -76,7 +84,7 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
   EXPECT_FALSE(a.enableButton || a.stopTimer || a.hidePanel);
 
   for (int n = 1; n <= 18; ++n) {
-    a = d.acknowledged(static_cast<std::uint8_t>(n), image);
+    a = d.acknowledged(static_cast<std::uint8_t>(n), image, kT);
     EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(n)}) << n;
     EXPECT_EQ(a.threshold, 3);
     EXPECT_EQ(a.progressRow, n);
@@ -84,24 +92,24 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
     EXPECT_TRUE(a.startTimer);  // a repeat only after 200 ms without an answer
   }
   EXPECT_EQ(d.pendingRow(), 18);
-  a = d.acknowledged(19, image);
+  a = d.acknowledged(19, image, kT);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_EQ(a.status, "  参数下载成功");
   EXPECT_TRUE(d.done());
 
   // The panel stays up until the fifth tick after the last answer.
   for (int t = 1; t <= 4; ++t) {
-    a = d.tick(image);
+    a = d.tick(image, kT);
     EXPECT_TRUE(a.frames.empty());
     EXPECT_FALSE(a.stopTimer || a.hidePanel || a.status) << t;
   }
-  a = d.tick(image);
+  a = d.tick(image, kT);
   EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(d.running());
 
   // An answer with no download running is still followed, but starts no tick.
-  a = d.acknowledged(3, image);
+  a = d.acknowledged(3, image, kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(3)});
   EXPECT_FALSE(a.startTimer);
 }
@@ -109,10 +117,10 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
 TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
   const ConfigImage image = numberedImage();
   Download d;
-  d.start(image, 0x11);
-  d.acknowledged(4, image);
+  d.start(image, 0x11, kT);
+  ackUpTo(d, 4, image);
   for (int t = 1; t <= 15; ++t) {
-    const TransferAction a = d.tick(image);
+    const TransferAction a = d.tick(image, kT);
     EXPECT_EQ(d.ticks(), t);
     EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{rowFrame(4)} : std::vector<Bytes>{}) << t;
     // Whatever waits goes before a repeat; a late answer after the repeats is kept.
@@ -124,51 +132,137 @@ TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
     EXPECT_EQ(a.stopTimer && a.hidePanel && a.enableButton && a.hideProgress, t == 15) << t;
   }
   EXPECT_FALSE(d.running());
-  EXPECT_TRUE(d.tick(image).frames.empty());
+  EXPECT_TRUE(d.tick(image, kT).frames.empty());
 }
 
 TEST(DownloadTransfer, FailureTextShowsAndALateAnswerCarriesOn) {
   const ConfigImage image = numberedImage();
   Download d;
-  d.start(image, 0x11);
-  d.acknowledged(7, image);
+  d.start(image, 0x11, kT);
+  ackUpTo(d, 7, image);
   TransferAction a;
-  for (int t = 1; t <= 10; ++t) a = d.tick(image);
+  for (int t = 1; t <= 10; ++t) a = d.tick(image, kT);
   EXPECT_EQ(a.status, "    下载失败");
   EXPECT_TRUE(a.showPanel);
-  d.tick(image);
-  d.tick(image);
+  d.tick(image, kT);
+  d.tick(image, kT);
   // A controller that asks for an earlier row gets that row, again and again on the ticks.
-  a = d.acknowledged(5, image);
+  a = d.acknowledged(5, image, kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(5)});
   EXPECT_EQ(d.ticks(), 0);
-  a = d.tick(image);
+  a = d.tick(image, kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(5)});
   EXPECT_FALSE(a.status);
-  for (int t = 2; t <= 14; ++t) EXPECT_FALSE(d.tick(image).stopTimer) << t;
-  EXPECT_TRUE(d.tick(image).stopTimer);
+  for (int t = 2; t <= 14; ++t) EXPECT_FALSE(d.tick(image, kT).stopTimer) << t;
+  EXPECT_TRUE(d.tick(image, kT).stopTimer);
+}
+
+TEST(DownloadTransfer, OnlyARowTheControllerCanWantIsAnAnswer) {
+  // Row 5 is pending, sent for the answer "5"; two ticks have passed.
+  struct Case {
+    std::uint8_t ack;
+    bool followed;
+  };
+  const Case cases[] = {
+      {6, true},     // the next row
+      {3, true},     // an earlier row, wanted again
+      {0, true},     //
+      {5, false},    // the answer that sent row 5, again
+      {7, false},    // a row it cannot have been ready for
+      {18, false},   //
+      {19, false},   // every row stored, but rows 5..18 never went out
+      {20, false},   // no such row
+      {37, false},   // a flipped bit: 05 -> 25
+      {255, false},  //
+  };
+  const ConfigImage image = numberedImage();
+  for (const Case& c : cases) {
+    Download d;
+    d.start(image, 0x11, kT);
+    ackUpTo(d, 5, image);
+    d.tick(image, kT);
+    d.tick(image, kT);
+    const TransferAction a = d.acknowledged(c.ack, image, kT);
+    EXPECT_EQ(bytesOf(a), c.followed ? std::vector<Bytes>{rowFrame(c.ack)} : std::vector<Bytes>{})
+        << int(c.ack);
+    EXPECT_FALSE(a.status) << int(c.ack);
+    EXPECT_EQ(d.ticks(), c.followed ? 0 : 2) << int(c.ack);
+    if (!c.followed) {
+      // The tick repeats row 5 as for silence.
+      EXPECT_EQ(bytesOf(d.tick(image, kT)), std::vector<Bytes>{rowFrame(5)}) << int(c.ack);
+    }
+  }
+}
+
+TEST(DownloadTransfer, GivesUpAfterItsFramesOrItsTimeAndClosesAsASilentOne) {
+  using std::chrono::milliseconds;
+  const ConfigImage image = numberedImage();
+  // A controller that keeps asking for rows 4 and 5 in turn: every answer is new, none ends.
+  Download d;
+  d.start(image, 0x11, kT);
+  ackUpTo(d, 5, image);
+  int frames = 6;
+  TransferAction a;
+  for (int i = 0; i < 200 && !a.status; ++i) {
+    a = d.acknowledged(static_cast<std::uint8_t>(4 + i % 2), image, kT);
+    frames += static_cast<int>(a.frames.size());
+  }
+  EXPECT_EQ(frames, 95);
+  EXPECT_EQ(d.framesSent(), 95);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_EQ(a.status, "    下载失败");
+  EXPECT_TRUE(a.showPanel);
+  EXPECT_EQ(d.failure(), TransferEnd::FrameBudget);
+  EXPECT_TRUE(d.acknowledged(5, image, kT).frames.empty());
+  for (int t = 1; t <= 4; ++t) EXPECT_TRUE(d.tick(image, kT).frames.empty()) << t;
+  EXPECT_TRUE(d.acknowledged(19, image, kT).frames.empty());
+  a = d.tick(image, kT);
+  EXPECT_TRUE(a.stopTimer && a.hidePanel && a.enableButton && a.hideProgress);
+  EXPECT_FALSE(d.done());
+
+  // A controller that answers, but too slowly for 30 s: the answer after them sends nothing.
+  Download slow;
+  slow.start(image, 0x11, kT);
+  ackUpTo(slow, 3, image);
+  EXPECT_EQ(bytesOf(slow.tick(image, kT + milliseconds(29'999))), std::vector<Bytes>{rowFrame(3)});
+  a = slow.acknowledged(4, image, kT + milliseconds(30'000));
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_EQ(a.status, "    下载失败");
+  EXPECT_EQ(slow.failure(), TransferEnd::TimeBudget);
+
+  // Silence after a late tick: the tick itself gives up.
+  Upload u;
+  u.start(kT);
+  u.rowReceived(0, uploadedRow(0), kT);
+  a = u.tick(kT + milliseconds(30'000));
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_EQ(a.status, "    上传失败");
+  EXPECT_EQ(u.failure(), TransferEnd::TimeBudget);
+  EXPECT_TRUE(u.rowReceived(1, uploadedRow(1), kT).frames.empty());
+  for (int t = 1; t <= 4; ++t) EXPECT_FALSE(u.tick(kT).stopTimer) << t;
+  EXPECT_TRUE(u.tick(kT).stopTimer);
 }
 
 TEST(DownloadTransfer, StoppedByTheConnectionSendsNothingMore) {
   const ConfigImage image = numberedImage();
   Download d;
-  d.start(image, 0x11);
-  d.acknowledged(3, image);
+  d.start(image, 0x11, kT);
+  ackUpTo(d, 3, image);
   TransferAction a = d.stop();
   EXPECT_TRUE(a.frames.empty());
   EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
   EXPECT_EQ(a.status, "    下载失败");
   // The connection decides about the button.
   EXPECT_FALSE(a.enableButton);
-  EXPECT_TRUE(d.tick(image).frames.empty());
+  EXPECT_TRUE(d.tick(image, kT).frames.empty());
   // A second stop, or one with nothing running, does nothing.
   a = d.stop();
   EXPECT_FALSE(a.stopTimer || a.status);
 
   // A download that has succeeded keeps its text.
   Download ok;
-  ok.start(image, 0x11);
-  ok.acknowledged(19, image);
+  ok.start(image, 0x11, kT);
+  ackUpTo(ok, 19, image);
   a = ok.stop();
   EXPECT_TRUE(a.stopTimer && a.hideProgress);
   EXPECT_FALSE(a.status);
@@ -176,7 +270,7 @@ TEST(DownloadTransfer, StoppedByTheConnectionSendsNothingMore) {
 
 TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
   Upload u;
-  TransferAction a = u.start();
+  TransferAction a = u.start(kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(0)});
   EXPECT_EQ(a.frames[0].kind, Kind::UploadRequest);
   EXPECT_EQ(a.threshold, 14);
@@ -185,7 +279,7 @@ TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
   EXPECT_TRUE(a.showPanel && a.disableButton && a.startTimer);
 
   for (int r = 0; r <= 18; ++r) {
-    a = u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+    a = u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
     EXPECT_EQ(a.historyHeader, r == 0) << r;
     EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(r)));
     EXPECT_EQ(a.historyRow->size(), 36U);
@@ -202,21 +296,21 @@ TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
   EXPECT_TRUE(u.done());
   EXPECT_EQ(u.requestedRow(), 19);
   for (int t = 1; t <= 4; ++t) {
-    a = u.tick();
+    a = u.tick(kT);
     EXPECT_TRUE(a.frames.empty());
     EXPECT_FALSE(a.dropInput || a.stopTimer);
   }
-  a = u.tick();
+  a = u.tick(kT);
   EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
 }
 
 TEST(UploadTransfer, SilenceDropsInputRepeatsTheRequestFailsAndCloses) {
   Upload u;
-  u.start();
-  u.rowReceived(0, uploadedRow(0));
-  u.rowReceived(1, uploadedRow(1));
+  u.start(kT);
+  u.rowReceived(0, uploadedRow(0), kT);
+  u.rowReceived(1, uploadedRow(1), kT);
   for (int t = 1; t <= 15; ++t) {
-    const TransferAction a = u.tick();
+    const TransferAction a = u.tick(kT);
     EXPECT_TRUE(a.dropInput);
     EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{request(2)} : std::vector<Bytes>{}) << t;
     EXPECT_EQ(a.status == std::optional<std::string>("    上传失败"), t == 10) << t;
@@ -226,65 +320,86 @@ TEST(UploadTransfer, SilenceDropsInputRepeatsTheRequestFailsAndCloses) {
   EXPECT_FALSE(u.running());
 }
 
+TEST(UploadTransfer, TheSameRowAgainAsksForNothingMore) {
+  Upload u;
+  u.start(kT);
+  for (int r = 0; r <= 3; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
+  u.tick(kT);
+  // Row 3 a second time, as it came: nothing to show, store or ask for.
+  TransferAction a = u.rowReceived(3, uploadedRow(3), kT);
+  EXPECT_TRUE(a.frames.empty());
+  EXPECT_FALSE(a.historyRow || a.startTimer);
+  EXPECT_EQ(u.ticks(), 1);
+  // With other bytes it is a new answer, and is followed.
+  Row other = uploadedRow(3);
+  other[0] ^= 1;
+  a = u.rowReceived(3, other, kT);
+  EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(4)});
+  EXPECT_EQ(a.historyRow, historyHexLine(other));
+  EXPECT_EQ(u.staged().rows[3], other);
+  // An earlier row again is followed too: its successor is asked for once more.
+  EXPECT_EQ(bytesOf(u.rowReceived(1, uploadedRow(1), kT)), std::vector<Bytes>{request(2)});
+}
+
 TEST(UploadTransfer, ALastRowWithoutTheOthersIsNoImage) {
   Upload u;
-  u.start();
-  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
+  u.start(kT);
+  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
   // A second upload starts again at row 0; its first reply is lost and a stale row 18 comes.
-  u.start();
-  TransferAction a = u.rowReceived(18, uploadedRow(18));
+  u.start(kT);
+  TransferAction a = u.rowReceived(18, uploadedRow(18), kT);
   EXPECT_FALSE(a.image);
   EXPECT_FALSE(u.done());
   EXPECT_EQ(a.status, "  上传不完整，参数未变");
   EXPECT_TRUE(a.historyRow);  // the line came, so it is shown
   // The missing rows still complete it.
-  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
-  a = u.rowReceived(18, uploadedRow(18));
+  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
+  a = u.rowReceived(18, uploadedRow(18), kT);
   ASSERT_TRUE(a.image);
   EXPECT_EQ(a.status, "  参数上传成功");
 }
 
 TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
   Upload u;
-  u.start();
-  u.tick();
-  u.tick();
-  TransferAction a = u.rowReceived(19, uploadedRow(0));
+  u.start(kT);
+  u.tick(kT);
+  u.tick(kT);
+  TransferAction a = u.rowReceived(19, uploadedRow(0), kT);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(a.historyRow || a.historyHeader || a.status || a.progressRow);
   EXPECT_EQ(u.ticks(), 2);
   EXPECT_EQ(u.requestedRow(), 0);
   EXPECT_FALSE(u.received().any());
 
-  u.rowReceived(0, uploadedRow(0));
+  u.rowReceived(0, uploadedRow(0), kT);
   a = u.stop();
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(a.dropInput);
   EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
   EXPECT_EQ(a.status, "    上传失败");
   EXPECT_FALSE(a.image);
-  EXPECT_FALSE(u.tick().dropInput);
+  EXPECT_FALSE(u.tick(kT).dropInput);
 }
 
 TEST(UploadTransfer, RowsAfterTheUploadClosedChangeNothing) {
   Upload u;
-  u.start();
-  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
-  for (int t = 1; t <= 15; ++t) u.tick();  // row 18 never came: failed and closed
+  u.start(kT);
+  for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
+  for (int t = 1; t <= 15; ++t) u.tick(kT);  // row 18 never came: failed and closed
   ASSERT_FALSE(u.running());
   // It comes late; the user was told the upload failed, and it stays failed.
-  TransferAction a = u.rowReceived(18, uploadedRow(18));
+  TransferAction a = u.rowReceived(18, uploadedRow(18), kT);
   EXPECT_FALSE(a.image);
   EXPECT_FALSE(a.status || a.progressRow || a.showPanel || a.startTimer);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(18)));
   EXPECT_FALSE(u.done());
   // After a finished upload a stray row 0 asks for nothing more either.
-  u.start();
-  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r));
-  for (int t = 1; t <= 5; ++t) u.tick();
+  u.start(kT);
+  for (int r = 0; r <= 18; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
+  for (int t = 1; t <= 5; ++t) u.tick(kT);
   ASSERT_FALSE(u.running());
-  a = u.rowReceived(0, uploadedRow(0));
+  a = u.rowReceived(0, uploadedRow(0), kT);
   EXPECT_TRUE(a.historyHeader);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(a.image || a.startTimer);
