@@ -27,6 +27,7 @@
 
 #include "config/settings.h"
 #include "ui/form1.h"
+#include "ui/frame_style.h"
 #include "ui/logo_image.h"
 #include "ui/module1.h"
 
@@ -337,6 +338,7 @@ void Form1::buildWindow() {
     QWidget* control = place.control.create(place.parent.get());
     control->setGeometry(twips(place.left), twips(place.top), twips(place.width),
                          twips(place.height));
+    if (auto* box = qobject_cast<QGroupBox*>(control)) box->setStyle(frameStyle());
     if (!place.caption.isEmpty()) {
       if (auto* box = qobject_cast<QGroupBox*>(control)) box->setTitle(place.caption);
       if (auto* label = qobject_cast<QLabel*>(control)) label->setText(place.caption);

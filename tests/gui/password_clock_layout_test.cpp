@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -526,6 +527,52 @@ TEST(Layout, SignalColoursAreDrawn) {
   // The logo's picture: white lettering on dark blue.
   EXPECT_TRUE(drawsIn(w.Image1, QColor(255, 255, 255)));
   EXPECT_EQ(logo.pixelColor(3, 3), QColor(0, 0, 160));
+}
+
+// Pixels darker than mid-grey: the ink of text on a light ground.
+int inkIn(const QImage& image) {
+  int ink = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ink += image.pixelColor(x, y).lightness() < 128;
+  }
+  return ink;
+}
+
+TEST(Layout, FramesAreAPlainLineWithTheirTitlesInTheRegularWeight) {
+  Window t;
+  for (QGroupBox* frame : {t.w->Frame1, t.w->Frame3, t.w->Frame8}) {
+    SCOPED_TRACE(frame->title().toStdString());
+    const QImage image = frame->grab().toImage();
+    const int right = image.width() - 1;
+    const int bottom = image.height() - 1;
+    const QColor ground = frame->palette().color(QPalette::Window);
+    // One colour all along the left side below the title and all along the bottom, square
+    // corners included; inside it the frame's own ground, untinted.
+    const QColor line = image.pixelColor(0, bottom);
+    EXPECT_LT(line.lightness(), ground.lightness());
+    for (int y = bottom - (image.height() - 2 * frame->fontMetrics().height()); y <= bottom; ++y) {
+      ASSERT_EQ(image.pixelColor(0, y), line) << "left side, row " << y;
+      ASSERT_EQ(image.pixelColor(right, y), line) << "right side, row " << y;
+    }
+    for (int x = 0; x <= right; ++x) ASSERT_EQ(image.pixelColor(x, bottom), line) << "column " << x;
+    EXPECT_EQ(image.pixelColor(1, bottom - 1), ground);
+    EXPECT_EQ(image.pixelColor(right - 1, bottom - 1), ground);
+
+    // The title has the ink of its text drawn in the regular weight, not in bold.
+    const QRect titleArea(0, 0, image.width(), frame->fontMetrics().height());
+    auto drawn = [&](QFont::Weight weight) {
+      QImage text(titleArea.size(), QImage::Format_ARGB32);
+      text.fill(ground);
+      QPainter p(&text);
+      QFont font = frame->font();
+      font.setWeight(weight);
+      p.setFont(font);
+      p.drawText(text.rect(), Qt::AlignLeft | Qt::AlignVCenter, frame->title());
+      return inkIn(text);
+    };
+    const int ink = inkIn(image.copy(titleArea));
+    EXPECT_LT(std::abs(ink - drawn(QFont::Normal)), std::abs(ink - drawn(QFont::Bold)));
+  }
 }
 
 // A caption fits when the text is no wider than the room the style gives it.
