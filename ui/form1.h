@@ -261,6 +261,9 @@ class Form1 : public QWidget {
   void Load_JD(std::uint8_t mode, std::uint8_t p);
   void Command4_Click();
   void Command5_Click();
+  // Reads the parameter file at path into the editor, as "读取参数" does once its dialog chose
+  // the file, with the same messages. qzconfig FILE.QZ starts with this.
+  void readParameterFile(const QString& path);
 
   // The panel controls of model m (0..4): its switch boxes and its level lists.
   [[nodiscard]] QCheckBox* switchBox(int model, int index) const;

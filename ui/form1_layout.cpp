@@ -195,6 +195,7 @@ void setFocusChain(Form1& w) {
 
 void Form1::buildWindow() {
   setWindowTitle(QStringLiteral("QZ系列灯光场景配置 A24"));
+  setWindowIcon(toolIcon());
   setFixedSize(twips(kNarrowWidthTwips), kWindowHeight);
 
   // Every control with the frame it lies in, its caption and its place (left, top, width,
