@@ -37,8 +37,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
-
 // A button whose caption breaks into lines of equal length when the button is narrower than the
 // caption, as the tall, narrow "调光设置" button needs ("调光" over "设置"). The caption stays one
 // text.
@@ -434,6 +432,13 @@ void Form1::buildWindow() {
   Shape2->hide();
   Label18->hide();
   Frame提示->hide();
+  // The status is read while the window is disabled (connecting): in its normal colours.
+  for (QLabel* status : {Label提示, Label18}) {
+    QPalette p = status->palette();
+    p.setColor(QPalette::Disabled, QPalette::WindowText,
+               p.color(QPalette::Active, QPalette::WindowText));
+    status->setPalette(p);
+  }
 
   // ---- Logo, clock, exit ----
   Image1->setPixmap(logo());
