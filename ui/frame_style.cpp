@@ -19,6 +19,13 @@ QFont titleFont(const QWidget* widget) {
   return font;
 }
 
+// The metrics of the title: those the option already carries when the frame's font is regular,
+// as it is unless a desktop theme made it bold.
+QFontMetrics titleMetrics(const QStyleOption& option, const QWidget* widget) {
+  if (widget != nullptr && widget->font().weight() == QFont::Normal) return option.fontMetrics;
+  return QFontMetrics(titleFont(widget));
+}
+
 }  // namespace
 
 FrameStyle::FrameStyle() = default;
@@ -54,7 +61,7 @@ void FrameStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
   }
   if ((box->subControls & SC_GroupBoxLabel) != 0 && !box->text.isEmpty()) {
     painter->save();
-    painter->setFont(titleFont(widget));
+    if (painter->font().weight() != QFont::Normal) painter->setFont(titleFont(widget));
     int flags = Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic;
     if (proxy()->styleHint(SH_UnderlineShortcut, option, widget) == 0) {
       flags |= Qt::TextHideMnemonic;
@@ -73,7 +80,7 @@ QRect FrameStyle::subControlRect(ComplexControl control, const QStyleOptionCompl
     return QProxyStyle::subControlRect(control, option, sub, widget);
   }
   const QRect all = box->rect;
-  const QFontMetrics metrics(titleFont(widget));
+  const QFontMetrics metrics = titleMetrics(*box, widget);
   const int title = box->text.isEmpty() ? 0 : metrics.height();
   const int top = title == 0 ? 0 : title + kTitleGap;
   switch (sub) {

@@ -4,8 +4,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIconEngine>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPainter>
 #include <QTranslator>
 
 namespace qz {
@@ -89,13 +91,49 @@ bool installQtTranslations(QCoreApplication& app) {
   return QCoreApplication::installTranslator(translator);
 }
 
-QIcon toolIcon() {
-  QIcon bundled;
-  for (const int size : {16, 32, 48, 64, 128, 256}) {
-    bundled.addFile(QStringLiteral(":/qzconfig/icons/qzconfig-%1.png").arg(size),
-                    QSize(size, size));
+namespace {
+
+// The tool's icon, found when it is first drawn: a window that is only built (a test, the
+// offscreen platform) reads no picture, and the image-format plug-ins stay unloaded at start.
+class ToolIconEngine final : public QIconEngine {
+ public:
+  void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+    icon().paint(painter, rect, Qt::AlignCenter, mode, state);
   }
-  return QIcon::fromTheme(QStringLiteral("qzconfig"), bundled);
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().pixmap(size, mode, state);
+  }
+  QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    return icon().actualSize(size, mode, state);
+  }
+  QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+    return icon().availableSizes(mode, state);
+  }
+  [[nodiscard]] QIconEngine* clone() const override { return new ToolIconEngine; }
+  [[nodiscard]] bool isNull() override { return false; }
+
+ private:
+  // The icon theme's when the package installed it there, the bundled pictures otherwise.
+  const QIcon& icon() {
+    if (icon_.isNull()) {
+      icon_ = QIcon::fromTheme(QStringLiteral("qzconfig"));
+      if (icon_.availableSizes().isEmpty()) {
+        icon_ = QIcon();
+        for (const int size : {16, 32, 48, 64, 128, 256}) {
+          icon_.addFile(QStringLiteral(":/qzconfig/icons/qzconfig-%1.png").arg(size),
+                        QSize(size, size));
+        }
+      }
+    }
+    return icon_;
+  }
+  QIcon icon_;
+};
+
+}  // namespace
+
+QIcon toolIcon() {
+  return QIcon(new ToolIconEngine);
 }
 
 }  // namespace qz
