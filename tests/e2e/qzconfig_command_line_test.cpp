@@ -20,11 +20,9 @@ TEST(QzconfigCommandLine, HelpVersionAndAWrongOptionNeedNoDisplay) {
     const char* err;  // what standard error holds ("" for nothing at all)
   } cases[] = {
       {{"--help"}, 0, "Usage: qzconfig [options] [FILE.QZ]\n", ""},
-      {{"-h"}, 0, "Usage: qzconfig [options] [FILE.QZ]\n", ""},
       {{"--version"}, 0, "qzconfig " QZ_VERSION "\n", ""},
       {{"--frobnicate"}, 2, "", "Unknown option 'frobnicate'."},
-      {{"--frobnicate"}, 2, "", "Usage: qzconfig [options] [FILE.QZ]\n"},
-      {{"a.QZ", "b.QZ"}, 2, "", "Usage: qzconfig"},
+      {{"a.QZ", "b.QZ"}, 2, "", "Usage: qzconfig [options] [FILE.QZ]\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
@@ -36,16 +34,10 @@ TEST(QzconfigCommandLine, HelpVersionAndAWrongOptionNeedNoDisplay) {
     const QString err = QString::fromLocal8Bit(p.readAllStandardError());
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << err.toStdString();
     EXPECT_EQ(p.exitCode(), c.code);
-    if (*c.out == '\0') {
-      EXPECT_TRUE(out.isEmpty()) << out.toStdString();
-    } else {
-      EXPECT_TRUE(out.startsWith(QString::fromUtf8(c.out))) << out.toStdString();
-    }
-    if (*c.err == '\0') {
-      EXPECT_TRUE(err.isEmpty()) << err.toStdString();
-    } else {
-      EXPECT_TRUE(err.contains(QString::fromUtf8(c.err))) << err.toStdString();
-    }
+    EXPECT_EQ(out.isEmpty(), *c.out == '\0') << out.toStdString();
+    EXPECT_TRUE(*c.out == '\0' || out.startsWith(QString::fromUtf8(c.out))) << out.toStdString();
+    EXPECT_EQ(err.isEmpty(), *c.err == '\0') << err.toStdString();
+    EXPECT_TRUE(err.contains(QString::fromUtf8(c.err))) << err.toStdString();
   }
 }
 

@@ -71,32 +71,22 @@ TEST(Screen, TheWindowStaysOnTheScreenAndItsBottomCanBeReached) {
   }
 }
 
-// WCAG's relative luminance and contrast ratio.
-double luminance(const QColor& c) {
-  auto channel = [](double v) {
-    v /= 255.0;
-    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-  };
-  return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
-double contrast(const QColor& a, const QColor& b) {
-  const double la = luminance(a);
-  const double lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-// The ink of the status text against the status panel it stands on, as drawn.
+// WCAG's contrast ratio of the status text's ink against the status panel, as drawn.
 double statusContrast(Form1& w) {
+  auto luminance = [](const QColor& c) {
+    auto linear = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
   const QImage panel = w.Frame提示->grab().toImage();
   const QImage text = w.Label提示->grab().toImage();
-  const QColor ground = panel.pixelColor(panel.width() - 4, panel.height() / 2);
-  double best = 1.0;
+  const double ground = luminance(panel.pixelColor(panel.width() - 4, panel.height() / 2));
+  double ink = ground;
   for (int y = 0; y < text.height(); ++y) {
-    for (int x = 0; x < text.width(); ++x)
-      best = std::max(best, contrast(text.pixelColor(x, y), ground));
+    for (int x = 0; x < text.width(); ++x) ink = std::min(ink, luminance(text.pixelColor(x, y)));
   }
-  return best;
+  return (ground + 0.05) / (ink + 0.05);
 }
 
 TEST(Screen, TheStatusStaysReadableWhileTheWindowIsDisabled) {
