@@ -280,6 +280,7 @@ class Form1 : public QWidget {
  protected:
   void closeEvent(class QCloseEvent* event) override;
   void showEvent(class QShowEvent* event) override;
+  void moveEvent(class QMoveEvent* event) override;
   bool eventFilter(QObject* watched, class QEvent* event) override;
 
  private:
@@ -330,6 +331,7 @@ class Form1 : public QWidget {
   QWidget* content_ = nullptr;
   bool watchingScreen_ = false;
   QMetaObject::Connection screenWatch_;
+  QSize fittedFrame_;  // the window manager's frame when the window was last fitted
   void watchScreen(class QScreen* shownOn);
   void enterScrolling();
   void leaveScrolling();

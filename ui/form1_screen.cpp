@@ -4,6 +4,7 @@
 // be reached. On a screen that has room, nothing of this exists and every control lies directly
 // in the window.
 
+#include <QMoveEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -26,6 +27,7 @@ void Form1::fitToScreen() {
   // The window manager's frame around the window takes its share of the screen.
   const QRect free = shownOn->availableGeometry();
   const QSize frame = frameGeometry().size() - size();
+  fittedFrame_ = frame;
   const QSize room = free.size() - frame;
   if (layout.width() <= room.width() && layout.height() <= room.height()) {
     leaveScrolling();
@@ -90,6 +92,13 @@ void Form1::watchScreen(QScreen* shownOn) {
     screenWatch_ = QObject::connect(shownOn, &QScreen::availableGeometryChanged, this,
                                     [this] { fitToScreen(); });
   }
+}
+
+// A window manager frames the window only once it is mapped; the window moves then, and is
+// fitted again with the frame's real size.
+void Form1::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (isVisible() && frameGeometry().size() - size() != fittedFrame_) fitToScreen();
 }
 
 void Form1::showEvent(QShowEvent* event) {
