@@ -2,10 +2,10 @@
 // (which probes COM1..COM50 while the window loads), the real desktop, the offscreen platform.
 //
 // The benchmark starts itself again as a child N times. The child builds the window exactly as
-// qzconfig does, shows it, waits until it has painted and the event loop has nothing left to
-// do, then reports its resident memory and exits. The parent times each child from the moment
-// it spawns it to the moment the report arrives, so the figure includes loading the program and
-// its libraries.
+// qzconfig does (Qt's translations too), shows it, waits until it has painted and the event loop
+// has nothing left to do, then reports its resident memory and exits. The parent times each child
+// from the moment it spawns it to the moment the report arrives, so the figure includes loading the
+// program and its libraries.
 //
 // For scale it also starts, taking turns with the tool, a child that shows the least a Qt
 // Widgets program can: an empty window with one Chinese label. Each tool run is paired with the
@@ -102,6 +102,7 @@ int showAndReport(QWidget& window, std::chrono::time_point<Clock> entered) {
 int child(int argc, char** argv) {
   const auto entered = Clock::now();
   QApplication app(argc, argv);
+  qz::installQtTranslations(app);
   qz::QtSerialPort port;
   qz::DesktopPlatform platform;
   qz::Form1 window(port, platform);

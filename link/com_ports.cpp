@@ -123,8 +123,7 @@ std::vector<std::string> EnumComPorts(SerialPort& port) {
   if (port.isOpen()) return names;
   for (int n = kFirstComPort; n <= kLastComPort; ++n) {
     port.setPortNumber(n);
-    if (port.open()) {
-      port.close();
+    if (port.probe()) {
       names.push_back(comName(n));
       continue;
     }

@@ -37,6 +37,7 @@ inline constexpr int kLastComPort = 50;
 // The names of the usable ports among COM1..COM50, ascending: a port that opens, a port
 // another program holds, and a port the user has no permission for (opening it then says how
 // to get one). Every failure is absorbed; the port is left closed. An open port is not probed.
+// Each name is asked through SerialPort::probe(), which leaves the device's settings alone.
 [[nodiscard]] std::vector<std::string> EnumComPorts(SerialPort& port);
 
 struct OpenResult {

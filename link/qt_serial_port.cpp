@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -78,6 +80,22 @@ PortError permissionCause(const std::string& path) {
     default:
       return PortError::InUse;  // EBUSY: held with the exclusive flag
   }
+}
+
+// A program that opened the device through QSerialPort or another UUCP-style program holds a
+// lock file "LCK..<device without /dev/, / as _>" with its process id on the first line, in the
+// first of these folders it can use. A file whose process is gone is stale.
+bool heldByLockFile(const std::string& path) {
+  std::string name = path.starts_with("/dev/") ? path.substr(5) : path;
+  std::replace(name.begin(), name.end(), '/', '_');
+  for (const char* folder : {"/var/lock", "/run/lock", "/tmp"}) {
+    std::ifstream lock(std::string(folder) + "/LCK.." + name);
+    long pid = 0;
+    if (lock >> pid && pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -451,6 +469,57 @@ bool QtSerialPort::open() {
   d.stallUntold = false;
   d.error = PortError::None;
   d.errorText.clear();
+  return true;
+}
+
+bool QtSerialPort::probe() {
+  Impl& d = *d_;
+  if (d.live()) {
+    d.fail(PortError::Other, "the port is already open");
+    return false;
+  }
+  const std::string path = d.devicePath.empty() ? comDevicePath(d.number) : d.devicePath;
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+    d.fail(PortError::NoSuchPort, osWords(ENOENT));
+    return false;
+  }
+  if (heldByLockFile(path)) {
+    d.fail(PortError::InUse, "locked by another program");
+    return false;
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    switch (err) {
+      case ENOENT:
+      case ENODEV:
+      case ENXIO:
+        d.fail(PortError::NoSuchPort, osWords(err));
+        break;
+      case EACCES:
+      case EPERM:
+        d.fail(PortError::AccessDenied, osWords(err));
+        break;
+      case EBUSY:
+        d.fail(PortError::InUse, osWords(err));  // held with the exclusive flag
+        break;
+      default:
+        d.fail(PortError::Other, osWords(err));
+        break;
+    }
+    return false;
+  }
+  // Only a terminal is a port. A ttyS name with no UART behind it opens, but its modem lines
+  // cannot be read (EIO); a pseudo-terminal has none to read (ENOTTY) and is a port.
+  int lines = 0;
+  const bool terminal = ::isatty(fd) == 1;
+  const bool placeholder = ::ioctl(fd, TIOCMGET, &lines) != 0 && errno == EIO;
+  ::close(fd);
+  if (!terminal || placeholder) {
+    d.fail(PortError::Other, terminal ? osWords(EIO) : osWords(ENOTTY));
+    return false;
+  }
   return true;
 }
 

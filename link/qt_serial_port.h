@@ -24,6 +24,9 @@ class QtSerialPort final : public SerialPort {
   bool setSettings(std::string_view text) override;
   [[nodiscard]] std::string settings() const override;
   bool open() override;
+  // Opens the device with O_NOCTTY | O_NONBLOCK and closes it: no lock file, no line settings,
+  // no drain. A live lock file of another program, or the exclusive flag (EBUSY), is "in use".
+  bool probe() override;
   void close() override;
   [[nodiscard]] bool isOpen() const override;
   [[nodiscard]] PortError lastError() const override;

@@ -50,6 +50,15 @@ class SerialPort {
   virtual void close() = 0;
   [[nodiscard]] virtual bool isOpen() const = 0;
 
+  // Whether the device named by the port number could be opened, asked without configuring it
+  // or changing anything of it: the port stays closed. False with lastError() saying why. The
+  // probe of the port list at start-up asks this of every COM name.
+  virtual bool probe() {
+    if (!open()) return false;
+    close();
+    return true;
+  }
+
   [[nodiscard]] virtual PortError lastError() const = 0;
   // The operating system's words for the last failure, for messages that have no fixed text.
   [[nodiscard]] virtual std::string lastErrorText() const = 0;

@@ -19,9 +19,13 @@ int number(std::string_view option, std::string_view text, int low, int high, in
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
       value > high) {
-    fail(option,
-         "\"" + std::string(text) + "\" is not a number from " +
-             (base == 16 ? "00 to FF" : std::to_string(low) + " to " + std::to_string(high)));
+    // Appended piece by piece: g++ 12 at -O3 takes "literal" + std::string for an overlapping
+    // copy (-Wrestrict, GCC bug 105329).
+    std::string what = "\"";
+    what.append(text).append("\" is not a number from ");
+    what.append(base == 16 ? std::string("00 to FF")
+                           : std::to_string(low) + " to " + std::to_string(high));
+    fail(option, what);
   }
   return value;
 }

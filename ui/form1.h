@@ -13,6 +13,7 @@
 //   form1_clock.cpp       clock, wide/narrow layout, history list
 //   form1_transfer.cpp    moving the image to and from the controller
 //   form1_files.cpp       parameter files
+//   form1_screen.cpp      the window on a screen too small for it
 
 #include <QWidget>
 #include <cstdint>
@@ -37,6 +38,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTimer;
 
 namespace qz {
@@ -49,6 +51,7 @@ constexpr int twips(int t) {
 inline constexpr int kNarrowWidthTwips = 9795;
 inline constexpr int kWideWidthTwips = 13800;
 inline constexpr int kHistoryLeftTwips = 9720;
+inline constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
 
 class Form1 : public QWidget {
  public:
@@ -264,6 +267,14 @@ class Form1 : public QWidget {
   void Load_JD(std::uint8_t mode, std::uint8_t p);
   void Command4_Click();
   void Command5_Click();
+  // Reads the parameter file at path into the editor, as "读取参数" does once its dialog chose
+  // the file, with the same messages. qzconfig FILE.QZ starts with this.
+  void readParameterFile(const QString& path);
+
+  // The window takes the size of its layout. On a screen whose free area is smaller, it takes
+  // as much of the screen as there is and its content scrolls. Done when shown, when the screen
+  // changes and when the layout changes width.
+  void fitToScreen();
 
   // The panel controls of model m (0..4): its switch boxes and its level lists.
   [[nodiscard]] QCheckBox* switchBox(int model, int index) const;
@@ -271,6 +282,8 @@ class Form1 : public QWidget {
 
  protected:
   void closeEvent(class QCloseEvent* event) override;
+  void showEvent(class QShowEvent* event) override;
+  void moveEvent(class QMoveEvent* event) override;
   bool eventFilter(QObject* watched, class QEvent* event) override;
 
  private:
@@ -315,6 +328,16 @@ class Form1 : public QWidget {
   void withdrawAssignedChannels();
 
   bool unloaded_ = false;
+  // While the window is smaller than its layout: the scroll area that fills the window and the
+  // widget that holds every control in its place.
+  QScrollArea* scroller_ = nullptr;
+  QWidget* content_ = nullptr;
+  bool watchingScreen_ = false;
+  QMetaObject::Connection screenWatch_;
+  QSize fittedFrame_;  // the window manager's frame when the window was last fitted
+  void watchScreen(class QScreen* shownOn);
+  void enterScrolling();
+  void leaveScrolling();
 };
 
 }  // namespace qz

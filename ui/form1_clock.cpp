@@ -51,7 +51,7 @@ void Form1::Timer1_Timer() {
 void Form1::Image1_DblClick() {
   WideView = !WideView;
   // The window is fixed-size; a new width keeps its position, so the left edge stays.
-  setFixedWidth(twips(WideView ? kWideWidthTwips : kNarrowWidthTwips));
+  fitToScreen();
   // The history pane is shown only in the wide layout, so the narrow window neither shows a
   // sliver of it nor lets the keyboard wander into a list that cannot be seen.
   List1->setVisible(WideView);

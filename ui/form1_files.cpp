@@ -59,7 +59,10 @@ void Form1::Command5_Click() {
 void Form1::Command4_Click() {
   const QString path = CommonDialog1.openFileName(QString::fromLatin1(kParamFileFilter));
   if (path.isEmpty()) return;
+  readParameterFile(path);
+}
 
+void Form1::readParameterFile(const QString& path) {
   const LoadedFile file = loadParamFileBytes(path);
   QString reason;
   switch (file.problem.kind) {

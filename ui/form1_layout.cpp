@@ -27,6 +27,7 @@
 
 #include "config/settings.h"
 #include "ui/form1.h"
+#include "ui/frame_style.h"
 #include "ui/logo_image.h"
 #include "ui/module1.h"
 
@@ -35,8 +36,6 @@ namespace qz {
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
 
 // A button whose caption breaks into lines of equal length when the button is narrower than the
 // caption, as the tall, narrow "调光设置" button needs ("调光" over "设置"). The caption stays one
@@ -194,6 +193,7 @@ void setFocusChain(Form1& w) {
 
 void Form1::buildWindow() {
   setWindowTitle(QStringLiteral("QZ系列灯光场景配置 A24"));
+  setWindowIcon(toolIcon());
   setFixedSize(twips(kNarrowWidthTwips), kWindowHeight);
 
   // Every control with the frame it lies in, its caption and its place (left, top, width,
@@ -337,6 +337,7 @@ void Form1::buildWindow() {
     QWidget* control = place.control.create(place.parent.get());
     control->setGeometry(twips(place.left), twips(place.top), twips(place.width),
                          twips(place.height));
+    if (auto* box = qobject_cast<QGroupBox*>(control)) box->setStyle(frameStyle());
     if (!place.caption.isEmpty()) {
       if (auto* box = qobject_cast<QGroupBox*>(control)) box->setTitle(place.caption);
       if (auto* label = qobject_cast<QLabel*>(control)) label->setText(place.caption);
@@ -431,6 +432,13 @@ void Form1::buildWindow() {
   Shape2->hide();
   Label18->hide();
   Frame提示->hide();
+  // The status is read while the window is disabled (connecting): in its normal colours.
+  for (QLabel* status : {Label提示, Label18}) {
+    QPalette p = status->palette();
+    p.setColor(QPalette::Disabled, QPalette::WindowText,
+               p.color(QPalette::Active, QPalette::WindowText));
+    status->setPalette(p);
+  }
 
   // ---- Logo, clock, exit ----
   Image1->setPixmap(logo());

@@ -3,7 +3,10 @@
 // dialogs, the beep and the clock. Tests answer these without blocking and set the time.
 
 #include <QDateTime>
+#include <QIcon>
 #include <QString>
+
+class QCoreApplication;
 
 namespace qz {
 
@@ -21,7 +24,8 @@ class Platform {
   [[nodiscard]] virtual QDateTime now() const = 0;
 };
 
-// The real desktop.
+// The real desktop. The file dialogs open in the user's home folder, then in the folder of the
+// file last chosen in either of them.
 class DesktopPlatform final : public Platform {
  public:
   void messageBox(const QString& text, const QString& title, MessageIcon icon) override;
@@ -29,6 +33,21 @@ class DesktopPlatform final : public Platform {
   QString saveFileName(const QString& filter) override;
   void beep(int hertz, int milliseconds) override;
   [[nodiscard]] QDateTime now() const override;
+
+ private:
+  // Empty until a file is chosen: the home folder then.
+  QString lastFolder_;
+  [[nodiscard]] QString startFolder() const;
+  void remember(const QString& chosen);
 };
+
+// Qt's own texts (the file dialogs, the replace question, the buttons 确定, 取消, 是, 否) in the
+// window's language, Simplified Chinese, from Qt's installed translations. False when they are
+// not installed; Qt then speaks English.
+bool installQtTranslations(QCoreApplication& app);
+
+// The tool's icon: the icon theme's when the package installed it, the bundled pictures
+// otherwise.
+[[nodiscard]] QIcon toolIcon();
 
 }  // namespace qz

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -526,6 +527,49 @@ TEST(Layout, SignalColoursAreDrawn) {
   // The logo's picture: white lettering on dark blue.
   EXPECT_TRUE(drawsIn(w.Image1, QColor(255, 255, 255)));
   EXPECT_EQ(logo.pixelColor(3, 3), QColor(0, 0, 160));
+}
+
+// Pixels darker than mid-grey: the ink of text on a light ground.
+int inkIn(const QImage& image) {
+  int ink = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) ink += image.pixelColor(x, y).lightness() < 128;
+  }
+  return ink;
+}
+
+// A frame is one line of one colour, square at the corners, around its own untinted ground; its
+// title has the ink of its text in the regular weight, not in bold.
+TEST(Layout, FramesAreAPlainLineWithTheirTitlesInTheRegularWeight) {
+  Window t;
+  for (QGroupBox* frame : {t.w->Frame1, t.w->Frame3, t.w->Frame8}) {
+    SCOPED_TRACE(frame->title().toStdString());
+    const QImage image = frame->grab().toImage();
+    const int title = frame->fontMetrics().height();
+    const QColor ground = frame->palette().color(QPalette::Window);
+    const QColor line = image.pixelColor(0, image.height() - 1);
+    EXPECT_LT(line.lightness(), ground.lightness());
+    for (int y = 2 * title; y < image.height(); ++y) {
+      ASSERT_EQ(image.pixelColor(0, y), line) << y;
+      ASSERT_EQ(image.pixelColor(image.width() - 1, y), line) << y;
+    }
+    for (int x = 0; x < image.width(); ++x)
+      ASSERT_EQ(image.pixelColor(x, image.height() - 1), line);
+    EXPECT_EQ(image.pixelColor(1, image.height() - 2), ground);
+
+    auto drawn = [&](QFont::Weight weight) {
+      QImage text(image.width(), title, QImage::Format_ARGB32);
+      text.fill(ground);
+      QPainter p(&text);
+      QFont font = frame->font();
+      font.setWeight(weight);
+      p.setFont(font);
+      p.drawText(text.rect(), Qt::AlignLeft | Qt::AlignVCenter, frame->title());
+      return inkIn(text);
+    };
+    const int ink = inkIn(image.copy(0, 0, image.width(), title));
+    EXPECT_LT(std::abs(ink - drawn(QFont::Normal)), std::abs(ink - drawn(QFont::Bold)));
+  }
 }
 
 // A caption fits when the text is no wider than the room the style gives it.

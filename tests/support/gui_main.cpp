@@ -1,9 +1,13 @@
-// GUI tests run the real window under the offscreen platform.
+// GUI tests run the real window under the offscreen platform, on a 1920×1080 screen at 100 %
+// unless the environment names a screen of its own (the scale tests run again at 200 %).
 #include <gtest/gtest.h>
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariable("QT_QPA_PLATFORM").contains(QStringLiteral("configfile="))) {
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" QZ_TEST_SCREENS "/1920x1080.json");
+  }
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
