@@ -188,7 +188,9 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       if (hasInline && inlineValue == "bytes") {
         o.echo = Echo::ByteByByte;
       } else if (hasInline && inlineValue != "whole") {
-        fail(option, "\"" + std::string(inlineValue) + "\" is neither whole nor bytes");
+        std::string what = "\"";
+        what.append(inlineValue).append("\" is neither whole nor bytes");
+        fail(option, what);
       }
     } else if (option == "--com") {
       o.comNumber = number(option, value(), 1, 50);
