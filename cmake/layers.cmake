@@ -13,6 +13,8 @@ set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
 set(QZ_LAYER_USES_ui config protocol link)
 set(QZ_LAYER_USES_sim config protocol link)
+# The sheet reads images (config/, whose shape comes from protocol/) and draws with Qt Gui.
+set(QZ_LAYER_USES_report config protocol)
 set(QZ_LAYER_USES_ctl config protocol link)
 
 # The include folder that shows one source folder and nothing beside it.
