@@ -94,9 +94,9 @@ class Page {
     p_.setBrush(Qt::NoBrush);
     p_.drawRect(units(mm));
   }
-  void dot(QPointF centre, double radius, bool filled) {
+  void dot(QPointF centre, double radius, bool filled, const QColor& c = kAccent) {
     p_.setPen(filled ? QPen(Qt::NoPen) : QPen(kMuted, 0.25 * kUnitsPerMm));
-    p_.setBrush(filled ? QBrush(kAccent) : QBrush(Qt::NoBrush));
+    p_.setBrush(filled ? QBrush(c) : QBrush(Qt::NoBrush));
     p_.drawEllipse(centre * kUnitsPerMm, radius * kUnitsPerMm, radius * kUnitsPerMm);
     p_.setBrush(Qt::NoBrush);
   }
@@ -158,11 +158,12 @@ double drawHeader(Page& pg, const SheetContent& c) {
   return y;
 }
 
-void drawCell(Page& pg, const QRectF& r, const SceneCell& cell) {
+// A channel taken for a fan keeps its scene values, shown grey as the window's disabled box.
+void drawCell(Page& pg, const QRectF& r, const SceneCell& cell, bool taken) {
   switch (cell.kind) {
     case SceneCell::Kind::On:
     case SceneCell::Kind::Off:
-      pg.dot(r.center(), 1.45, cell.kind == SceneCell::Kind::On);
+      pg.dot(r.center(), 1.45, cell.kind == SceneCell::Kind::On, taken ? kMuted : kAccent);
       return;
     case SceneCell::Kind::Level:
       pg.text(QRectF(r.x(), r.y(), r.width() * 0.42, r.height()), q(cell.text), 9, kInk,
@@ -223,7 +224,7 @@ double drawScenes(Page& pg, const SheetContent& c, double y) {
               8, kOdd, Qt::AlignCenter);
     }
     for (std::size_t i = 0; i < line.cells.size(); ++i) {
-      drawCell(pg, QRectF(colX(i), y, colW, kRowH), line.cells[i]);
+      drawCell(pg, QRectF(colX(i), y, colW, kRowH), line.cells[i], !c.columns[i].functions.empty());
     }
     pg.line(row.bottomLeft(), row.bottomRight(), kRule, 0.15);
     y += kRowH;
