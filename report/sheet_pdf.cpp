@@ -318,7 +318,14 @@ void drawPage(Page& pg, const SheetContent& c, std::size_t page, std::size_t pag
   drawSettingBox(pg, kLeft + boxW + kGap, y, boxW, kFansCaption, c.fans, true);
   drawSettingBox(pg, kLeft + 2 * (boxW + kGap), y, boxW, kAirCaption, c.airConditioner, false);
   y = drawLevels(pg, c, y + 7 + 6 * 5 + 5);
-  drawSignatures(pg, c, y + 3);
+  // The signatures just above the footer; what room is left between is for remarks by hand.
+  constexpr double kSignaturesY = kPageH - 27;
+  if (kSignaturesY - 3 - y >= 8) {
+    const QRectF box(kLeft, y, kWidth, kSignaturesY - 3 - y);
+    pg.frame(box, kRule, 0.25);
+    pg.text(QRectF(kLeft + 2, y + 1, 30, 4.5), QStringLiteral("备注"), 8.5, kMuted);
+  }
+  drawSignatures(pg, c, kSignaturesY);
   drawFooter(pg, c, page, pages);
 }
 
