@@ -73,6 +73,8 @@ inline constexpr char kFansCaption[] = "排风";
 inline constexpr char kAirCaption[] = "风管机空调";
 inline constexpr char kLevelsCaption[] = "调光级别设置";
 inline constexpr char kMissingRow[] = "文件中没有此行";
+inline constexpr char kKeysCaption[] = "按键";
+inline constexpr char kRemarksCaption[] = "备注";
 
 [[nodiscard]] SheetContent sheetContent(const SheetInput& in);
 

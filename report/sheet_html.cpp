@@ -52,6 +52,8 @@ td small, .legend { color: #66707d; font-size: 6.5pt; } td.missing { color: #b42
 .track { background: #eef1f5; width: 7mm; height: 18mm; margin: 1mm auto; position: relative; }
 .bar { background: #3b6ea5; position: absolute; bottom: 0; width: 100%; }
 .levels b { color: #1f252d; display: block; font-size: 9.5pt; }
+.remarks { border: 0.25mm solid #d3d9e0; height: 18mm; margin-top: 3mm; padding: 1mm 2mm;
+  color: #66707d; }
 .signatures { display: flex; gap: 6mm; margin-top: 5mm; color: #66707d; }
 .signatures div { flex: 1; border-bottom: 0.2mm solid #66707d; height: 6mm; }
 footer { display: flex; justify-content: space-between; border-top: 0.3mm solid #d3d9e0;
@@ -68,7 +70,8 @@ QString markClass(Mark m) {
 
 QString sceneTable(const SheetContent& c) {
   QString h =
-      QStringLiteral("<table class=\"scenes\">\n<tr><th class=\"key\" rowspan=\"3\">按键</th>");
+      QStringLiteral("<table class=\"scenes\">\n<tr><th class=\"key\" rowspan=\"3\">%1</th>")
+          .arg(QString::fromUtf8(kKeysCaption));
   std::size_t switches = 0;
   while (switches < c.columns.size() && !c.columns[switches].dimming) ++switches;
   h += QStringLiteral("<th class=\"group\" colspan=\"%1\">%2</th>")
@@ -151,7 +154,8 @@ QString page(const SheetContent& c, std::size_t number, std::size_t pages) {
              .arg(percent) +
          (l.value < 0 ? QStringLiteral("—") : QString::number(l.value)) + "</b></div>";
   }
-  h += QStringLiteral("</div>\n<div class=\"signatures\">");
+  h += QStringLiteral("</div>\n<div class=\"remarks\">%1</div>\n<div class=\"signatures\">")
+           .arg(QString::fromUtf8(kRemarksCaption));
   for (const std::string& s : c.signatures) h += "<div>" + esc(s) + "</div>";
   h += "</div>\n<footer><span>" + esc(c.tool) + "</span><code>" + esc(c.checksum) +
        QStringLiteral("</code><span>第 %1 页，共 %2 页</span></footer>\n</section>\n")

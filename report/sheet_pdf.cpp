@@ -189,7 +189,7 @@ double drawScenes(Page& pg, const SheetContent& c, double y) {
 
   // Three header lines: the channel groups, the channel numbers, the fan functions.
   pg.fill(QRectF(kLeft, y, kWidth, 10.5), kAccentLight);
-  pg.text(QRectF(kLeft + 2, y, kKeyW - 2, 10.5), QStringLiteral("按键"), 8.5, kAccent,
+  pg.text(QRectF(kLeft + 2, y, kKeyW - 2, 10.5), QString::fromUtf8(kKeysCaption), 8.5, kAccent,
           Qt::AlignLeft | Qt::AlignVCenter, true);
   pg.text(QRectF(colX(0), y, colW * static_cast<double>(switches), 5), q(c.switchGroup), 8.5,
           kAccent, Qt::AlignCenter, true);
@@ -323,7 +323,7 @@ void drawPage(Page& pg, const SheetContent& c, std::size_t page, std::size_t pag
   if (kSignaturesY - 3 - y >= 8) {
     const QRectF box(kLeft, y, kWidth, kSignaturesY - 3 - y);
     pg.frame(box, kRule, 0.25);
-    pg.text(QRectF(kLeft + 2, y + 1, 30, 4.5), QStringLiteral("备注"), 8.5, kMuted);
+    pg.text(QRectF(kLeft + 2, y + 1, 30, 4.5), QString::fromUtf8(kRemarksCaption), 8.5, kMuted);
   }
   drawSignatures(pg, c, kSignaturesY);
   drawFooter(pg, c, page, pages);
