@@ -25,6 +25,7 @@ struct CommandSpec {
   std::string_view text;      // what `qzctl COMMAND --help` explains, with an example
   bool ports = false;         // talks to controllers, and so takes --port
   int (*run)(const Invocation&, Streams&) = nullptr;
+  bool argumentsOptional = false;  // may be given none (sheet: FILE, or else the ports)
 };
 
 // Every command, in the order the overview lists them.

@@ -19,6 +19,8 @@ constexpr std::string_view kOptions = R"(Options:
   --json        one JSON object per port on standard output, for scripts
   --quiet       print nothing but errors
   --force       download a file made for another model
+  -o, --output SHEET
+                sheet: the PDF, or with .html the HTML file, to write
   -h, --help    this text; "qzctl COMMAND --help" explains one command
 )";
 
@@ -40,13 +42,14 @@ bool validPort(std::string_view p) {
 }
 
 const cli::Option kOptionTable[] = {
-    {{"h", "help"}, ""}, {{"json"}, ""},     {{"q", "quiet"}, ""},
-    {{"force"}, ""},     {{"port"}, "PORT"}, {{"baud"}, "RATE"},
+    {{"h", "help"}, ""}, {{"json"}, ""},     {{"q", "quiet"}, ""},       {{"force"}, ""},
+    {{"port"}, "PORT"},  {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"},
 };
 
 std::string missingValue(std::string_view option) {
   if (option == "--port") return "--port needs a port: COMn, a device path or all";
   if (option == "--baud") return "--baud needs a rate, for example 9600";
+  if (option == "-o" || option == "--output") return std::string(option) + " needs a file name";
   return std::string(option) + " needs a value";
 }
 
@@ -89,7 +92,8 @@ std::string helpText(Command c) {
       "\nExamples:\n"
       "  qzctl --port COM1 upload backup.QZ        back up a controller\n"
       "  qzctl --port COM1 download backup.QZ      restore it, verified byte for byte\n"
-      "  qzctl --port all compare backup.QZ        compare every controller with a file\n";
+      "  qzctl --port all compare backup.QZ        compare every controller with a file\n"
+      "  qzctl sheet backup.QZ -o backup.pdf       a one-page handover sheet of the file\n";
   return text;
 }
 
@@ -137,6 +141,9 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
                     std::to_string(kHighestBaud));
       }
       inv.baud = *baud;
+    } else if (name == "-o" || name == "--output") {
+      if (v.empty()) return fail(missingValue(name));
+      inv.output = v;
     }
   }
   const std::vector<std::string>& words = parsed.words;
@@ -151,7 +158,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   if (inv.help) return result;
 
   const std::size_t given = words.size() - 1;
-  if (given != static_cast<std::size_t>(info->arguments)) {
+  if (given != static_cast<std::size_t>(info->arguments) &&
+      !(info->argumentsOptional && given == 0)) {
     return fail(std::string(info->name) + " takes " +
                 (info->arguments == 0 ? std::string("no arguments")
                                       : "the arguments " + std::string(info->synopsis.substr(
@@ -193,6 +201,14 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   }
   const bool all = std::find(inv.ports.begin(), inv.ports.end(), "all") != inv.ports.end();
   if (all && inv.ports.size() > 1) return fail("--port all cannot be combined with other ports");
+  if (inv.command == Command::Sheet) {
+    if (inv.output.empty()) return fail("sheet needs -o SHEET.pdf or -o SHEET.html");
+    if (!inv.files.empty() && !inv.ports.empty()) {
+      return fail("sheet draws FILE or the controllers on --port, not both");
+    }
+  } else if (!inv.output.empty()) {
+    return fail("-o is for sheet only");
+  }
   if (inv.force && inv.command != Command::Download) {
     return fail("--force is for download only");
   }

@@ -3,13 +3,14 @@
 namespace qz::ctl {
 
 extern const CommandSpec kPortsCommand, kInfoCommand, kUploadCommand, kDownloadCommand,
-    kCompareCommand, kDiffCommand, kShowCommand, kSetProtocolCommand, kSetRunModeCommand;
+    kCompareCommand, kDiffCommand, kShowCommand, kSetProtocolCommand, kSetRunModeCommand,
+    kSheetCommand;
 
 namespace {
 
 const CommandSpec* const kCommands[] = {
     &kPortsCommand, &kInfoCommand, &kUploadCommand,      &kDownloadCommand,   &kCompareCommand,
-    &kDiffCommand,  &kShowCommand, &kSetProtocolCommand, &kSetRunModeCommand,
+    &kDiffCommand,  &kShowCommand, &kSetProtocolCommand, &kSetRunModeCommand, &kSheetCommand,
 };
 
 }  // namespace

@@ -35,6 +35,7 @@ ParamFile loadFile(const std::string& name) {
                          " left out: a model line naming no model (5 to 9)");
   }
   read.applyTo(f.image, f.model);
+  f.bytes = loaded.bytes;
   f.rows = read.rowsPresent();
   return f;
 }

@@ -18,6 +18,7 @@ struct ParamFile {
   RowsPresent rows{};
   std::vector<std::string> warnings;  // lines that were left out, with their numbers
   std::string error;                  // empty: usable
+  std::vector<std::uint8_t> bytes;    // the file as read
 };
 
 [[nodiscard]] ParamFile loadFile(const std::string& name);
