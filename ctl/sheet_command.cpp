@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -80,8 +81,13 @@ std::vector<Page> controllerPages(const Invocation& inv, Streams& s, int& code) 
     Page p{QJsonDocument::fromJson(QByteArray::fromStdString(line)).object(), std::nullopt};
     const std::string file = p.result.take(QStringLiteral("file")).toString().toStdString();
     p.result[QStringLiteral("command")] = QStringLiteral("sheet");
-    if (p.result[QStringLiteral("exit")].toInt() == kDone) {
-      const ParamFile f = loadFile(file);
+    const ParamFile f =
+        p.result[QStringLiteral("exit")].toInt() == kDone ? loadFile(file) : ParamFile{};
+    if (!f.error.empty()) {  // the scratch folder let us down: say so for this port
+      p.result[QStringLiteral("exit")] = kFileFailed;
+      p.result[QStringLiteral("message")] = q(f.error);
+      code = std::max(code, static_cast<int>(kFileFailed));
+    } else if (p.result[QStringLiteral("exit")].toInt() == kDone) {
       report::SheetInput in = filePage(f);
       in.source = p.result[QStringLiteral("port")].toString().toStdString();
       const std::string device = p.result[QStringLiteral("device")].toString().toStdString();
