@@ -89,7 +89,7 @@ void addAssignments(SheetContent& out, const SheetInput& in, bool known) {
     if (present) {
       const Setting state = listed({}, in.image(row17::kRow, list + 1), {"关闭", "打开"});
       s.powerOn = state.value;
-      if (state.mark == Mark::Odd) s.mark = Mark::Odd;
+      s.powerOnMark = state.mark;
     }
     out.fans.push_back(s);
   }

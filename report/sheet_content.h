@@ -38,6 +38,7 @@ struct Setting {
   std::string value;
   std::string powerOn;  // exhaust fans only: "打开", "关闭"
   Mark mark = Mark::Plain;
+  Mark powerOnMark = Mark::Plain;
 };
 
 struct LevelEntry {

@@ -126,7 +126,7 @@ QString settingBox(const char* title, const std::vector<Setting>& rows, bool pow
   if (powerOn) h += QStringLiteral("<tr><td></td><td>通道</td><td>上电</td></tr>");
   for (const Setting& s : rows) {
     h += "<tr><td>" + esc(s.name) + "</td><td" + markClass(s.mark) + ">" + esc(s.value) + "</td>";
-    if (powerOn) h += "<td" + markClass(s.mark) + ">" + esc(s.powerOn) + "</td>";
+    if (powerOn) h += "<td" + markClass(s.powerOnMark) + ">" + esc(s.powerOn) + "</td>";
     h += QStringLiteral("</tr>");
   }
   return h + "</table></div>\n";

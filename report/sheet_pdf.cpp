@@ -262,7 +262,7 @@ void drawSettingBox(Page& pg, double x, double y, double w, const char* title,
     const double valueW = powerOn && s.mark != Mark::Absent ? 17 : w - 28;
     pg.text(QRectF(x + 26, y, valueW, 6), q(s.value), 9, markColor(s.mark),
             Qt::AlignLeft | Qt::AlignVCenter, s.mark != Mark::Absent);
-    if (powerOn) pg.text(QRectF(x + 44, y, 12, 6), q(s.powerOn), 9, markColor(s.mark));
+    if (powerOn) pg.text(QRectF(x + 44, y, 12, 6), q(s.powerOn), 9, markColor(s.powerOnMark));
     pg.line({x + 3, y + 6}, {x + w, y + 6}, kRule, 0.15);
     y += 6;
   }
