@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <optional>
 #include <sstream>
 #include <vector>
 
