@@ -619,7 +619,8 @@ QString poppler(const char* tool, const QStringList& args) {
 
 bool havePoppler() {
   return !QStandardPaths::findExecutable("pdftotext").isEmpty() &&
-         !QStandardPaths::findExecutable("pdfinfo").isEmpty();
+         !QStandardPaths::findExecutable("pdfinfo").isEmpty() &&
+         !QStandardPaths::findExecutable("pdffonts").isEmpty();
 }
 
 QString sha256Of(const std::string& bytes) {
@@ -630,7 +631,8 @@ QString sha256Of(const std::string& bytes) {
 
 // The sheet of a random image of each model, read back from the PDF as text.
 TEST_F(Ctl, SheetOfEachModelIsOneA4PageWithEveryKeyAndSetting) {
-  if (!havePoppler()) GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+  if (!havePoppler())
+    GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo, pdffonts) is not installed";
   const char* keys[] = {"场景1",  "场景2",    "场景3",    "场景4",  "场景5",  "场景6",
                         "场景7",  "场景8",    "场景9",    "场景10", "场景11", "场景12",
                         "场景13", "灯光全关", "灯光全开", "暂停",   "静音"};
@@ -648,6 +650,11 @@ TEST_F(Ctl, SheetOfEachModelIsOneA4PageWithEveryKeyAndSetting) {
     EXPECT_TRUE(info.contains(QRegularExpression("\nPages: +1\n"))) << info.toStdString();
     EXPECT_TRUE(info.contains(QRegularExpression("\nPage size: .* pts \\(A4\\)\n")))
         << info.toStdString();
+    // Every font embedded (the emb column), so the page reads the same on any viewer.
+    const QString fonts = poppler("pdffonts", {path("site.pdf")});
+    EXPECT_TRUE(fonts.contains(QRegularExpression(" yes +(yes|no) +yes +\\d+ +\\d+\n")));
+    EXPECT_FALSE(fonts.contains(QRegularExpression(" no +(yes|no) +(yes|no) +\\d+ +\\d+\n")))
+        << fonts.toStdString();
     const QString text = poppler("pdftotext", {"-layout", path("site.pdf"), "-"});
     const auto has = [&](const QString& pattern) {
       return text.contains(QRegularExpression(pattern));
@@ -669,7 +676,8 @@ TEST_F(Ctl, SheetOfEachModelIsOneA4PageWithEveryKeyAndSetting) {
 
 // Several controllers, a page each, after the upload that qzctl upload does.
 TEST_F(Ctl, SheetOfSeveralControllersGivesAPageEach) {
-  if (!havePoppler()) GTEST_SKIP() << "pdftotext and pdfinfo (poppler-utils) are not installed";
+  if (!havePoppler())
+    GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo, pdffonts) is not installed";
   sim::Options a;
   a.model = 1;
   a.image = patternImage();
