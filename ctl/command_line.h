@@ -30,6 +30,7 @@ enum class Command {
   Show,
   SetProtocol,
   SetRunMode,
+  Sheet,
 };
 
 enum class ProtocolChoice { Old1200, New19200, Cancel };
@@ -44,6 +45,7 @@ struct Invocation {
   bool force = false;
   bool help = false;               // --help, before or after the command
   std::vector<std::string> files;  // FILE, or A and B for diff
+  std::string output;              // sheet: -o SHEET
   ProtocolChoice protocol = ProtocolChoice::Old1200;
   RunModeChoice runMode = RunModeChoice::Switch;
 };

@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -604,6 +607,139 @@ TEST_F(Ctl, WrongCommandLineAndHelp) {
   const Ran one = qzctl({"download", "--help"});
   EXPECT_EQ(one.code, 0);
   EXPECT_NE(one.out.find("qzctl --port COM1 download"), std::string::npos);
+}
+
+// What poppler-utils read in a PDF: its text laid out as on the page, or pdfinfo's report.
+QString poppler(const char* tool, const QStringList& args) {
+  QProcess p;
+  p.start(QString::fromLatin1(tool), args);
+  p.waitForFinished(30000);
+  return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+bool havePoppler() {
+  return !QStandardPaths::findExecutable("pdftotext").isEmpty() &&
+         !QStandardPaths::findExecutable("pdfinfo").isEmpty() &&
+         !QStandardPaths::findExecutable("pdffonts").isEmpty();
+}
+
+QString sha256Of(const std::string& bytes) {
+  return QString::fromLatin1(
+      QCryptographicHash::hash(QByteArray::fromStdString(bytes), QCryptographicHash::Sha256)
+          .toHex());
+}
+
+// The sheet of a random image of each model, read back from the PDF as text.
+TEST_F(Ctl, SheetOfEachModelIsOneA4PageWithEveryKeyAndSetting) {
+  if (!havePoppler())
+    GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo, pdffonts) is not installed";
+  const char* keys[] = {"场景1",  "场景2",    "场景3",    "场景4",  "场景5",  "场景6",
+                        "场景7",  "场景8",    "场景9",    "场景10", "场景11", "场景12",
+                        "场景13", "灯光全关", "灯光全开", "暂停",   "静音"};
+  const char* models[] = {"QZ-0408", "QZ-0606", "QZ-0804", "QZ-1002", "QZ-1200"};
+  const char* functions[] = {"排风1", "", "排风2", "", "阀开", "阀关", "高风", "中风", "低风"};
+  test::RandomImages random(18);
+  for (int model = 0; model < kModels; ++model) {
+    SCOPED_TRACE(model);
+    const ConfigImage image = random.image(model);
+    const std::string file = paramFileText(model, image);
+    writeFile(dir / "site.QZ", file);
+    const Ran r = qzctl({"sheet", path("site.QZ"), "-o", path("site.pdf")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const QString info = poppler("pdfinfo", {path("site.pdf")});
+    EXPECT_TRUE(info.contains(QRegularExpression("\nPages: +1\n"))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression("\nPage size: .* pts \\(A4\\)\n")))
+        << info.toStdString();
+    // Every font embedded (the emb column), so the page reads the same on any viewer.
+    const QString fonts = poppler("pdffonts", {path("site.pdf")});
+    EXPECT_TRUE(fonts.contains(QRegularExpression(" yes +(yes|no) +yes +\\d+ +\\d+\n")));
+    EXPECT_FALSE(fonts.contains(QRegularExpression(" no +(yes|no) +(yes|no) +\\d+ +\\d+\n")))
+        << fonts.toStdString();
+    const QString text = poppler("pdftotext", {"-layout", path("site.pdf"), "-"});
+    const auto has = [&](const QString& pattern) {
+      return text.contains(QRegularExpression(pattern));
+    };
+    for (const char* key : keys) EXPECT_TRUE(text.contains(QString::fromUtf8(key))) << key;
+    EXPECT_TRUE(text.contains(QString::fromLatin1(models[model])));
+    EXPECT_TRUE(has(QStringLiteral("DMX512地址 +%1\\b").arg(image(17, 10) * 256 + image(17, 11))));
+    for (int list = 0; list < 9; ++list) {
+      if (*functions[list] == '\0' || image(17, list) == 0) continue;
+      EXPECT_TRUE(has(QStringLiteral("%1 +通道%2\\b").arg(functions[list]).arg(image(17, list))))
+          << functions[list];
+    }
+    QStringList levels;  // the dimming table's values, in one line and in order
+    for (int i = 0; i < kLevels; ++i) levels << QString::number(image(18, 1 + i));
+    EXPECT_TRUE(has("\\b" + levels.join(" +") + "\\b")) << levels.join(' ').toStdString();
+    EXPECT_TRUE(text.contains("SHA-256 " + sha256Of(file)));
+  }
+}
+
+// Several controllers, a page each, after the upload that qzctl upload does.
+TEST_F(Ctl, SheetOfSeveralControllersGivesAPageEach) {
+  if (!havePoppler())
+    GTEST_SKIP() << "poppler-utils (pdftotext, pdfinfo, pdffonts) is not installed";
+  sim::Options a;
+  a.model = 1;
+  a.image = patternImage();
+  a.versionText = sim::paddedVersionText("QZ-0606 V2.7");
+  sim::Options b = a;
+  b.model = 4;
+  b.versionText = sim::paddedVersionText("QZ-1200 V3.0");
+  Sim simA(a);
+  Sim simB(b);
+  const Ran r = qzctl({"--port", simA.com(), "--port", simB.com(), "sheet", "-o", path("two.pdf")});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(poppler("pdfinfo", {path("two.pdf")}).contains(QRegularExpression("\nPages: +2\n")));
+  const int models[] = {1, 4};
+  const char* firmware[] = {"QZ-0606 V2.7", "QZ-1200 V3.0"};
+  for (int page = 1; page <= 2; ++page) {
+    const QString text = poppler("pdftotext", {"-f", QString::number(page), "-l",
+                                               QString::number(page), path("two.pdf"), "-"});
+    EXPECT_TRUE(text.contains(QString::fromLatin1(firmware[page - 1]))) << page;
+    EXPECT_TRUE(
+        text.contains("SHA-256 " + sha256Of(paramFileText(models[page - 1], patternImage()))))
+        << page;
+  }
+  ASSERT_TRUE(goodbyeArrives(*simA.server));
+  ASSERT_TRUE(goodbyeArrives(*simB.server));
+}
+
+// A sheet is written whole or not at all; a file is read as show reads it.
+TEST_F(Ctl, SheetIsWholeOrAbsentAndNamesTheRowsAFileLacks) {
+  writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
+  writeFile(dir / "part.QZ", paramFileText(2, patternImage(), 17));
+  writeFile(dir / "notes.txt", "shopping list\r\n");
+  fs::create_directories(dir / "folder");
+  struct Case {
+    QStringList args;
+    int code;
+    const char* written;  // the file the sheet is in, or nullptr
+    const char* says;     // in the sheet (HTML) or on standard error
+  };
+  const Case cases[] = {
+      {{"sheet", path("site.QZ"), "-o", path("site.QZ/inside.pdf")}, 5, nullptr, "cannot write"},
+      {{"sheet", path("site.QZ"), "-o", path("folder")}, 5, nullptr, "cannot write"},
+      {{"sheet", path("missing.QZ"), "-o", path("x.pdf")}, 5, nullptr, "cannot read"},
+      {{"sheet", path("notes.txt"), "-o", path("x.pdf")}, 5, nullptr, "not a parameter file"},
+      {{"sheet", path("site.QZ")}, 2, nullptr, "sheet needs -o"},
+      {{"sheet", path("part.QZ"), "-o", path("part.html")}, 0, "part.html", "没有以下各行"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.join(' ').toStdString());
+    std::vector<fs::path> before;
+    for (const auto& e : fs::directory_iterator(dir)) before.push_back(e.path());
+    const Ran r = qzctl(c.args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    std::vector<fs::path> after;
+    for (const auto& e : fs::directory_iterator(dir)) {
+      if (c.written == nullptr || e.path().filename() != c.written) after.push_back(e.path());
+    }
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_EQ(after, before);  // nothing else, no part of a sheet
+    const std::string said = c.written ? readFile(dir / c.written) : r.out + r.err;
+    EXPECT_NE(said.find(c.says), std::string::npos) << said;
+  }
 }
 
 }  // namespace

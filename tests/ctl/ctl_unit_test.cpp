@@ -29,6 +29,7 @@ TEST(CtlCommandLine, OptionsAnywhereSeveralPortsAndEachCommandsArguments) {
   EXPECT_EQ(parse({"set-protocol", "19200"}).invocation.protocol, ProtocolChoice::New19200);
   EXPECT_EQ(parse({"set-run-mode", "overlay"}).invocation.runMode, RunModeChoice::Overlay);
   EXPECT_EQ(parse({"ports"}).invocation.baud, 9600);
+  EXPECT_EQ(parse({"--port", "COM2", "sheet", "--output=s.pdf"}).invocation.output, "s.pdf");
   // A file name that looks like an option follows "--".
   EXPECT_EQ(parse({"show", "--", "-odd.QZ"}).invocation.files,
             (std::vector<std::string>{"-odd.QZ"}));
@@ -68,6 +69,10 @@ TEST(CtlCommandLine, EveryWrongCommandLineIsNamed) {
       {{"--port", "COM1", "show", "a.QZ"}, "show talks to no controller and takes no --port"},
       {{"--force", "upload", "a.QZ"}, "--force is for download only"},
       {{"--json=yes", "info"}, "--json takes no value"},
+      {{"sheet", "a.QZ"}, "sheet needs -o SHEET.pdf or -o SHEET.html"},
+      {{"--port", "COM1", "sheet", "a.QZ", "-o", "a.pdf"},
+       "sheet draws FILE or the controllers on --port, not both"},
+      {{"show", "a.QZ", "-o", "a.pdf"}, "-o is for sheet only"},
   };
   for (const auto& [args, error] : wrong) {
     EXPECT_EQ(parseCommandLine(args).error, error) << (args.empty() ? "" : args[0]);
