@@ -221,7 +221,7 @@ struct Examiner {
         "ModemManager runs and the adapter lacks ID_MM_DEVICE_IGNORE: it may probe the port "
         "with AT commands for some seconds after plugging in, and hold it meanwhile",
         {"echo 'ATTRS{idVendor}==\"" + d.vendorId + "\", ATTRS{idProduct}==\"" + d.productId +
-             "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee "
+             "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee -a "
              "/etc/udev/rules.d/99-qzconfig.rules, then " +
              kReplug,
          "or, with no modem on this machine: sudo systemctl disable --now ModemManager"});
@@ -316,11 +316,11 @@ Diagnosis diagnose(const Machine& machine, const User& user) {
   return d;
 }
 
-std::string firstProblem(const Diagnosis& d) {
-  auto line = [](const Adapter* a, const Finding& f) {
+std::string firstProblem(const Diagnosis& d, bool withFix) {
+  auto line = [withFix](const Adapter* a, const Finding& f) {
     std::string s = a != nullptr && !a->device.empty() ? a->device + ": " : "";
     s.append(f.text);
-    if (!f.fixes.empty()) s.append("; ").append(f.fixes.front());
+    if (withFix && !f.fixes.empty()) s.append("; ").append(f.fixes.front());
     return s;
   };
   for (const Adapter& a : d.adapters) {

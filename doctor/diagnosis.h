@@ -51,7 +51,7 @@ struct Diagnosis {
 
 [[nodiscard]] Diagnosis diagnose(const Machine& machine, const User& user);
 
-// The first problem in one line, for a hint under a port list; empty when there is none.
-[[nodiscard]] std::string firstProblem(const Diagnosis& d);
+// The first problem in one line, with its first fix or without; empty when there is none.
+[[nodiscard]] std::string firstProblem(const Diagnosis& d, bool withFix = true);
 
 }  // namespace qz::doctor
