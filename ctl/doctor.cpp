@@ -46,11 +46,11 @@ QJsonArray findingsJson(const std::vector<Finding>& findings) {
 
 QJsonObject adapterJson(const Adapter& a) {
   QJsonObject o{{"usb", q(a.usb)},
-                {"vendor_id", q(a.vendorId)},
-                {"product_id", q(a.productId)},
-                {"manufacturer", q(a.manufacturer)},
-                {"product", q(a.product)},
-                {"serial", q(a.serial)},
+                {"vendor_id", q(a.ids.vendorId)},
+                {"product_id", q(a.ids.productId)},
+                {"manufacturer", q(a.ids.manufacturer)},
+                {"product", q(a.ids.product)},
+                {"serial", q(a.ids.serial)},
                 {"driver", q(a.driver)},
                 {"usable", a.usable},
                 {"findings", findingsJson(a.findings)}};
@@ -80,11 +80,11 @@ void printFindings(const std::vector<Finding>& findings, std::ostream& out) {
 }
 
 std::string identity(const Adapter& a) {
-  std::string s = "USB adapter " + a.usb + ": " + a.vendorId + ":" + a.productId;
-  for (const std::string* part : {&a.manufacturer, &a.product}) {
+  std::string s = "USB adapter " + a.usb + ": " + a.ids.vendorId + ":" + a.ids.productId;
+  for (const std::string* part : {&a.ids.manufacturer, &a.ids.product}) {
     if (!part->empty()) s.append(", ").append(*part);
   }
-  if (!a.serial.empty()) s.append(", serial ").append(a.serial);
+  if (!a.ids.serial.empty()) s.append(", serial ").append(a.ids.serial);
   s.append(a.driver.empty() ? ", no driver" : ", driver " + a.driver);
   return s;
 }

@@ -18,7 +18,7 @@ bool serialMaker(const std::string& vendorId) {
 }
 
 bool isAdapter(const UsbDevice& d) {
-  if (serialMaker(d.vendorId)) return true;
+  if (serialMaker(d.ids.vendorId)) return true;
   return std::any_of(d.interfaces.begin(), d.interfaces.end(), [](const UsbInterface& i) {
     const bool acm = i.interfaceClass == 2 && i.interfaceSubClass == 2;
     return acm || !i.ttys.empty();
@@ -95,7 +95,7 @@ struct Examiner {
     const std::vector<const Process*> takers = holders(m, d.node);
     const bool usbfs = std::any_of(d.interfaces.begin(), d.interfaces.end(),
                                    [](const UsbInterface& i) { return i.driver == "usbfs"; });
-    const std::string ids = d.vendorId + ":" + d.productId;
+    const std::string ids = d.ids.vendorId + ":" + d.ids.productId;
     if (!takers.empty() && takers.front()->name != "brltty") {
       add("port", Level::Problem,
           "no port: " + who(*takers.front()) + " claimed the adapter (" + ids + ") through usbfs",
@@ -220,7 +220,8 @@ struct Examiner {
     add("ModemManager", Level::Note,
         "ModemManager runs and the adapter lacks ID_MM_DEVICE_IGNORE: it may probe the port "
         "with AT commands for some seconds after plugging in, and hold it meanwhile",
-        {"echo 'ATTRS{idVendor}==\"" + d.vendorId + "\", ATTRS{idProduct}==\"" + d.productId +
+        {"echo 'ATTRS{idVendor}==\"" + d.ids.vendorId + "\", ATTRS{idProduct}==\"" +
+             d.ids.productId +
              "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee -a "
              "/etc/udev/rules.d/99-qzconfig.rules, then " +
              kReplug,
@@ -231,11 +232,7 @@ struct Examiner {
 Adapter identity(const UsbDevice& d, const std::string& driver) {
   Adapter a;
   a.usb = d.name;
-  a.vendorId = d.vendorId;
-  a.productId = d.productId;
-  a.manufacturer = d.manufacturer;
-  a.product = d.product;
-  a.serial = d.serial;
+  a.ids = d.ids;
   a.driver = driver;
   for (const UsbInterface& i : d.interfaces) {
     if (a.driver.empty()) a.driver = i.driver;

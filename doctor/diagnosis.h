@@ -26,11 +26,7 @@ struct Finding {
 // One adapter, or one port of an adapter with several.
 struct Adapter {
   std::string usb;  // sysfs name, "1-1.4"
-  std::string vendorId;
-  std::string productId;
-  std::string manufacturer;
-  std::string product;
-  std::string serial;
+  UsbIds ids;
   std::string driver;  // empty: none bound
   std::string device;  // "/dev/ttyUSB0"; empty when no port came of it
   std::vector<std::string> byId;

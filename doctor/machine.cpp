@@ -109,15 +109,16 @@ std::vector<UsbDevice> readUsb(const fs::path& root, bool& busSeen) {
   busSeen = !all.empty();
   for (const fs::path& dir : all) {
     const std::string name = dir.filename().string();
-    if (name.find(':') != std::string::npos || !fs::exists(dir / "idVendor")) continue;
+    std::error_code ec;
+    if (name.find(':') != std::string::npos || !fs::exists(dir / "idVendor", ec)) continue;
     if (firstLine(dir / "bDeviceClass") == "09") continue;  // a hub
     UsbDevice d;
     d.name = name;
-    d.vendorId = firstLine(dir / "idVendor");
-    d.productId = firstLine(dir / "idProduct");
-    d.manufacturer = firstLine(dir / "manufacturer");
-    d.product = firstLine(dir / "product");
-    d.serial = firstLine(dir / "serial");
+    d.ids.vendorId = firstLine(dir / "idVendor");
+    d.ids.productId = firstLine(dir / "idProduct");
+    d.ids.manufacturer = firstLine(dir / "manufacturer");
+    d.ids.product = firstLine(dir / "product");
+    d.ids.serial = firstLine(dir / "serial");
     d.node = "/dev/bus/usb/" + padded(firstLine(dir / "busnum")) + "/" +
              padded(firstLine(dir / "devnum"));
     d.udev = udevProperties(root, firstLine(dir / "dev"));

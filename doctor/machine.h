@@ -33,13 +33,18 @@ struct UsbInterface {
   std::vector<Tty> ttys;
 };
 
-struct UsbDevice {
-  std::string name;  // "1-1.4", the sysfs name
-  std::string vendorId;
+// What a USB device says of itself.
+struct UsbIds {
+  std::string vendorId;  // "1a86"
   std::string productId;
   std::string manufacturer;
   std::string product;
   std::string serial;
+};
+
+struct UsbDevice {
+  std::string name;  // "1-1.4", the sysfs name
+  UsbIds ids;
   std::string node;                         // "/dev/bus/usb/001/005"
   std::map<std::string, std::string> udev;  // udev's properties of the USB device
   std::vector<UsbInterface> interfaces;

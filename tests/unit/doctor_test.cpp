@@ -218,7 +218,7 @@ TEST(Doctor, EachCauseOnAFabricatedMachine) {
           << topic << ": " << words;
     }
     if (row.usable) {
-      EXPECT_EQ(d.adapters.front().manufacturer, "Maker " + d.adapters.front().vendorId);
+      EXPECT_EQ(d.adapters.front().ids.manufacturer, "Maker " + d.adapters.front().ids.vendorId);
       EXPECT_FALSE(d.adapters.front().driver.empty());
     }
     fs::remove_all(t.root);
