@@ -1,11 +1,12 @@
 #include "ctl/doctor.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <cstdio>
 
-#include "ctl/command_line.h"
+#include "ctl/command.h"
+#include "ctl/output.h"
+#include "doctor/diagnosis.h"
 
 namespace qz::ctl {
 
@@ -14,10 +15,6 @@ namespace {
 using doctor::Adapter;
 using doctor::Finding;
 using doctor::Level;
-
-QString q(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 const char* levelName(Level l) {
   switch (l) {
@@ -95,20 +92,17 @@ doctor::Diagnosis diagnoseThisMachine() {
   return doctor::diagnose(m, doctor::currentUser());
 }
 
-}  // namespace
-
 int printDiagnosis(const doctor::Diagnosis& d, bool json, std::ostream& out) {
   const int code = d.usable ? kDone : kPortFailed;
   if (json) {
     QJsonArray adapters;
     for (const Adapter& a : d.adapters) adapters.append(adapterJson(a));
-    const QJsonObject o{{"command", "doctor"},
-                        {"exit", code},
-                        {"usable", d.usable},
-                        {"adapters", adapters},
-                        {"machine", findingsJson(d.machine)},
-                        {"last", q(d.last)}};
-    out << QJsonDocument(o).toJson(QJsonDocument::Compact).toStdString() << "\n";
+    printJson(out, {{"command", "doctor"},
+                    {"exit", code},
+                    {"usable", d.usable},
+                    {"adapters", adapters},
+                    {"machine", findingsJson(d.machine)},
+                    {"last", q(d.last)}});
     return code;
   }
   for (const Adapter& a : d.adapters) {
@@ -123,13 +117,48 @@ int printDiagnosis(const doctor::Diagnosis& d, bool json, std::ostream& out) {
   return code;
 }
 
-int runDoctor(bool json, std::ostream& out) {
-  return printDiagnosis(diagnoseThisMachine(), json, out);
+int runDoctor(const Invocation& inv, Streams& s) {
+  return printDiagnosis(diagnoseThisMachine(), inv.json, s.out);
 }
+
+}  // namespace
 
 std::string doctorHint() {
   const std::string problem = doctor::firstProblem(diagnoseThisMachine(), false);
   return problem.empty() ? std::string() : "hint: " + problem + " (qzctl doctor says what to do)";
 }
+
+extern const CommandSpec kDoctorCommand;
+const CommandSpec kDoctorCommand = {
+    Command::Doctor,
+    "doctor",
+    0,
+    "doctor",
+    "why a USB adapter is not a usable port, and what to do",
+    R"(Tells what became of each USB serial adapter the system knows, for when the adapter does
+not show up as a port or cannot be opened. For each adapter:
+  - what it is: vendor and product id, maker, product and serial strings, kernel driver
+  - what became of it: its device, its /dev/serial/by-id name and its COM name; or why no
+    port came of it: brltty (the braille display service) took it, with the two ways out,
+    or no driver is bound because the kernel does not know the chip
+  - access: the device's owner, group and mode against your groups: in the group now, or
+    only in /etc/group (log in again), and how to join it
+  - use: the process holding it (pid and name), and lock files in /var/lock left by a
+    process that is gone
+  - ModemManager: whether it runs and may probe the port for some seconds after plugging in
+With several adapters it says that ttyUSB numbers follow the order of plugging in and which
+stable names to use instead. The last line names the COM port to use, or the one thing to
+fix first. Exit code 0 when at least one adapter is usable, 3 when none is.
+
+It only reads (sysfs, /dev, /proc, /etc/group, /var/lock, udev's database): it opens no port
+and needs no root. --json prints the same as one JSON object: "adapters" (each with its ids,
+device, by_id, com, owner, group, mode, usable and findings), "machine", "last" and "exit";
+a finding has a topic, a level (good, note, problem), a text and its fixes.
+
+Example:
+  qzctl doctor
+)",
+    false,
+    &runDoctor};
 
 }  // namespace qz::ctl
