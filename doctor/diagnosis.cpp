@@ -25,12 +25,6 @@ bool isAdapter(const UsbDevice& d) {
   });
 }
 
-std::string who(const Process& p) {
-  std::string s = "pid " + std::to_string(p.pid);
-  if (!p.name.empty()) s.append(" (").append(p.name).append(")");
-  return s;
-}
-
 bool running(const Machine& m, std::string_view name) {
   return std::any_of(m.processes.begin(), m.processes.end(),
                      [&](const Process& p) { return p.name == name; });
@@ -98,12 +92,13 @@ struct Examiner {
     const std::string ids = d.ids.vendorId + ":" + d.ids.productId;
     if (!takers.empty() && takers.front()->name != "brltty") {
       add("port", Level::Problem,
-          "no port: " + who(*takers.front()) + " claimed the adapter (" + ids + ") through usbfs",
+          "no port: " + describe(*takers.front()) + " claimed the adapter (" + ids +
+              ") through usbfs",
           {std::string("close that program, then ") + kReplug});
     } else if (usbfs || !takers.empty()) {
       add("port", Level::Problem,
           "no port: brltty, the braille display service, took the adapter (" + ids +
-              ") through usbfs" + (takers.empty() ? "" : ", as " + who(*takers.front())),
+              ") through usbfs" + (takers.empty() ? "" : ", as " + describe(*takers.front())),
           {std::string("sudo apt remove brltty (unless a braille display is used), then ") +
                kReplug,
            std::string("or disable brltty's udev rule: sudo ln -s /dev/null "
@@ -167,7 +162,7 @@ struct Examiner {
   void use(const Tty& tty) {
     const std::vector<const Process*> users = holders(m, a.device);
     std::string names;
-    for (const Process* p : users) names.append(names.empty() ? "" : ", ").append(who(*p));
+    for (const Process* p : users) names.append(names.empty() ? "" : ", ").append(describe(*p));
     const bool probing = std::any_of(users.begin(), users.end(),
                                      [](const Process* p) { return p->name == "ModemManager"; });
     if (probing) {
@@ -191,7 +186,7 @@ struct Examiner {
                                       [&](const Process& p) { return p.pid == lock.pid; });
       if (owner != m.processes.end()) {
         if (std::find(users.begin(), users.end(), &*owner) == users.end()) {
-          add("use", Level::Problem, "locked by " + who(*owner) + " (" + file + ")",
+          add("use", Level::Problem, "locked by " + describe(*owner) + " (" + file + ")",
               {"close that program"});
         }
         continue;
@@ -311,6 +306,12 @@ Diagnosis diagnose(const Machine& machine, const User& user) {
     d.last = "fix first: " + firstProblem(d);
   }
   return d;
+}
+
+std::string describe(const Process& p) {
+  std::string s = "pid " + std::to_string(p.pid);
+  if (!p.name.empty()) s.append(" (").append(p.name).append(")");
+  return s;
 }
 
 std::string firstProblem(const Diagnosis& d, bool withFix) {

@@ -47,6 +47,9 @@ struct Diagnosis {
 
 [[nodiscard]] Diagnosis diagnose(const Machine& machine, const User& user);
 
+// "pid 123 (minicom)".
+[[nodiscard]] std::string describe(const Process& p);
+
 // The first problem in one line, with its first fix or without; empty when there is none.
 [[nodiscard]] std::string firstProblem(const Diagnosis& d, bool withFix = true);
 

@@ -138,24 +138,6 @@ std::vector<UsbDevice> readUsb(const fs::path& root, bool& busSeen) {
   return devices;
 }
 
-std::vector<Process> readProcesses(const fs::path& root) {
-  std::vector<Process> processes;
-  for (const fs::path& dir : entries(root / "proc")) {
-    const std::string pid = dir.filename().string();
-    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    Process p;
-    p.pid = number(pid);
-    p.name = firstLine(dir / "comm");
-    for (const fs::path& fd : entries(dir / "fd")) {
-      std::error_code ec;
-      const std::string target = fs::read_symlink(fd, ec).string();
-      if (!ec && target.starts_with("/dev/")) p.open.push_back(target);
-    }
-    processes.push_back(std::move(p));
-  }
-  return processes;
-}
-
 std::vector<std::string> fields(const std::string& line) {
   std::vector<std::string> f;
   std::istringstream in(line);
@@ -193,6 +175,24 @@ std::vector<LockFile> readLocks(const fs::path& root) {
 }
 
 }  // namespace
+
+std::vector<Process> readProcesses(const std::filesystem::path& root) {
+  std::vector<Process> processes;
+  for (const fs::path& dir : entries(root / "proc")) {
+    const std::string pid = dir.filename().string();
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    Process p;
+    p.pid = number(pid);
+    p.name = firstLine(dir / "comm");
+    for (const fs::path& fd : entries(dir / "fd")) {
+      std::error_code ec;
+      const std::string target = fs::read_symlink(fd, ec).string();
+      if (!ec && target.starts_with("/dev/")) p.open.push_back(target);
+    }
+    processes.push_back(std::move(p));
+  }
+  return processes;
+}
 
 Machine readMachine(const std::filesystem::path& root) {
   Machine m;

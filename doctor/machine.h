@@ -92,6 +92,9 @@ struct User {
 // (another user's open files) is left out. The COM aliases are not under root: see below.
 [[nodiscard]] Machine readMachine(const std::filesystem::path& root = "/");
 
+// Every process under root/proc, with the devices it has open where that can be seen.
+[[nodiscard]] std::vector<Process> readProcesses(const std::filesystem::path& root = "/");
+
 // The COM names the user's alias folder gives, with the device each one opens now.
 [[nodiscard]] std::map<int, std::string> readComAliases();
 
