@@ -131,7 +131,7 @@ const std::vector<Row> kMachines = {
        t.write("var/lock/LCK..ttyUSB0", "      4321\n");  // its lock: said once
      },
      false,
-     {{"port", "/dev/ttyUSB0 is COM1"}},
+     {{"port", "/dev/ttyUSB0 is COM1"}, {"!use", "locked by"}},
      "fix first: /dev/ttyUSB0: in use by pid 4321 (minicom); close that program"},
     {"stale lock",
      [](const Tree& t, User&) {
