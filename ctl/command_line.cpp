@@ -29,7 +29,8 @@ constexpr std::string_view kExitCodes =
   0  done
   1  differences found, or a verification failed
   2  the command line is wrong
-  3  the port cannot be opened (missing, in use, no permission)
+  3  the port cannot be opened (missing, in use, no permission); doctor: no USB
+     adapter is usable
   4  the controller did not answer, refused, or the transfer failed
   5  the file cannot be read or written, is not a parameter file, or (download) lacks
      any of rows 0 to 18 or has a line that does not fit

@@ -22,6 +22,7 @@ enum ExitCode : int {
 enum class Command {
   None,
   Ports,
+  Doctor,
   Info,
   Upload,
   Download,

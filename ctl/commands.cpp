@@ -2,15 +2,16 @@
 
 namespace qz::ctl {
 
-extern const CommandSpec kPortsCommand, kInfoCommand, kUploadCommand, kDownloadCommand,
-    kCompareCommand, kDiffCommand, kShowCommand, kSetProtocolCommand, kSetRunModeCommand,
-    kSheetCommand;
+extern const CommandSpec kPortsCommand, kDoctorCommand, kInfoCommand, kUploadCommand,
+    kDownloadCommand, kCompareCommand, kDiffCommand, kShowCommand, kSetProtocolCommand,
+    kSetRunModeCommand, kSheetCommand;
 
 namespace {
 
 const CommandSpec* const kCommands[] = {
-    &kPortsCommand, &kInfoCommand, &kUploadCommand,      &kDownloadCommand,   &kCompareCommand,
-    &kDiffCommand,  &kShowCommand, &kSetProtocolCommand, &kSetRunModeCommand, &kSheetCommand,
+    &kDoctorCommand,      &kPortsCommand,      &kInfoCommand,  &kUploadCommand,
+    &kDownloadCommand,    &kCompareCommand,    &kDiffCommand,  &kShowCommand,
+    &kSetProtocolCommand, &kSetRunModeCommand, &kSheetCommand,
 };
 
 }  // namespace

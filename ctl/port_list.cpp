@@ -2,11 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "ctl/port_words.h"
+#include "doctor/diagnosis.h"
 #include "link/com_ports.h"
 #include "link/qt_serial_port.h"
 
@@ -29,27 +30,11 @@ std::string deviceOf(const std::string& port) {
 std::vector<std::string> deviceHolders(const std::string& device) {
   std::vector<std::string> holders;
   const std::string target = canonicalOrSame(device);
-  const pid_t self = ::getpid();
-  std::error_code ec;
-  for (const auto& proc : fs::directory_iterator("/proc", ec)) {
-    const std::string pidText = proc.path().filename().string();
-    if (pidText.empty() || pidText.find_first_not_of("0123456789") != std::string::npos) continue;
-    if (std::stol(pidText) == self) continue;
-    std::error_code fdEc;
-    bool holds = false;
-    for (const auto& fd : fs::directory_iterator(proc.path() / "fd", fdEc)) {
-      std::error_code linkEc;
-      const fs::path link = fs::read_symlink(fd.path(), linkEc);
-      if (!linkEc && link.string() == target) {
-        holds = true;
-        break;
-      }
+  for (const doctor::Process& p : doctor::readProcesses()) {
+    if (p.pid == ::getpid()) continue;
+    if (std::find(p.open.begin(), p.open.end(), target) != p.open.end()) {
+      holders.push_back(doctor::describe(p));
     }
-    if (!holds) continue;
-    std::string comm;
-    std::ifstream in(proc.path() / "comm");
-    std::getline(in, comm);
-    holders.push_back("pid " + pidText + (comm.empty() ? "" : " (" + comm + ")"));
   }
   return holders;
 }

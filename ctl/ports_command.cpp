@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "ctl/command.h"
+#include "ctl/doctor.h"
 #include "ctl/output.h"
 #include "ctl/port_list.h"
 
@@ -30,7 +31,10 @@ int runPorts(const Invocation& inv, Streams& s) {
       s.out << line << "\n";
     }
   }
-  if (entries.empty() && !inv.json && !inv.quiet) s.out << "no serial ports\n";
+  if (inv.json || inv.quiet) return kDone;
+  if (entries.empty()) s.out << "no serial ports\n";
+  // On standard error, so that scripts reading the list see only the list.
+  if (const std::string hint = doctorHint(); !hint.empty()) s.err << hint << "\n";
   return kDone;
 }
 
@@ -45,7 +49,8 @@ const CommandSpec kPortsCommand = {
     "every COM name with its device and state",
     R"(Lists every COM name that names a device, with the device and its state: free, in use
 (with the process holding it when that can be seen), no permission, or missing. "alias"
-marks a name that comes from the alias folder rather than the fixed table.
+marks a name that comes from the alias folder rather than the fixed table. When "qzctl
+doctor" would find a problem with a USB adapter, a one-line hint follows the list.
 
 Example:
   qzctl ports

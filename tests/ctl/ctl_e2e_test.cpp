@@ -742,6 +742,26 @@ TEST_F(Ctl, SheetIsWholeOrAbsentAndNamesTheRowsAFileLacks) {
   }
 }
 
+// This machine as it is: the doctor reads the real sysfs, /dev and /proc and opens nothing.
+TEST(Doctor, AMachineWithoutAUsbAdapterSaysSoAndExits3) {
+  for (const char* tty : {"/sys/class/tty/ttyUSB0", "/sys/class/tty/ttyACM0"}) {
+    if (fs::exists(tty)) GTEST_SKIP() << "this machine has a USB serial adapter: " << tty;
+  }
+  const Ran text = qzctl({"doctor"});
+  EXPECT_EQ(text.code, 3);
+  const std::string last = text.out.substr(text.out.rfind('\n', text.out.size() - 2) + 1);
+  EXPECT_TRUE(last.starts_with("fix first: no USB serial adapter: ")) << text.out;
+  const Ran json = qzctl({"doctor", "--json"});
+  EXPECT_EQ(json.code, 3);
+  const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+  EXPECT_EQ(o["exit"].toInt(), 3);
+  EXPECT_EQ(o["adapters"].toArray().size(), 0);
+  EXPECT_EQ(o["last"].toString().toStdString() + "\n", last);
+  const Ran ports = qzctl({"ports"});
+  EXPECT_EQ(ports.code, 0);
+  EXPECT_TRUE(ports.err.starts_with("hint: no USB serial adapter: ")) << ports.err;
+}
+
 }  // namespace
 }  // namespace qz
 

@@ -1,0 +1,56 @@
+#pragma once
+// What became of each USB serial adapter, decided from what was read of the machine alone:
+// the port it became (or why it did not), whether the user may open it, who holds it, and
+// whether ModemManager may get in the way. Words only, no I/O.
+
+#include <string>
+#include <vector>
+
+#include "doctor/machine.h"
+
+namespace qz::doctor {
+
+enum class Level {
+  Good,     // as it should be
+  Note,     // worth knowing; the port still works
+  Problem,  // the port cannot be used until this is fixed
+};
+
+struct Finding {
+  std::string topic;  // "port", "access", "use", "ModemManager", "adapters"
+  Level level = Level::Good;
+  std::string text;                // one sentence
+  std::vector<std::string> fixes;  // what to type or do, each a way on its own
+};
+
+// One adapter, or one port of an adapter with several.
+struct Adapter {
+  std::string usb;  // sysfs name, "1-1.4"
+  UsbIds ids;
+  std::string driver;  // empty: none bound
+  std::string device;  // "/dev/ttyUSB0"; empty when no port came of it
+  std::vector<std::string> byId;
+  std::string com;  // "COM1"; empty when no COM name reaches it
+  std::string owner;
+  std::string group;
+  unsigned mode = 0;
+  bool usable = false;
+  std::vector<Finding> findings;
+};
+
+struct Diagnosis {
+  std::vector<Adapter> adapters;
+  std::vector<Finding> machine;  // about all of them, or about none being there
+  std::string last;              // the port to use, or the one thing to fix first
+  bool usable = false;           // at least one adapter can be opened now
+};
+
+[[nodiscard]] Diagnosis diagnose(const Machine& machine, const User& user);
+
+// "pid 123 (minicom)".
+[[nodiscard]] std::string describe(const Process& p);
+
+// The first problem in one line, with its first fix or without; empty when there is none.
+[[nodiscard]] std::string firstProblem(const Diagnosis& d, bool withFix = true);
+
+}  // namespace qz::doctor
