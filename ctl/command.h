@@ -19,6 +19,7 @@ struct Streams {
 struct CommandSpec {
   Command id = Command::None;
   std::string_view name;
+  std::string_view alias;  // another name it answers to; may be empty
   int arguments = 0;
   std::string_view synopsis;  // "upload FILE"
   std::string_view summary;   // one line for the overview

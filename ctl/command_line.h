@@ -12,11 +12,14 @@ namespace qz::ctl {
 // The exit codes scripts rely on. With several ports the highest one wins.
 enum ExitCode : int {
   kDone = 0,
-  kDifferent = 1,   // differences found, or a verification failed
-  kUsage = 2,       // the command line is wrong
-  kPortFailed = 3,  // the port cannot be opened
-  kNoAnswer = 4,    // the controller did not answer, or the transfer failed
-  kFileFailed = 5,  // the file cannot be read or written, or is no whole parameter file
+  kDifferent = 1,    // differences found, or a verification failed
+  kUsage = 2,        // the command line is wrong
+  kPortFailed = 3,   // the port cannot be opened
+  kNoAnswer = 4,     // the controller did not answer, or the transfer failed
+  kFileFailed = 5,   // the file cannot be read or written, or is no whole parameter file; or the
+                     // output cannot be written
+  kOtherModel = 6,   // download refused: the file is for another model
+  kSignalled = 128,  // plus the number of the signal that stopped the run
 };
 
 enum class Command {
@@ -42,7 +45,8 @@ struct Invocation {
   bool json = false;
   bool quiet = false;
   bool force = false;
-  bool help = false;               // --help, before or after the command
+  bool help = false;  // --help, before or after the command
+  bool version = false;
   std::vector<std::string> files;  // FILE, or A and B for diff
   ProtocolChoice protocol = ProtocolChoice::Old1200;
   RunModeChoice runMode = RunModeChoice::Switch;
@@ -60,6 +64,9 @@ struct ParseResult {
 
 // The overview with every command, option and exit code; or one command's own text.
 [[nodiscard]] std::string helpText(Command c = Command::None);
+
+// "qzctl 1.0.0"
+[[nodiscard]] std::string versionText();
 
 // Whether the command talks to controllers (and so takes --port).
 [[nodiscard]] bool usesPorts(Command c);

@@ -20,7 +20,7 @@ std::span<const CommandSpec* const> commands() {
 
 const CommandSpec* findCommand(std::string_view name) {
   for (const CommandSpec* c : kCommands) {
-    if (c->name == name) return c;
+    if (c->name == name || (!c->alias.empty() && c->alias == name)) return c;
   }
   return nullptr;
 }

@@ -40,12 +40,14 @@ extern const CommandSpec kPortsCommand;
 const CommandSpec kPortsCommand = {
     Command::Ports,
     "ports",
+    "",
     0,
     "ports",
     "every COM name with its device and state",
-    R"(Lists every COM name that names a device, with the device and its state: free, in use
-(with the process holding it when that can be seen), no permission, or missing. "alias"
-marks a name that comes from the alias folder rather than the fixed table.
+    R"(Lists every COM name that names a device, with the device and its state: free,
+in use (with the process holding it when that can be seen), no permission, or
+missing. "alias" marks a name that comes from the alias folder rather than the
+fixed table.
 
 Example:
   qzctl ports

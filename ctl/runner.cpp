@@ -21,6 +21,10 @@ int run(std::span<const std::string_view> args, Streams streams) {
     streams.out << helpText(inv.command);
     return kDone;
   }
+  if (inv.version) {
+    streams.out << versionText();
+    return kDone;
+  }
   return specOf(inv.command)->run(inv, streams);
 }
 

@@ -46,12 +46,13 @@ extern const CommandSpec kShowCommand;
 const CommandSpec kShowCommand = {
     Command::Show,
     "show",
+    "",
     1,
     "show FILE",
     "a parameter file as a readable table",
-    R"(Shows a parameter file as a table: the model, each scene key's switches and levels, the
-fan and air-conditioner assignment, work mode, DMX512 address, the level table and the
-power-on scene. No controller is needed.
+    R"(Shows a parameter file as a table: the model, each scene key's switches and
+levels, the fan and air-conditioner assignment, work mode, DMX512 address, the
+level table and the power-on scene. No controller is needed.
 
 Example:
   qzctl show shop-floor-2.QZ
