@@ -66,17 +66,17 @@ std::string optionsText(const CommandSpec* command) {
 
 constexpr std::string_view kExitCodes =
     R"(Exit codes (with several ports the highest wins; each port gets its own line):
-  0    done
-  1    differences found, or a verification failed
-  2    the command line is wrong
-  3    the port cannot be opened (missing, in use, no permission)
-  4    the controller did not answer, refused, or the transfer failed
-  5    the file cannot be read or written, or is not a parameter file;
-       download: it lacks any of rows 0 to 18 or has a line that does not fit;
-       upload: the file holds another image and --force was not given;
-       or the output cannot be written
-  6    download refused: the file is for another model (--force sends it)
-  130  stopped by Ctrl+C; 143 by SIGTERM, 129 by SIGHUP (goodbye said first)
+  0  done
+  1  differences found, or a verification failed
+  2  the command line is wrong
+  3  the port cannot be opened (missing, in use, no permission)
+  4  the controller did not answer, refused, or the transfer failed
+  5  the file cannot be read or written, or is not a parameter file; download:
+     it lacks any of rows 0 to 18 or has a line that does not fit; upload: the
+     file holds another image and --force was not given; or the output cannot
+     be written
+  6  download refused: the file is for another model (--force sends it)
+  130, 143, 129  stopped by Ctrl+C, SIGTERM or SIGHUP (the goodbye goes out first)
 )";
 
 bool validPort(std::string_view p) {

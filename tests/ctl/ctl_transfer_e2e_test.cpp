@@ -36,7 +36,7 @@ TEST_F(Ctl, UploadWritesTheControllersImageAsAParameterFile) {
   // A file that cannot be written: a path below a regular file. The old file is kept whole.
   const Ran bad = qzctl({"--port", sim.com(), "upload", path("backup.QZ/inside.QZ")});
   EXPECT_EQ(bad.code, 5);
-  EXPECT_NE(bad.out.find(": uploaded, but cannot write "), std::string::npos) << bad.out;
+  EXPECT_NE(bad.err.find(": uploaded, but cannot write "), std::string::npos) << bad.err;
   EXPECT_EQ(readFile(dir / "backup.QZ"), paramFileText(1, patternImage()));
 }
 
@@ -90,10 +90,10 @@ TEST_F(Ctl, DownloadRefusesAnotherModelsFileAndAnIncompleteOne) {
   Sim sim;  // QZ-0804
   writeFile(dir / "0606.QZ", paramFileText(1, patternImage()));
   const Ran r = qzctl({"--port", sim.com(), "download", path("0606.QZ")});
-  EXPECT_EQ(r.code, 1);
-  EXPECT_NE(r.out.find("refused: the file is for QZ-0606 but the controller is QZ-0804"),
+  EXPECT_EQ(r.code, 6);
+  EXPECT_NE(r.err.find("refused: the file is for QZ-0606 but the controller is QZ-0804"),
             std::string::npos)
-      << r.out;
+      << r.err;
   EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 0);
   ASSERT_TRUE(goodbyeArrives(*sim.server));
   EXPECT_EQ(sim->log().back().received, kDisconnect);
@@ -186,7 +186,7 @@ TEST_F(Ctl, RandomImagesGoUpComeBackDownAndCompareEqual) {
     o.image = g.image(o.model);
     Sim sim(o);
     const QString file = path("random.QZ");
-    const Ran up = qzctl({"--port", sim.com(), "upload", file});
+    const Ran up = qzctl({"--port", sim.com(), "upload", "--force", file});
     ASSERT_EQ(up.code, 0) << seed << up.out << up.err;
     sim->setImage(g.image(o.model));
     const Ran down = qzctl({"--port", sim.com(), "download", file});
@@ -209,7 +209,7 @@ TEST_F(Ctl, ShowAndDiffNameTheRowsAFileLacks) {
   EXPECT_NE(show.out.find("rows not in the file: 12\n"), std::string::npos) << show.out;
   const Ran json = qzctl({"--json", "show", path("part.QZ")});
   const QJsonObject shown = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
-  EXPECT_TRUE(shown["rows"].toArray()[12].isNull());
+  EXPECT_TRUE(shown["scenes"].toArray()[12].isNull());
   EXPECT_EQ(shown["missing_rows"].toArray(), QJsonArray{12});
 
   const Ran diff = qzctl({"diff", path("whole.QZ"), path("part.QZ")});

@@ -174,10 +174,11 @@ TEST(QzsimServer, KeepsRealDevicesAndOtherAliasesAndRefusesUnsafeFolders) {
   fs::create_directory(ports);
   fs::permissions(ports, fs::perms::owner_all);
   fs::create_symlink("/dev/null", ports / "COM1");        // someone's live alias
-  fs::create_symlink("/dev/pts/999999", ports / "COM2");  // left by a killed simulator
+  fs::create_symlink("/dev/pts/999999", ports / "COM2");  // made by hand, its device missing
   PtyServer server(serverOptions(dir, false));
   server.start();
-  EXPECT_EQ(server.comNumber(), firstFreeCom(2));
+  EXPECT_EQ(server.comNumber(), firstFreeCom(3));
+  EXPECT_EQ(fs::read_symlink(ports / "COM2"), "/dev/pts/999999");
   EXPECT_EQ(fs::read_symlink(ports / "COM1"), "/dev/null");
 
   Options taken = serverOptions(dir, false);

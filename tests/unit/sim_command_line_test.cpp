@@ -34,7 +34,7 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
                                 "--no-pacing",
                                 "--com",
                                 "33",
-                                "--version",
+                                "--firmware",
                                 "V9",
                                 "--silent",
                                 "--answer-from",
