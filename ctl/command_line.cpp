@@ -76,7 +76,7 @@ constexpr std::string_view kExitCodes =
      file holds another image and --force was not given; or the output cannot
      be written
   6  download refused: the file is for another model (--force sends it)
-  130, 143, 129  stopped by Ctrl+C, SIGTERM or SIGHUP (the goodbye goes out first)
+  130, 143, 129  stopped by Ctrl+C, SIGTERM or SIGHUP (goodbye said first)
 )";
 
 bool validPort(std::string_view p) {

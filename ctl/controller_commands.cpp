@@ -72,8 +72,8 @@ const CommandSpec kCompareCommand = {
     "compare FILE",
     "controller vs file: every byte that differs",
     R"(Reads the controller's image and lists every byte that differs from the
-parameter file FILE, by row, byte and setting ("场景1 开关通道3", "排风1", "DMX地址
-高字节", "调光级别3"). Exit code 1 when anything differs.
+parameter file FILE, by row, byte and setting ("场景1 开关通道3", "排风1",
+"DMX地址 高字节", "调光级别3"). Exit code 1 when anything differs.
 
 Example:
   qzctl --port COM1 compare shop-floor-2.QZ
@@ -89,8 +89,8 @@ const CommandSpec kSetProtocolCommand = {
     1,
     "set-protocol 1200|19200|cancel",
     "set or cancel the RS-485 interface protocol",
-    R"(Sets the controller's RS-485 interface protocol ("1200旧协议" or "19200协议"), or
-cancels the setting, and prints the controller's answer. The change takes
+    R"(Sets the controller's RS-485 interface protocol ("1200旧协议" or "19200协议"),
+or cancels the setting, and prints the controller's answer. The change takes
 effect when the controller restarts. Exit code 4 when the controller refuses
 or does not answer.
 
