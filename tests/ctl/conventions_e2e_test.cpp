@@ -125,6 +125,15 @@ TEST_F(Ctl, UploadKeepsAnotherImageAndNamesAsTheirBytes) {
                         dir);
   EXPECT_EQ(odd.code, 0) << odd.err;
   EXPECT_EQ(readFile(dir / "caf\xE9.QZ"), uploaded);
+
+  // On a terminal the progress lines redraw themselves, unless the terminal is a dumb one.
+  for (const std::string term : {"xterm", "dumb"}) {
+    const Ran r = shell("TERM=" + term + " script -qec '\"$QZCTL\" --port " + sim->comName() +
+                            " info' /dev/null",
+                        dir);
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_EQ(r.out.find('\033') != std::string::npos, term == "xterm") << term << r.out;
+  }
 }
 
 TEST_F(Ctl, SigtermAndSighupSayGoodbyeAndExitAsShellsExpect) {
