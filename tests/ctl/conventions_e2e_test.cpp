@@ -128,9 +128,9 @@ TEST_F(Ctl, UploadKeepsAnotherImageAndNamesAsTheirBytes) {
 
   // On a terminal the progress lines redraw themselves, unless the terminal is a dumb one.
   for (const std::string term : {"xterm", "dumb"}) {
-    const Ran r = shell("TERM=" + term + " script -qec '\"$QZCTL\" --port " + sim->comName() +
-                            " info' /dev/null",
-                        dir);
+    const Ran r = shell(
+        "TERM=" + term + " script -qec '\"$QZCTL\" --port " + sim->comName() + " info' /dev/null",
+        dir);
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_EQ(r.out.find('\033') != std::string::npos, term == "xterm") << term << r.out;
   }
