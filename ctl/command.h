@@ -1,6 +1,7 @@
 #pragma once
 // One qzctl command: its name, arguments, help text and what runs it. A new command is a file
-// that defines its CommandSpec and one line in the table of ctl/commands.cpp.
+// that defines its CommandSpec (its id may stay Command::None), its name in the table of
+// ctl/commands.cpp, and the file in ctl/CMakeLists.txt.
 
 #include <ostream>
 #include <span>
@@ -17,7 +18,7 @@ struct Streams {
 };
 
 struct CommandSpec {
-  Command id = Command::None;
+  Command id = Command::None;  // for the code that asks which command runs; may be None
   std::string_view name;
   std::string_view alias;  // another name it answers to; may be empty
   int arguments = 0;

@@ -109,7 +109,11 @@ bool usesPorts(Command c) {
 }
 
 std::string helpText(Command c) {
-  if (const CommandSpec* info = specOf(c)) {
+  return helpText(specOf(c));
+}
+
+std::string helpText(const CommandSpec* info) {
+  if (info != nullptr) {
     std::string text = "Usage: qzctl [OPTIONS] " + std::string(info->synopsis) + "\n";
     if (!info->alias.empty())
       text += "       qzctl [OPTIONS] " + std::string(info->alias) + " ...\n";
@@ -125,10 +129,10 @@ std::string helpText(Command c) {
       "Usage: qzctl [OPTIONS] COMMAND [ARGS]\n"
       "The QZ lighting-scene controllers from a terminal: back up, restore with\n"
       "verification, compare, several controllers at once.\n\nCommands:\n";
-  for (const CommandSpec* info : commands()) {
-    std::string line = "  " + std::string(info->synopsis);
+  for (const CommandSpec* c : commands()) {
+    std::string line = "  " + std::string(c->synopsis);
     line.resize(std::max<std::size_t>(line.size() + 2, 34), ' ');
-    text += line + std::string(info->summary) + "\n";
+    text += line + std::string(c->summary) + "\n";
   }
   text += "  backup and restore are other names of upload and download.\n\n";
   text += optionsText(nullptr);
@@ -208,6 +212,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     return fail("unknown command " + words.front() + cli::didYouMean(words.front(), names));
   }
   inv.command = info->id;
+  inv.spec = info;
   if (inv.help) return result;
 
   const std::size_t given = words.size() - 1;
@@ -253,7 +258,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
       break;
   }
 
-  if (!usesPorts(inv.command) && !inv.ports.empty()) {
+  if (!info->ports && !inv.ports.empty()) {
     return fail(std::string(info->name) + " talks to no controller and takes no --port");
   }
   const bool all = std::find(inv.ports.begin(), inv.ports.end(), "all") != inv.ports.end();

@@ -26,6 +26,7 @@ const CommandSpec* findCommand(std::string_view name) {
 }
 
 const CommandSpec* specOf(Command id) {
+  if (id == Command::None) return nullptr;
   for (const CommandSpec* c : kCommands) {
     if (c->id == id) return c;
   }

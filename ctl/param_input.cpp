@@ -43,7 +43,7 @@ ParamFile loadFile(const std::string& name) {
 int fileFailure(const Invocation& inv, Streams& s, const ParamFile& f) {
   if (inv.json) {
     QJsonObject o;
-    o["command"] = q(std::string(commandName(inv.command)));
+    o["command"] = q(std::string(inv.spec->name));
     o["file"] = q(f.name);
     o["exit"] = kFileFailed;
     o["message"] = q(f.error);
