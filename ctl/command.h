@@ -20,13 +20,13 @@ struct Streams {
 struct CommandSpec {
   Command id = Command::None;  // for the code that asks which command runs; may be None
   std::string_view name;
-  std::string_view alias;  // another name it answers to; may be empty
   int arguments = 0;
   std::string_view synopsis;  // "upload FILE"
   std::string_view summary;   // one line for the overview
   std::string_view text;      // what `qzctl COMMAND --help` explains, with an example
   bool ports = false;         // talks to controllers, and so takes --port
   int (*run)(const Invocation&, Streams&) = nullptr;
+  std::string_view alias = {};  // another name it answers to ("backup"); may be empty
 };
 
 // Every command, in the order the overview lists them.

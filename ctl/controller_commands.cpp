@@ -8,7 +8,6 @@ extern const CommandSpec kInfoCommand;
 const CommandSpec kInfoCommand = {
     Command::Info,
     "info",
-    "",
     0,
     "info",
     "connect; print model and firmware version",
@@ -26,7 +25,6 @@ extern const CommandSpec kUploadCommand;
 const CommandSpec kUploadCommand = {
     Command::Upload,
     "upload",
-    "backup",
     1,
     "upload FILE",
     "controller -> parameter file",
@@ -41,13 +39,13 @@ Example:
   qzctl --port COM1 upload shop-floor-2.QZ
 )",
     true,
-    &runOnPorts};
+    &runOnPorts,
+    "backup"};
 
 extern const CommandSpec kDownloadCommand;
 const CommandSpec kDownloadCommand = {
     Command::Download,
     "download",
-    "restore",
     1,
     "download FILE",
     "file -> controller, read back and verified",
@@ -61,13 +59,13 @@ Example:
   qzctl --port COM1 download shop-floor-2.QZ
 )",
     true,
-    &runOnPorts};
+    &runOnPorts,
+    "restore"};
 
 extern const CommandSpec kCompareCommand;
 const CommandSpec kCompareCommand = {
     Command::Compare,
     "compare",
-    "",
     1,
     "compare FILE",
     "controller vs file: every byte that differs",
@@ -85,7 +83,6 @@ extern const CommandSpec kSetProtocolCommand;
 const CommandSpec kSetProtocolCommand = {
     Command::SetProtocol,
     "set-protocol",
-    "",
     1,
     "set-protocol 1200|19200|cancel",
     "set or cancel the RS-485 interface protocol",
@@ -104,7 +101,6 @@ extern const CommandSpec kSetRunModeCommand;
 const CommandSpec kSetRunModeCommand = {
     Command::SetRunMode,
     "set-run-mode",
-    "",
     1,
     "set-run-mode switch|overlay",
     "set the scene run mode",

@@ -57,7 +57,6 @@ extern const CommandSpec kDiffCommand;
 const CommandSpec kDiffCommand = {
     Command::Diff,
     "diff",
-    "",
     2,
     "diff A.QZ B.QZ",
     "file vs file: every byte that differs",

@@ -40,7 +40,6 @@ extern const CommandSpec kPortsCommand;
 const CommandSpec kPortsCommand = {
     Command::Ports,
     "ports",
-    "",
     0,
     "ports",
     "every COM name with its device and state",

@@ -64,7 +64,6 @@ extern const CommandSpec kShowCommand;
 const CommandSpec kShowCommand = {
     Command::Show,
     "show",
-    "",
     1,
     "show FILE",
     "a parameter file as a readable table",
