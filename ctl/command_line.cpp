@@ -103,11 +103,6 @@ std::string_view commandName(Command c) {
   return spec != nullptr ? spec->name : std::string_view{};
 }
 
-bool usesPorts(Command c) {
-  const CommandSpec* spec = specOf(c);
-  return spec != nullptr && spec->ports;
-}
-
 std::string helpText(Command c) {
   return helpText(specOf(c));
 }

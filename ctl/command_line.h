@@ -72,7 +72,4 @@ struct ParseResult {
 // "qzctl 1.0.0"
 [[nodiscard]] std::string versionText();
 
-// Whether the command talks to controllers (and so takes --port).
-[[nodiscard]] bool usesPorts(Command c);
-
 }  // namespace qz::ctl

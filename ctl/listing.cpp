@@ -32,6 +32,10 @@ std::string padded(std::string text, std::size_t columns) {
   return text;
 }
 
+bool isDmxAddress(const Difference& d) {
+  return d.row == row17::kRow && d.column == row17::kDmxHigh;
+}
+
 }  // namespace
 
 std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right,
@@ -52,10 +56,6 @@ std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& 
     }
   }
   return out;
-}
-
-bool isDmxAddress(const Difference& d) {
-  return d.row == row17::kRow && d.column == row17::kDmxHigh;
 }
 
 std::string differenceName(const Difference& d, int model) {

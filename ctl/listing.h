@@ -23,7 +23,6 @@ struct Difference {
 };
 
 // The DMX512 address differs as one value (1..501, 0 for none), not as two bytes.
-[[nodiscard]] bool isDmxAddress(const Difference& d);
 inline constexpr std::string_view kDmxAddressName = "DMX512地址";
 
 // "场景4 开关通道6", as the image of `model` reads it; "DMX512地址" for the address.
