@@ -1,6 +1,7 @@
 #include "cli/options.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <charconv>
 
 namespace qz::cli {
@@ -41,6 +42,57 @@ class Bytes {
 };
 
 }  // namespace
+
+namespace {
+
+// Edits (insert, delete, replace, swap of neighbours) that turn a into b.
+std::size_t distance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min(
+          {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    }
+  }
+  return d[a.size()][b.size()];
+}
+
+}  // namespace
+
+std::string didYouMean(std::string_view word, std::span<const std::string_view> names) {
+  std::string_view best;
+  std::size_t bestDistance = 0;
+  for (const std::string_view name : names) {
+    const std::size_t d = distance(word, name);
+    // A third of the name may be wrong, and always one character; a beginning counts too.
+    const bool close = d <= std::max<std::size_t>(1, name.size() / 3) ||
+                       (word.size() >= 3 && name.starts_with(word));
+    if (close && (best.empty() || d < bestDistance)) {
+      best = name;
+      bestDistance = d;
+    }
+  }
+  if (best.empty()) return {};
+  std::string text = "; did you mean ";
+  text.append(best).append("?");
+  return text;
+}
+
+std::string didYouMean(std::string_view option, std::span<const Option> table) {
+  std::vector<std::string> names;
+  for (const Option& o : table) {
+    for (const std::string& n : o.names) {
+      if (n.size() > 1) names.push_back(written(n));
+    }
+  }
+  const std::vector<std::string_view> views(names.begin(), names.end());
+  return didYouMean(option, views);
+}
 
 std::string written(std::string_view name) {
   return (name.size() == 1 ? "-" : "--") + std::string(name);

@@ -36,6 +36,13 @@ struct Parsed {
 // A whole number from low to high in the base; nothing for any other text.
 [[nodiscard]] std::optional<int> number(std::string_view text, int low, int high, int base = 10);
 
+// "; did you mean upload?" when one of the names is a likely typing mistake for `word`,
+// otherwise empty.
+[[nodiscard]] std::string didYouMean(std::string_view word,
+                                     std::span<const std::string_view> names);
+// The same for an option as written ("--prot"), among the table's options.
+[[nodiscard]] std::string didYouMean(std::string_view option, std::span<const Option> table);
+
 // "--port", or "-h" for a one-letter name.
 [[nodiscard]] std::string written(std::string_view name);
 

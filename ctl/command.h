@@ -1,6 +1,7 @@
 #pragma once
 // One qzctl command: its name, arguments, help text and what runs it. A new command is a file
-// that defines its CommandSpec and one line in the table of ctl/commands.cpp.
+// that defines its CommandSpec (its id may stay Command::None), its name in the table of
+// ctl/commands.cpp, and the file in ctl/CMakeLists.txt.
 
 #include <ostream>
 #include <span>
@@ -17,7 +18,7 @@ struct Streams {
 };
 
 struct CommandSpec {
-  Command id = Command::None;
+  Command id = Command::None;  // for the code that asks which command runs; may be None
   std::string_view name;
   int arguments = 0;
   std::string_view synopsis;  // "upload FILE"
@@ -25,6 +26,7 @@ struct CommandSpec {
   std::string_view text;      // what `qzctl COMMAND --help` explains, with an example
   bool ports = false;         // talks to controllers, and so takes --port
   int (*run)(const Invocation&, Streams&) = nullptr;
+  std::string_view alias = {};     // another name it answers to ("backup"); may be empty
   bool argumentsOptional = false;  // may be given none (sheet: FILE, or else the ports)
 };
 

@@ -1,6 +1,7 @@
 #include "ctl/command_line.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "cli/options.h"
 #include "ctl/command.h"
@@ -10,30 +11,78 @@ namespace qz::ctl {
 
 namespace {
 
-constexpr std::string_view kOptions = R"(Options:
-  --port PORT   COMn (as the window names ports) or a device path such as /dev/ttyUSB0.
-                Give it several times to work on several controllers at once;
-                "--port all" means every port where a controller answers.
-                Without it: the first port the window would list.
-  --baud RATE   line speed (default 9600)
-  --json        one JSON object per port on standard output, for scripts
-  --quiet       print nothing but errors
-  --force       download a file made for another model
-  -o, --output SHEET
-                sheet: the PDF, or with .html the HTML file, to write
-  -h, --help    this text; "qzctl COMMAND --help" explains one command
-)";
+// Each option with the commands that take it; the help of a command lists only these.
+struct OptionHelp {
+  std::string_view synopsis;
+  std::string_view text;
+  bool (*takenBy)(const CommandSpec&);
+};
+
+bool everyCommand(const CommandSpec&) {
+  return true;
+}
+bool portCommands(const CommandSpec& c) {
+  return c.ports;
+}
+bool fileWriters(const CommandSpec& c) {
+  return c.id == Command::Download || c.id == Command::Upload;
+}
+bool sheetWriter(const CommandSpec& c) {
+  return c.id == Command::Sheet;
+}
+bool noCommand(const CommandSpec&) {
+  return false;
+}
+
+constexpr OptionHelp kOptionHelp[] = {
+    {"--port PORT", R"(COMn (as the window names ports) or a device path such as
+/dev/ttyUSB0. Give it several times to work on several
+controllers at once; "--port all" means every port where a
+controller answers. Without it: the first port the window lists.)",
+     portCommands},
+    {"--baud RATE", "line speed (default 9600)", portCommands},
+    {"--json", "one JSON object per port (or file) on standard output", everyCommand},
+    {"-q, --quiet", "print nothing but errors", everyCommand},
+    {"--force", R"(download: send a file made for another model;
+upload: replace a file that holds another image)",
+     fileWriters},
+    {"-o, --output SHEET", R"(the sheet to write: a PDF, or with .html one HTML file)",
+     sheetWriter},
+    {"-h, --help", R"(this text; "qzctl COMMAND --help" explains one command)", everyCommand},
+    {"--version", "print the version of qzctl", noCommand},
+};
+
+// The options as a table in 80 columns, each text beside its option.
+std::string optionsText(const CommandSpec* command) {
+  std::string text = "Options:\n";
+  for (const OptionHelp& o : kOptionHelp) {
+    if (command != nullptr ? !o.takenBy(*command) : false) continue;
+    std::string line = "  " + std::string(o.synopsis);
+    line.resize(16, ' ');
+    std::string_view rest = o.text;
+    for (bool first = true; !rest.empty(); first = false) {
+      const std::size_t nl = rest.find('\n');
+      text += (first ? line : std::string(16, ' ')) + std::string(rest.substr(0, nl)) + "\n";
+      rest = nl == std::string_view::npos ? std::string_view{} : rest.substr(nl + 1);
+    }
+  }
+  return text;
+}
 
 constexpr std::string_view kExitCodes =
-    R"(Exit codes (with several ports the highest wins; every port gets its own result line):
+    R"(Exit codes (with several ports the highest wins; each port gets its own line):
   0  done
   1  differences found, or a verification failed
   2  the command line is wrong
   3  the port cannot be opened (missing, in use, no permission); doctor: no USB
      adapter is usable
   4  the controller did not answer, refused, or the transfer failed
-  5  the file cannot be read or written, is not a parameter file, or (download) lacks
-     any of rows 0 to 18 or has a line that does not fit
+  5  the file cannot be read or written, or is not a parameter file; download:
+     it lacks any of rows 0 to 18 or has a line that does not fit; upload: the
+     file holds another image and --force was not given; or the output cannot
+     be written
+  6  download refused: the file is for another model (--force sends it)
+  130, 143, 129  stopped by Ctrl+C, SIGTERM or SIGHUP (goodbye said first)
 )";
 
 bool validPort(std::string_view p) {
@@ -44,7 +93,7 @@ bool validPort(std::string_view p) {
 
 const cli::Option kOptionTable[] = {
     {{"h", "help"}, ""}, {{"json"}, ""},     {{"q", "quiet"}, ""},       {{"force"}, ""},
-    {{"port"}, "PORT"},  {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"},
+    {{"port"}, "PORT"},  {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"}, {{"version"}, ""},
 };
 
 std::string missingValue(std::string_view option) {
@@ -61,41 +110,48 @@ std::string_view commandName(Command c) {
   return spec != nullptr ? spec->name : std::string_view{};
 }
 
-bool usesPorts(Command c) {
-  const CommandSpec* spec = specOf(c);
-  return spec != nullptr && spec->ports;
+std::string helpText(Command c) {
+  return helpText(specOf(c));
 }
 
-std::string helpText(Command c) {
-  if (const CommandSpec* info = specOf(c)) {
-    std::string text = "Usage: qzctl [OPTIONS] " + std::string(info->synopsis) + "\n\n";
+std::string helpText(const CommandSpec* info) {
+  if (info != nullptr) {
+    std::string text = "Usage: qzctl [OPTIONS] " + std::string(info->synopsis) + "\n";
+    if (!info->alias.empty())
+      text += "       qzctl [OPTIONS] " + std::string(info->alias) + " ...\n";
+    text += "\n";
     text += info->text;
     text += "\n";
-    text += kOptions;
+    text += optionsText(info);
     text += "\n";
     text += kExitCodes;
     return text;
   }
   std::string text =
       "Usage: qzctl [OPTIONS] COMMAND [ARGS]\n"
-      "The QZ lighting-scene controllers from a terminal: back up, restore with verification,\n"
-      "compare, several controllers at once.\n\nCommands:\n";
-  for (const CommandSpec* info : commands()) {
-    std::string line = "  " + std::string(info->synopsis);
-    line.resize(std::max<std::size_t>(line.size() + 2, 36), ' ');
-    text += line + std::string(info->summary) + "\n";
+      "The QZ lighting-scene controllers from a terminal: back up, restore with\n"
+      "verification, compare, several controllers at once.\n\nCommands:\n";
+  for (const CommandSpec* c : commands()) {
+    std::string line = "  " + std::string(c->synopsis);
+    line.resize(std::max<std::size_t>(line.size() + 2, 34), ' ');
+    text += line + std::string(c->summary) + "\n";
   }
-  text += "\n";
-  text += kOptions;
+  text += "  backup and restore are other names of upload and download.\n\n";
+  text += optionsText(nullptr);
   text += "\n";
   text += kExitCodes;
   text +=
+      "\nResults go to standard output, errors and failed ports to standard error.\n"
       "\nExamples:\n"
-      "  qzctl --port COM1 upload backup.QZ        back up a controller\n"
-      "  qzctl --port COM1 download backup.QZ      restore it, verified byte for byte\n"
-      "  qzctl --port all compare backup.QZ        compare every controller with a file\n"
-      "  qzctl sheet backup.QZ -o backup.pdf       a one-page handover sheet of the file\n";
+      "  qzctl --port COM1 upload backup.QZ     back up a controller\n"
+      "  qzctl --port COM1 download backup.QZ   restore it, verified byte for byte\n"
+      "  qzctl --port all compare backup.QZ     compare every controller with a file\n"
+      "  qzctl sheet backup.QZ -o backup.pdf    a one-page handover sheet of the file\n";
   return text;
+}
+
+std::string versionText() {
+  return "qzctl " QZ_VERSION "\n";
 }
 
 ParseResult parseCommandLine(std::span<const std::string_view> args) {
@@ -111,7 +167,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     case cli::Problem::None:
       break;
     case cli::Problem::UnknownOption:
-      return fail("unknown option " + parsed.option);
+      return fail("unknown option " + parsed.option + cli::didYouMean(parsed.option, kOptionTable));
     case cli::Problem::MissingValue:
       return fail(missingValue(parsed.option));
     case cli::Problem::UnexpectedValue:
@@ -128,6 +184,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
       inv.quiet = true;
     } else if (name == "--force") {
       inv.force = true;
+    } else if (name == "--version") {
+      inv.version = true;
     } else if (name == "--port") {
       if (v.empty()) return fail(missingValue(name));
       if (!validPort(v)) {
@@ -150,12 +208,17 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   const std::vector<std::string>& words = parsed.words;
 
   if (words.empty()) {
-    if (inv.help) return result;
+    if (inv.help || inv.version) return result;
     return fail("no command given");
   }
   const CommandSpec* info = findCommand(words.front());
-  if (info == nullptr) return fail("unknown command " + words.front());
+  if (info == nullptr) {
+    std::vector<std::string_view> names;
+    for (const CommandSpec* c : commands()) names.push_back(c->name);
+    return fail("unknown command " + words.front() + cli::didYouMean(words.front(), names));
+  }
   inv.command = info->id;
+  inv.spec = info;
   if (inv.help) return result;
 
   const std::size_t given = words.size() - 1;
@@ -192,12 +255,17 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     default:
       for (const std::string& f : rest) {
         if (f.empty()) return fail(std::string(info->name) + ": the file name is empty");
+        const std::string base = std::filesystem::path(f).filename().string();
+        if (inv.command == Command::Upload && (base.empty() || base == "." || base == "..")) {
+          return fail("upload " + f + ": names a folder, not a file (give a name such as " +
+                      (f.ends_with('/') ? f : f + "/") + "backup.QZ)");
+        }
         inv.files.push_back(f);
       }
       break;
   }
 
-  if (!usesPorts(inv.command) && !inv.ports.empty()) {
+  if (!info->ports && !inv.ports.empty()) {
     return fail(std::string(info->name) + " talks to no controller and takes no --port");
   }
   const bool all = std::find(inv.ports.begin(), inv.ports.end(), "all") != inv.ports.end();
@@ -210,9 +278,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   } else if (!inv.output.empty()) {
     return fail("-o is for sheet only");
   }
-  if (inv.force && inv.command != Command::Download) {
-    return fail("--force is for download only");
-  }
+  if (inv.force && !fileWriters(*info)) return fail("--force is for download and upload only");
+  if (inv.version) return fail("--version takes no command");
   return result;
 }
 

@@ -12,11 +12,14 @@ namespace qz::ctl {
 // The exit codes scripts rely on. With several ports the highest one wins.
 enum ExitCode : int {
   kDone = 0,
-  kDifferent = 1,   // differences found, or a verification failed
-  kUsage = 2,       // the command line is wrong
-  kPortFailed = 3,  // the port cannot be opened
-  kNoAnswer = 4,    // the controller did not answer, or the transfer failed
-  kFileFailed = 5,  // the file cannot be read or written, or is no whole parameter file
+  kDifferent = 1,    // differences found, or a verification failed
+  kUsage = 2,        // the command line is wrong
+  kPortFailed = 3,   // the port cannot be opened
+  kNoAnswer = 4,     // the controller did not answer, or the transfer failed
+  kFileFailed = 5,   // the file cannot be read or written, or is no whole parameter file; or the
+                     // output cannot be written
+  kOtherModel = 6,   // download refused: the file is for another model
+  kSignalled = 128,  // plus the number of the signal that stopped the run
 };
 
 enum class Command {
@@ -37,14 +40,18 @@ enum class Command {
 enum class ProtocolChoice { Old1200, New19200, Cancel };
 enum class RunModeChoice { Switch, Overlay };
 
+struct CommandSpec;
+
 struct Invocation {
-  Command command = Command::None;
-  std::vector<std::string> ports;  // as given: "COM3", "/dev/ttyUSB0" or "all"
+  Command command = Command::None;    // Command::None also for a command added without an id
+  const CommandSpec* spec = nullptr;  // the command given; nullptr: none
+  std::vector<std::string> ports;     // as given: "COM3", "/dev/ttyUSB0" or "all"
   int baud = 9600;
   bool json = false;
   bool quiet = false;
   bool force = false;
-  bool help = false;               // --help, before or after the command
+  bool help = false;  // --help, before or after the command
+  bool version = false;
   std::vector<std::string> files;  // FILE, or A and B for diff
   std::string output;              // sheet: -o SHEET
   ProtocolChoice protocol = ProtocolChoice::Old1200;
@@ -63,8 +70,9 @@ struct ParseResult {
 
 // The overview with every command, option and exit code; or one command's own text.
 [[nodiscard]] std::string helpText(Command c = Command::None);
+[[nodiscard]] std::string helpText(const CommandSpec* command);
 
-// Whether the command talks to controllers (and so takes --port).
-[[nodiscard]] bool usesPorts(Command c);
+// "qzctl 1.0.0"
+[[nodiscard]] std::string versionText();
 
 }  // namespace qz::ctl

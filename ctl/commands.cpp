@@ -22,12 +22,13 @@ std::span<const CommandSpec* const> commands() {
 
 const CommandSpec* findCommand(std::string_view name) {
   for (const CommandSpec* c : kCommands) {
-    if (c->name == name) return c;
+    if (c->name == name || (!c->alias.empty() && c->alias == name)) return c;
   }
   return nullptr;
 }
 
 const CommandSpec* specOf(Command id) {
+  if (id == Command::None) return nullptr;
   for (const CommandSpec* c : kCommands) {
     if (c->id == id) return c;
   }

@@ -11,8 +11,9 @@ const CommandSpec kInfoCommand = {
     0,
     "info",
     "connect; print model and firmware version",
-    R"(Connects as the window does (a handshake every 200 ms, at most 30; then the firmware
-version query) and prints the controller's model and firmware version.
+    R"(Connects as the window does (a handshake every 200 ms, at most 30; then the
+firmware version query) and prints the controller's model and firmware
+version.
 
 Example:
   qzctl --port COM1 info
@@ -27,15 +28,19 @@ const CommandSpec kUploadCommand = {
     1,
     "upload FILE",
     "controller -> parameter file",
-    R"(Reads the controller's whole image (19 rows) and writes it with the controller's model
-to the parameter file FILE. The file is replaced whole or not at all. A name without an
-extension gets ".QZ".
+    R"(Reads the controller's whole image (19 rows) and writes it with the
+controller's model to the parameter file FILE. The file is replaced whole or
+not at all, and a file that holds another image only with --force. A name
+without an extension gets ".QZ". With several ports each gets its own file,
+"backup-COM3.QZ"; ports whose files would have one name are refused before
+anything is written.
 
 Example:
   qzctl --port COM1 upload shop-floor-2.QZ
 )",
     true,
-    &runOnPorts};
+    &runOnPorts,
+    "backup"};
 
 extern const CommandSpec kDownloadCommand;
 const CommandSpec kDownloadCommand = {
@@ -43,17 +48,19 @@ const CommandSpec kDownloadCommand = {
     "download",
     1,
     "download FILE",
-    "parameter file -> controller, read back and verified",
-    R"(Writes the image in the parameter file FILE to the controller, then reads the image back
-and compares it byte for byte: the command succeeds only if every byte arrived. The file
-must hold all rows 0 to 18. A file made for another model is refused unless --force is
-given, since the controller would read its scene bytes with another split.
+    "file -> controller, read back and verified",
+    R"(Writes the image in the parameter file FILE to the controller, then reads the
+image back and compares it byte for byte: the command succeeds only if every
+byte arrived. The file must hold all rows 0 to 18. A file made for another
+model is refused (exit 6) unless --force is given, since the controller would
+read its scene bytes with another split.
 
 Example:
   qzctl --port COM1 download shop-floor-2.QZ
 )",
     true,
-    &runOnPorts};
+    &runOnPorts,
+    "restore"};
 
 extern const CommandSpec kCompareCommand;
 const CommandSpec kCompareCommand = {
@@ -62,9 +69,9 @@ const CommandSpec kCompareCommand = {
     1,
     "compare FILE",
     "controller vs file: every byte that differs",
-    R"(Reads the controller's image and lists every byte that differs from the parameter file
-FILE, by row, byte and setting ("场景1 开关通道3", "排风1", "DMX地址 高字节", "调光级别3").
-Exit code 1 when anything differs.
+    R"(Reads the controller's image and lists every byte that differs from the
+parameter file FILE, by row, byte and setting ("场景1 开关通道3", "排风1",
+"DMX地址 高字节", "调光级别3"). Exit code 1 when anything differs.
 
 Example:
   qzctl --port COM1 compare shop-floor-2.QZ
@@ -79,9 +86,10 @@ const CommandSpec kSetProtocolCommand = {
     1,
     "set-protocol 1200|19200|cancel",
     "set or cancel the RS-485 interface protocol",
-    R"(Sets the controller's RS-485 interface protocol ("1200旧协议" or "19200协议"), or cancels
-the setting, and prints the controller's answer. The change takes effect when the
-controller restarts. Exit code 4 when the controller refuses or does not answer.
+    R"(Sets the controller's RS-485 interface protocol ("1200旧协议" or "19200协议"),
+or cancels the setting, and prints the controller's answer. The change takes
+effect when the controller restarts. Exit code 4 when the controller refuses
+or does not answer.
 
 Example:
   qzctl --port COM1 set-protocol 19200
@@ -96,9 +104,9 @@ const CommandSpec kSetRunModeCommand = {
     1,
     "set-run-mode switch|overlay",
     "set the scene run mode",
-    R"(Sets the controller's scene run mode (switch or overlay) and prints the controller's
-answer. The change takes effect when the controller restarts. Exit code 4 when the
-controller refuses or does not answer.
+    R"(Sets the controller's scene run mode (switch or overlay) and prints the
+controller's answer. The change takes effect when the controller restarts.
+Exit code 4 when the controller refuses or does not answer.
 
 Example:
   qzctl --port COM1 set-run-mode overlay

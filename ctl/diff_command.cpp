@@ -60,8 +60,8 @@ const CommandSpec kDiffCommand = {
     2,
     "diff A.QZ B.QZ",
     "file vs file: every byte that differs",
-    R"(Lists every byte that differs between two parameter files, as compare does. No controller
-is needed. Exit code 1 when anything differs.
+    R"(Lists every byte that differs between two parameter files, as compare does. No
+controller is needed. Exit code 1 when anything differs.
 
 Example:
   qzctl diff monday.QZ tuesday.QZ

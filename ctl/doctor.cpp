@@ -134,26 +134,31 @@ const CommandSpec kDoctorCommand = {
     "doctor",
     0,
     "doctor",
-    "why a USB adapter is not a usable port, and what to do",
-    R"(Tells what became of each USB serial adapter the system knows, for when the adapter does
-not show up as a port or cannot be opened. For each adapter:
-  - what it is: vendor and product id, maker, product and serial strings, kernel driver
-  - what became of it: its device, its /dev/serial/by-id name and its COM name; or why no
-    port came of it: brltty (the braille display service) took it, with the two ways out,
-    or no driver is bound because the kernel does not know the chip
-  - access: the device's owner, group and mode against your groups: in the group now, or
-    only in /etc/group (log in again), and how to join it
-  - use: the process holding it (pid and name), and lock files in /var/lock left by a
-    process that is gone
-  - ModemManager: whether it runs and may probe the port for some seconds after plugging in
-With several adapters it says that ttyUSB numbers follow the order of plugging in and which
-stable names to use instead. The last line names the COM port to use, or the one thing to
-fix first. Exit code 0 when at least one adapter is usable, 3 when none is.
+    "why a USB adapter is not a usable port",
+    R"(Tells what became of each USB serial adapter the system knows, for when the
+adapter does not show up as a port or cannot be opened. For each adapter:
+  - what it is: vendor and product id, maker, product and serial strings, kernel
+    driver
+  - what became of it: its device, its /dev/serial/by-id name and its COM name;
+    or why no port came of it: brltty (the braille display service) took it,
+    with the two ways out, or no driver is bound because the kernel does not
+    know the chip
+  - access: the device's owner, group and mode against your groups: in the group
+    now, or only in /etc/group (log in again), and how to join it
+  - use: the process holding it (pid and name), and lock files in /var/lock left
+    by a process that is gone
+  - ModemManager: whether it runs and may probe the port for some seconds after
+    plugging in
+With several adapters it says that ttyUSB numbers follow the order of plugging
+in and which stable names to use instead. The last line names the COM port to
+use, or the one thing to fix first. Exit code 0 when at least one adapter is
+usable, 3 when none is.
 
-It only reads (sysfs, /dev, /proc, /etc/group, /var/lock, udev's database): it opens no port
-and needs no root. --json prints the same as one JSON object: "adapters" (each with its ids,
-device, by_id, com, owner, group, mode, usable and findings), "machine", "last" and "exit";
-a finding has a topic, a level (good, note, problem), a text and its fixes.
+It only reads (sysfs, /dev, /proc, /etc/group, /var/lock, udev's database): it
+opens no port and needs no root. --json prints the same as one JSON object:
+"adapters" (each with its ids, device, by_id, com, owner, group, mode, usable
+and findings), "machine", "last" and "exit"; a finding has a topic, a level
+(good, note, problem), a text and its fixes.
 
 Example:
   qzctl doctor

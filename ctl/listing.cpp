@@ -32,6 +32,10 @@ std::string padded(std::string text, std::size_t columns) {
   return text;
 }
 
+bool isDmxAddress(const Difference& d) {
+  return d.row == row17::kRow && d.column == row17::kDmxHigh;
+}
+
 }  // namespace
 
 std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right,
@@ -40,17 +44,32 @@ std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& 
   for (int r = 0; r < kRows; ++r) {
     if (!compared[static_cast<std::size_t>(r)]) continue;
     for (int c = 0; c < kRowBytes; ++c) {
+      // The DMX512 address is one value in two bytes.
+      if (r == row17::kRow && c == row17::kDmxHigh) {
+        if (dmxAddress(left) != dmxAddress(right)) {
+          out.push_back({r, c, dmxAddress(left), dmxAddress(right)});
+        }
+        ++c;
+        continue;
+      }
       if (left(r, c) != right(r, c)) out.push_back({r, c, left(r, c), right(r, c)});
     }
   }
   return out;
 }
 
+std::string differenceName(const Difference& d, int model) {
+  return isDmxAddress(d) ? std::string(kDmxAddressName) : settingName(d.row, d.column, model);
+}
+
 std::string differenceLine(const Difference& d, int model, std::string_view left,
                            std::string_view right) {
-  return "row " + std::to_string(d.row) + ", byte " + std::to_string(d.column) + " (" +
-         settingName(d.row, d.column, model) + "): " + std::string(left) + " " +
-         std::to_string(d.left) + ", " + std::string(right) + " " + std::to_string(d.right);
+  const std::string where = isDmxAddress(d) ? ", bytes " + std::to_string(row17::kDmxHigh) + "-" +
+                                                  std::to_string(row17::kDmxLow)
+                                            : ", byte " + std::to_string(d.column);
+  return "row " + std::to_string(d.row) + where + " (" + differenceName(d, model) +
+         "): " + std::string(left) + " " + std::to_string(d.left) + ", " + std::string(right) +
+         " " + std::to_string(d.right);
 }
 
 std::string modelText(int model) {
@@ -66,6 +85,46 @@ std::string missingRows(const RowsPresent& present) {
     }
   }
   return text;
+}
+
+std::vector<NamedSetting> namedSettings(const ConfigImage& image) {
+  std::vector<NamedSetting> out;
+  using namespace row17;
+  int settingRow = kRow;
+  auto setting = [&](std::string_view name, const std::string& value) {
+    out.push_back({std::string(name), value, settingRow, std::nullopt});
+  };
+  setting("排风1",
+          channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
+  setting("排风2",
+          channelText(image(kRow, kFan2)) + ", 上电 " + onOffText(image(kRow, kFan2PowerOn)));
+  setting("阀开", channelText(image(kRow, kValveOpen)));
+  setting("阀关", channelText(image(kRow, kValveClose)));
+  setting("高风", channelText(image(kRow, kFanHigh)));
+  setting("中风", channelText(image(kRow, kFanMedium)));
+  setting("低风", channelText(image(kRow, kFanLow)));
+  const std::uint8_t mode = image(kRow, kWorkMode);
+  setting("工作模式", mode == 0   ? "LINK模式"
+                      : mode == 1 ? "DMX512模式"
+                                  : "? (" + std::to_string(mode) + ")");
+  const int address = dmxAddress(image);
+  setting(kDmxAddressName, address == 0 ? "none" : std::to_string(address));
+  if (address != 0) out.back().number = address;
+  settingRow = row18::kRow;
+  const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);
+  setting("场景模式", sceneMode == 0   ? "切换"
+                      : sceneMode == 1 ? "叠加"
+                                       : "? (" + std::to_string(sceneMode) + ")");
+  std::string levels;
+  for (int i = 0; i < kLevels; ++i) {
+    levels += (i > 0 ? "  " : "") + std::to_string(i) + ":" +
+              std::to_string(image(row18::kRow, row18::kFirstLevel + i));
+  }
+  setting("调光级别", levels);
+  const std::uint8_t power = image(row18::kRow, row18::kPowerOnScene);
+  const std::string_view key = sceneKeyName(power);
+  setting("开机场景", key.empty() ? "? (" + std::to_string(power) + ")" : std::string(key));
+  return out;
 }
 
 std::string showText(const ConfigImage& image, int model, const RowsPresent& present) {
@@ -100,41 +159,9 @@ std::string showText(const ConfigImage& image, int model, const RowsPresent& pre
   }
   out += "\n";
 
-  using namespace row17;
-  // A setting of a row the image lacks names no value.
-  int settingRow = kRow;
-  auto setting = [&](std::string_view name, const std::string& value) {
-    out += padded(std::string(name), 16) + (has(settingRow) ? value : std::string(kAbsent)) + "\n";
-  };
-  setting("排风1",
-          channelText(image(kRow, kFan1)) + ", 上电 " + onOffText(image(kRow, kFan1PowerOn)));
-  setting("排风2",
-          channelText(image(kRow, kFan2)) + ", 上电 " + onOffText(image(kRow, kFan2PowerOn)));
-  setting("阀开", channelText(image(kRow, kValveOpen)));
-  setting("阀关", channelText(image(kRow, kValveClose)));
-  setting("高风", channelText(image(kRow, kFanHigh)));
-  setting("中风", channelText(image(kRow, kFanMedium)));
-  setting("低风", channelText(image(kRow, kFanLow)));
-  const std::uint8_t mode = image(kRow, kWorkMode);
-  setting("工作模式", mode == 0   ? "LINK模式"
-                      : mode == 1 ? "DMX512模式"
-                                  : "? (" + std::to_string(mode) + ")");
-  const int address = dmxAddress(image);
-  setting("DMX512地址", address == 0 ? "none" : std::to_string(address));
-  settingRow = row18::kRow;
-  const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);
-  setting("场景模式", sceneMode == 0   ? "切换"
-                      : sceneMode == 1 ? "叠加"
-                                       : "? (" + std::to_string(sceneMode) + ")");
-  std::string levels;
-  for (int i = 0; i < kLevels; ++i) {
-    levels += (i > 0 ? "  " : "") + std::to_string(i) + ":" +
-              std::to_string(image(row18::kRow, row18::kFirstLevel + i));
+  for (const NamedSetting& n : namedSettings(image)) {
+    out += padded(n.name, 16) + (has(n.row) ? n.value : std::string(kAbsent)) + "\n";
   }
-  setting("调光级别", levels);
-  const std::uint8_t power = image(row18::kRow, row18::kPowerOnScene);
-  const std::string_view key = sceneKeyName(power);
-  setting("开机场景", key.empty() ? "? (" + std::to_string(power) + ")" : std::string(key));
   return out;
 }
 

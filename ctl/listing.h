@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,10 +17,16 @@ namespace qz::ctl {
 struct Difference {
   int row = 0;
   int column = 0;
-  std::uint8_t left = 0;   // the controller's, or the first file's
-  std::uint8_t right = 0;  // the file's, or the second file's
+  int left = 0;   // the controller's, or the first file's
+  int right = 0;  // the file's, or the second file's
   bool operator==(const Difference&) const = default;
 };
+
+// The DMX512 address differs as one value (1..501, 0 for none), not as two bytes.
+inline constexpr std::string_view kDmxAddressName = "DMX512地址";
+
+// "场景4 开关通道6", as the image of `model` reads it; "DMX512地址" for the address.
+[[nodiscard]] std::string differenceName(const Difference& d, int model);
 
 // "row 3, byte 5 (场景4 开关通道6): controller 1, file 0"; the setting is named as the image of
 // `model` reads it.
@@ -48,7 +55,16 @@ inline constexpr RowsPresent kAllRows = [] {
 [[nodiscard]] std::string showText(const ConfigImage& image, int model,
                                    const RowsPresent& present = kAllRows);
 
-// The bytes that differ, in the rows `compared` names only.
+// The settings of rows 17 and 18 by name, each with its value as the editor shows it.
+struct NamedSetting {
+  std::string name;
+  std::string value;
+  int row = 0;                // the row that holds it
+  std::optional<int> number;  // for a setting that is a number (the DMX512 address)
+};
+[[nodiscard]] std::vector<NamedSetting> namedSettings(const ConfigImage& image);
+
+// The bytes that differ, in the rows `compared` names only; the DMX512 address as one value.
 [[nodiscard]] std::vector<Difference> differences(const ConfigImage& left, const ConfigImage& right,
                                                   const RowsPresent& compared = kAllRows);
 

@@ -29,7 +29,7 @@ QJsonArray differencesJson(const std::vector<Difference>& diffs, int model, cons
     QJsonObject o;
     o["row"] = d.row;
     o["byte"] = d.column;
-    o["setting"] = q(settingName(d.row, d.column, model));
+    o["setting"] = q(differenceName(d, model));
     o[left] = d.left;
     o[right] = d.right;
     a.append(o);

@@ -2,6 +2,7 @@
 
 #include "config/param_file.h"
 #include "config/param_file_io.h"
+#include "ctl/file_bytes.h"
 #include "ctl/output.h"
 
 namespace qz::ctl {
@@ -9,7 +10,7 @@ namespace qz::ctl {
 ParamFile loadFile(const std::string& name) {
   ParamFile f;
   f.name = name;
-  const LoadedFile loaded = loadParamFileBytes(q(name));
+  const LoadedFile loaded = loadBytes(name);
   switch (loaded.problem.kind) {
     case FileProblem::Kind::None:
       break;
@@ -43,7 +44,7 @@ ParamFile loadFile(const std::string& name) {
 int fileFailure(const Invocation& inv, Streams& s, const ParamFile& f) {
   if (inv.json) {
     QJsonObject o;
-    o["command"] = q(std::string(commandName(inv.command)));
+    o["command"] = q(std::string(inv.spec->name));
     o["file"] = q(f.name);
     o["exit"] = kFileFailed;
     o["message"] = q(f.error);

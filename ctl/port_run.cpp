@@ -1,9 +1,10 @@
 #include <QEventLoop>
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
-#include "config/param_file_io.h"
 #include "ctl/command.h"
+#include "ctl/file_bytes.h"
 #include "ctl/output.h"
 #include "ctl/param_input.h"
 #include "ctl/session.h"
@@ -17,11 +18,20 @@ namespace qz::ctl {
 
 namespace {
 
+// Whether two names lead to one file, also through "./" or links of their folders.
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const auto key = [&](const std::string& name) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(name, ec), ec);
+  };
+  return key(a) == key(b);
+}
+
 QJsonObject resultJson(const Invocation& inv, const PortResult& r, const Job& job) {
   QJsonObject o;
   o["port"] = q(r.port);
   o["device"] = q(r.device);
-  o["command"] = q(std::string(commandName(inv.command)));
+  o["command"] = q(std::string(inv.spec->name));
   o["exit"] = r.code;
   o["ok"] = r.code == kDone;
   o["message"] = q(r.text);
@@ -108,16 +118,26 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   }
   const bool several = all || targets.size() > 1;
 
-  std::vector<std::unique_ptr<Session>> sessions;
   std::vector<Job> jobs;
   for (const Target& t : targets) {
     Job j = job;
     if (inv.command == Command::Upload) {
-      const std::string file = withParamFileExtension(q(inv.files[0])).toStdString();
-      j.file = fileForPort(file, t.port, several);
+      j.file = fileForPort(withExtension(inv.files[0]), t.port, several);
+      // Two ports whose files would have one name would lose a backup: refused before any
+      // file is written.
+      for (std::size_t k = 0; k < jobs.size(); ++k) {
+        if (sameFile(jobs[k].file, j.file)) {
+          s.err << "qzctl: " << targets[k].port << " and " << t.port << " would both be saved to "
+                << j.file << "; upload from them one at a time\n";
+          return kUsage;
+        }
+      }
     }
     jobs.push_back(j);
-    sessions.push_back(std::make_unique<Session>(t.port, t.device, j));
+  }
+  std::vector<std::unique_ptr<Session>> sessions;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    sessions.push_back(std::make_unique<Session>(targets[i].port, targets[i].device, jobs[i]));
   }
 
   QEventLoop loop;
@@ -153,7 +173,8 @@ int runOnPorts(const Invocation& inv, Streams& s) {
       continue;
     }
     if (inv.quiet && r.code == kDone) continue;
-    std::ostream& o = inv.quiet ? s.err : s.out;
+    // Results on standard output; a port that failed on standard error.
+    std::ostream& o = inv.quiet || r.code > kDifferent ? s.err : s.out;
     o << r.port << ": " << r.text << "\n";
     if (inv.quiet) continue;
     const char* left = "controller";
@@ -166,15 +187,16 @@ int runOnPorts(const Invocation& inv, Streams& s) {
     if (inv.json) {
       QJsonObject o;
       o["port"] = "all";
-      o["command"] = q(std::string(commandName(inv.command)));
+      o["command"] = q(std::string(inv.spec->name));
       o["exit"] = kNoAnswer;
       o["message"] = "no controller answered on any port";
       printJson(s.out, o);
     }
     s.err << "qzctl: no controller answered on any port\n";
-    return kNoAnswer;
+    worst = kNoAnswer;
   }
-  return worst;
+  // Stopped by a signal: the code a shell gives a program that signal ended.
+  return catcher.caught() != 0 ? kSignalled + catcher.caught() : worst;
 }
 
 }  // namespace qz::ctl

@@ -47,10 +47,11 @@ const CommandSpec kPortsCommand = {
     0,
     "ports",
     "every COM name with its device and state",
-    R"(Lists every COM name that names a device, with the device and its state: free, in use
-(with the process holding it when that can be seen), no permission, or missing. "alias"
-marks a name that comes from the alias folder rather than the fixed table. When "qzctl
-doctor" would find a problem with a USB adapter, a one-line hint follows the list.
+    R"(Lists every COM name that names a device, with the device and its state: free,
+in use (with the process holding it when that can be seen), no permission, or
+missing. "alias" marks a name that comes from the alias folder rather than the
+fixed table. When "qzctl doctor" would find a problem with a USB adapter, a
+one-line hint follows the list on standard error.
 
 Example:
   qzctl ports

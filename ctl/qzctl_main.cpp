@@ -5,12 +5,26 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string_view>
 #include <vector>
 
 #include "ctl/runner.h"
+
+namespace {
+
+// Whether everything written to the stream reached its file.
+bool flushed(std::ostream& stream, std::FILE* file) {
+  stream.flush();
+  return stream.good() && std::fflush(file) == 0 && std::ferror(file) == 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> args;
@@ -24,5 +38,16 @@ int main(int argc, char** argv) {
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
   }
-  return qz::ctl::run(args, {std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1});
+  // Progress lines redraw themselves with escape codes: only on a terminal that takes them.
+  const char* term = std::getenv("TERM");
+  const bool progress =
+      ::isatty(STDERR_FILENO) == 1 && !(term != nullptr && std::string_view(term) == "dumb");
+  int code = qz::ctl::run(args, {std::cout, std::cerr, progress});
+  // Output a script never got is no success.
+  if (!flushed(std::cout, stdout)) {
+    std::fprintf(stderr, "qzctl: cannot write standard output: %s\n", std::strerror(errno));
+    code = std::max(code, static_cast<int>(qz::ctl::kFileFailed));
+  }
+  if (!flushed(std::cerr, stderr)) code = std::max(code, static_cast<int>(qz::ctl::kFileFailed));
+  return code;
 }

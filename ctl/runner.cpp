@@ -18,10 +18,14 @@ int run(std::span<const std::string_view> args, Streams streams) {
   if (!parsed.error.empty()) return usageError(streams, parsed.error);
   const Invocation& inv = parsed.invocation;
   if (inv.help) {
-    streams.out << helpText(inv.command);
+    streams.out << helpText(inv.spec);
     return kDone;
   }
-  return specOf(inv.command)->run(inv, streams);
+  if (inv.version) {
+    streams.out << versionText();
+    return kDone;
+  }
+  return inv.spec->run(inv, streams);
 }
 
 }  // namespace qz::ctl

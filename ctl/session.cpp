@@ -8,6 +8,7 @@
 #include "config/param_file_io.h"
 #include "config/settings.h"
 #include "config/transfer.h"
+#include "ctl/file_bytes.h"
 #include "ctl/port_words.h"
 #include "link/hex_text.h"
 #include "protocol/connection.h"
@@ -265,10 +266,10 @@ void Session::runJob() {
     }
     case Command::Download:
       if (job_.model >= 0 && job_.model != result_.model && !job_.force) {
-        finish(kDifferent, "refused: the file is for " + modelText(job_.model) +
-                               " but the controller is " + modelText(result_.model) +
-                               " (it would read the scene bytes with another split); "
-                               "--force downloads it anyway");
+        finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
+                                " but the controller is " + modelText(result_.model) +
+                                " (it would read the scene bytes with another split); "
+                                "--force downloads it anyway");
         return;
       }
       startDownload();
@@ -424,13 +425,9 @@ void Session::uploadComplete(const ConfigImage& image) {
   }
   // Upload: the file is replaced whole or not at all.
   const std::vector<std::uint8_t> bytes = writeParamFile(result_.model, image);
-  const FileProblem problem = saveParamFileBytes(QString::fromStdString(job_.file), bytes);
-  if (problem.kind != FileProblem::Kind::None) {
-    finish(kFileFailed,
-           "uploaded, but cannot write " + job_.file + ": " + problem.reason.toStdString());
-    return;
-  }
-  finish(kDone, "uploaded " + modelText(result_.model) + " image to " + job_.file);
+  const Saved saved = saveUpload(job_.file, bytes, job_.force,
+                                 "uploaded " + modelText(result_.model) + " image to " + job_.file);
+  finish(saved.code, saved.text);
 }
 
 }  // namespace qz::ctl

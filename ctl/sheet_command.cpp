@@ -181,24 +181,26 @@ const CommandSpec kSheetCommand = {
     1,
     "sheet [FILE] -o SHEET",
     "a one-page A4 handover sheet, PDF or HTML",
-    R"(Draws a configuration sheet for handover: one A4 page in Chinese, in the window's own
-names, with the model, the source (the file, or the COM port and device), the firmware
-version when read from a controller and the date; every scene key's switches (a filled or
-empty mark) and dimming levels with the output value each level gives; the channels that
-drive the exhaust fans and the air conditioner, marked in their columns; power-on scene,
-work mode, DMX512 address and scene mode; the dimming table; and in the footer qzctl's
-version and the SHA-256 of the parameter file, so that a sheet and a file can be matched.
+    R"(Draws a configuration sheet for handover: one A4 page in Chinese, in the
+window's own names, with the model, the source (the file, or the COM port and
+device), the firmware version when read from a controller and the date; every
+scene key's switches (a filled or empty mark) and dimming levels with the output
+value each level gives; the channels that drive the exhaust fans and the air
+conditioner, marked in their columns; power-on scene, work mode, DMX512 address
+and scene mode; the dimming table; and in the footer qzctl's version and the
+SHA-256 of the parameter file, so that a sheet and a file can be matched.
 
-With FILE: the sheet of a parameter file, read as show reads it. Rows the file lacks are
-named on the sheet, never filled in. Without FILE: each controller on --port (as for
-upload, the first port the window would list when none is given) is uploaded first, as
-upload does, and its page shows the firmware version; the checksum is that of the file
-upload would write. Several --port give one page per controller in one document.
+With FILE: the sheet of a parameter file, read as show reads it. Rows the file
+lacks are named on the sheet, never filled in. Without FILE: each controller on
+--port (as for upload, the first port the window would list when none is given)
+is uploaded first, as upload does, and its page shows the firmware version; the
+checksum is that of the file upload would write. Several --port give one page
+per controller in one document.
 
--o SHEET names the output: a name ending in .html or .htm gives one self-contained HTML
-file for e-mail, any other a PDF (vector, its Chinese font embedded). The output is
-replaced whole or not at all: exit code 5 when it cannot be written, and then no file is
-left behind.
+-o SHEET names the output: a name ending in .html or .htm gives one
+self-contained HTML file for e-mail, any other a PDF (vector, its Chinese font
+embedded). The output is replaced whole or not at all: exit code 5 when it
+cannot be written, and then no file is left behind.
 
 Examples:
   qzctl sheet private-room-3.QZ -o private-room-3.pdf
@@ -207,6 +209,7 @@ Examples:
 )",
     true,
     &runSheet,
+    {},
     true};
 
 }  // namespace qz::ctl

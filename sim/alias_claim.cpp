@@ -38,9 +38,8 @@ int AliasClaim::tryNumber(const std::filesystem::path& folder, int n) {
   const std::filesystem::path path = folder / comName(n);
   const std::filesystem::path lock = comAliasLockPath(path);
   const AliasKind kind = aliasKind(path);
-  std::error_code ec;
-  const bool dangling = kind == AliasKind::Handmade && !std::filesystem::exists(path, ec);
-  if ((kind == AliasKind::Handmade && !dangling) || kind == AliasKind::Live) return EEXIST;
+  // The user's own alias is always used, also while its device is missing.
+  if (kind == AliasKind::Handmade || kind == AliasKind::Live) return EEXIST;
   const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return errno;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -48,7 +47,7 @@ int AliasClaim::tryNumber(const std::filesystem::path& folder, int n) {
     return EEXIST;  // a live simulator took the name just now
   }
   // What a killed simulator left behind goes; the user's own links were ruled out above.
-  if (kind == AliasKind::Abandoned || dangling) ::unlink(path.c_str());
+  if (kind == AliasKind::Abandoned) ::unlink(path.c_str());
   if (::symlink(device_.c_str(), path.c_str()) == 0) {
     number_ = n;
     alias_ = path;

@@ -156,12 +156,13 @@ FaultRule parseFaultRule(FaultAction action, std::string_view text) {
 const cli::Option kOptions[] = {
     {{"h", "help"}, ""},    {{"model"}, "M"},         {{"baud"}, "B"},
     {{"no-pacing"}, ""},    {{"echo"}, "HOW", true},  {{"com"}, "N"},
-    {{"version"}, "TEXT"},  {{"version-hex"}, "HEX"}, {{"silent"}, ""},
+    {{"firmware"}, "TEXT"}, {{"version-hex"}, "HEX"}, {{"silent"}, ""},
     {{"answer-from"}, "N"}, {{"hangup-after"}, "N"},  {{"store-wrong"}, "ROW"},
     {{"drop"}, "REPLY"},    {{"duplicate"}, "REPLY"}, {{"corrupt"}, "REPLY"},
     {{"extra"}, "HEX"},     {{"ack-earlier"}, "ROW"}, {{"merge"}, "REPLY"},
     {{"twice"}, "REPLY"},   {{"hangup-at"}, "REPLY"}, {{"result"}, "XX=YY"},
     {{"image"}, "FILE"},    {{"dump"}, "FILE"},       {{"log"}, "FILE"},
+    {{"version"}, ""},
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
@@ -172,7 +173,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     case cli::Problem::None:
       break;
     case cli::Problem::UnknownOption:
-      fail(parsed.option, "unknown option");
+      fail(parsed.option, "unknown option" + cli::didYouMean(parsed.option, kOptions));
     case cli::Problem::MissingValue:
       fail(parsed.option, "needs a value");
     case cli::Problem::UnexpectedValue:
@@ -210,8 +211,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       }
     } else if (option == "--com") {
       o.comNumber = number(option, v, kFirstComPort, kLastComPort);
-    } else if (option == "--version") {
+    } else if (option == "--firmware") {
       o.versionText = paddedVersionText(v);
+    } else if (option == "--version") {
+      cl.version = true;
     } else if (option == "--version-hex") {
       const Bytes bytes = hexBytesOf(option, v);
       o.versionText.assign(bytes.begin(), bytes.end());
@@ -243,45 +246,54 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
 
 std::string_view usageText() {
   return R"(Usage: qzsim [OPTION]...
-A simulated QZ lighting-scene controller on a pseudo-terminal, for qzconfig and its tests.
+A simulated QZ lighting-scene controller on a pseudo-terminal, for qzconfig and
+its tests.
 
 It prints "COMn DEVICE" on its first line, makes COMn an alias of DEVICE in
-$XDG_RUNTIME_DIR/qzconfig/ports (or /tmp/qzconfig-<uid>/ports), then logs every frame it
-receives, one line each: time, bytes, what they are and the answer. Ctrl+C or SIGTERM stops
-it and removes the alias.
+$XDG_RUNTIME_DIR/qzconfig/ports (or /tmp/qzconfig-<uid>/ports), then logs every
+frame it receives, one line each: time, bytes, what they are and the answer.
+Ctrl+C, SIGTERM or SIGHUP stops it and removes the alias. It takes only a free
+COM number: never one a serial device or another alias has, and it never
+removes an alias made by hand.
 
 Controller:
-  --model M          0..4 or QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200 (default QZ-0804)
-  --version TEXT     firmware version text, blank-padded or cut to 31 bytes
+  --model M          0..4 or QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
+                     (default QZ-0804)
+  --firmware TEXT    firmware version text, blank-padded or cut to 31 bytes
   --version-hex HEX  version reply as exact bytes, any length ("41 42 43")
-  --result XX=YY     answer service request F5 XX with result code YY (hex); by default
-                     each request gets its success code (01, 02, FF, 10, 20); failure
-                     codes: 11, 12, 0F, 90, A0; any other code is unknown to the tool
+  --result XX=YY     answer service request F5 XX with result code YY (hex); by
+                     default each request gets its success code (01, 02, FF,
+                     10, 20); failure codes: 11, 12, 0F, 90, A0; any other code
+                     is unknown to the tool
 
 Image:
-  --image FILE.QZ    start from a parameter file: its rows over the factory image of its
-                     model (--model, when given, wins over the file's model line); a file
-                     that cannot be read or has lines that do not fit is refused (exit 1)
-  --dump FILE.QZ     keep the image in a parameter file: written at start and after every
-                     download row that changes it, each time beside FILE and renamed over it
+  --image FILE.QZ    start from a parameter file: its rows over the factory
+                     image of its model (--model, when given, wins over the
+                     file's model line); a file that cannot be read, has lines
+                     that do not fit or a model line naming no model (5 to 9)
+                     is refused (exit 1)
+  --dump FILE.QZ     keep the image in a parameter file: written at start and
+                     after every download row that changes it, each time beside
+                     FILE and renamed over it
 
 Line:
   --baud B           bit rate of the simulated line (default 9600)
-  --no-pacing        answer at once in one write, instead of waiting for the request's
-                     wire time and sending each byte at 10 bit times
+  --no-pacing        answer at once in one write, instead of waiting for the
+                     request's wire time and sending each byte at 10 bit times
   --echo[=whole|bytes]
-                     give the tool back every byte it sends, ahead of the answer, as a
-                     two-wire RS-485 adapter that hears itself does: each write whole at
-                     once (default), or byte by byte as each has gone out on the line
-  --com N            alias COMn (1..50); default: the lowest n whose COMn is neither a
-                     serial device on this machine nor an alias yet
+                     give the tool back every byte it sends, ahead of the
+                     answer, as a two-wire RS-485 adapter that hears itself
+                     does: each write whole at once (default), or byte by byte
+                     as each has gone out on the line
+  --com N            alias COMn (1..50); default: the lowest n whose COMn is
+                     neither a serial device on this machine nor an alias yet
   --log FILE         write the log to FILE instead of standard output
 
 Faults (counted since start; REPLY chooses replies):
-  REPLY is N (the N-th reply), any, handshake, version, download, upload, service,
-  download:ROW or upload:ROW (decimal row: the answer to that row's frame or request),
-  service:XX (hex request byte); a rule ending in /K affects only the first K replies it
-  matches.
+  REPLY is N (the N-th reply), any, handshake, version, download, upload,
+  service, download:ROW or upload:ROW (decimal row: the answer to that row's
+  frame or request), service:XX (hex request byte); a rule ending in /K
+  affects only the first K replies it matches.
   --silent           receive and store everything, answer nothing
   --answer-from N    leave handshakes 1..N-1 unanswered
   --drop REPLY[/K]   do not send the reply
@@ -291,15 +303,15 @@ Faults (counted since start; REPLY chooses replies):
                      invert byte BYTE (default 0; past the end: the last byte)
   --extra [REPLY[/K]=]HEX
                      send HEX after the reply (without REPLY: after every reply)
-  --merge REPLY[/K]  send the reply twice in one write: the tool gets both at once
+  --merge REPLY[/K]  send the reply twice in one write: the tool gets both
   --twice REPLY[/K]  send the reply, then 50 ms later the same reply again
   --ack-earlier ROW=EARLIER[/K]
-                     acknowledge download row ROW by asking for row EARLIER (0..ROW)
-                     instead of ROW+1; once unless /K
+                     acknowledge download row ROW by asking for row EARLIER
+                     (0..ROW) instead of ROW+1; once unless /K
   --hangup-after N   cut the line once N frames are handled (the N-th answered)
   --hangup-at REPLY  cut the line instead of sending that reply
-  --store-wrong ROW  store download row ROW (0..18) with byte 0 changed, acknowledged
-                     as usual
+  --store-wrong ROW  store download row ROW (0..18) with byte 0 changed,
+                     acknowledged as usual
 
   Examples: --drop download:5/1   (no answer to download row 5, once)
             --drop upload:3/2     (no answer to the request for row 3, twice)
@@ -308,7 +320,15 @@ Faults (counted since start; REPLY chooses replies):
             --result 10=90        --answer-from 3         --hangup-after 4
 
   -h, --help         show this text
+  --version          print the version of qzsim
+
+Exit status: 0 when stopped; 1 when it cannot start (or its output cannot be
+written); 2 when the command line is wrong.
 )";
+}
+
+std::string_view versionText() {
+  return "qzsim " QZ_VERSION "\n";
 }
 
 }  // namespace qz::sim

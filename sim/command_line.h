@@ -16,6 +16,7 @@ struct CommandLine {
   std::string imageFile;
   bool modelGiven = false;  // --model was given: it wins over the model of --image
   bool help = false;
+  bool version = false;  // --version: the program's own, not the simulated firmware's
 };
 
 // The arguments after the program name. Throws std::invalid_argument with a message that
@@ -26,5 +27,8 @@ struct CommandLine {
 [[nodiscard]] FaultRule parseFaultRule(FaultAction action, std::string_view text);
 
 [[nodiscard]] std::string_view usageText();
+
+// "qzsim 1.0.0"
+[[nodiscard]] std::string_view versionText();
 
 }  // namespace qz::sim

@@ -75,6 +75,10 @@ StartImage loadImageFile(const std::filesystem::path& file, std::optional<int> m
                    ": not a whole scene line (shorter than 40 characters, a field that is not "
                    "digits, a row above 18 or a byte above 255)");
   }
+  if (!read.ignoredModelLines.empty()) {
+    fail(file, (read.ignoredModelLines.size() == 1 ? "line " : "lines ") +
+                   lineList(read.ignoredModelLines) + ": a model line naming no model (5 to 9)");
+  }
   StartImage start;
   start.model = model.value_or(read.model() >= 0 ? read.model() : start.model);
   start.image = defaultImage(start.model);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <exception>
@@ -113,6 +114,13 @@ class LogOutput {
   std::thread thread_;  // last: started once the fields above are there
 };
 
+// Whether what went to standard output reached it; says why not on standard error.
+bool printed() {
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+  std::fprintf(stderr, "qzsim: cannot write standard output: %s\n", std::strerror(errno));
+  return false;
+}
+
 int usageError(const char* what) {
   std::fprintf(stderr, "qzsim: %s\nRun qzsim --help for the options.\n", what);
   return 2;
@@ -128,9 +136,9 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     return usageError(e.what());
   }
-  if (cl.help) {
-    std::fputs(qz::sim::usageText().data(), stdout);
-    return 0;
+  if (cl.help || cl.version) {
+    std::fputs((cl.help ? qz::sim::usageText() : qz::sim::versionText()).data(), stdout);
+    return printed() ? 0 : 1;
   }
   if (!cl.imageFile.empty()) {
     try {
@@ -207,7 +215,11 @@ int main(int argc, char** argv) {
   {
     std::lock_guard lock(outMutex);
     std::printf("%s %s\n", server.comName().c_str(), server.devicePath().c_str());
-    std::fflush(stdout);
+    // Whoever started it learns the port from this line; without it qzsim is no use.
+    if (!printed()) {
+      server.stop();
+      return 1;
+    }
     named = true;
     const std::string model = o.model >= 0 && o.model < qz::kModels
                                   ? std::string(qz::modelName(o.model))

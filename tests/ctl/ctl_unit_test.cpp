@@ -67,7 +67,7 @@ TEST(CtlCommandLine, EveryWrongCommandLineIsNamed) {
       {{"set-protocol", "9600"}, "set-protocol takes 1200, 19200 or cancel, not 9600"},
       {{"set-run-mode", "toggle"}, "set-run-mode takes switch or overlay, not toggle"},
       {{"--port", "COM1", "show", "a.QZ"}, "show talks to no controller and takes no --port"},
-      {{"--force", "upload", "a.QZ"}, "--force is for download only"},
+      {{"--force", "show", "a.QZ"}, "--force is for download and upload only"},
       {{"--json=yes", "info"}, "--json takes no value"},
       {{"sheet", "a.QZ"}, "sheet needs -o SHEET.pdf or -o SHEET.html"},
       {{"--port", "COM1", "sheet", "a.QZ", "-o", "a.pdf"},
