@@ -90,11 +90,11 @@ int main(int argc, char* argv[]) {
     for (int cycle = 1; cycle <= cycles && clock.elapsed() < seconds * 1000LL; ++cycle) {
       w.Command建立连接_Click();
       w.Timer2->stop();
-      for (int tick = 1; tick <= 30 && !w.Connected; ++tick) {
+      for (int tick = 1; tick <= 30 && !w.Connected(); ++tick) {
         w.Timer2_Timer();
-        pumpUntil([&] { return w.Connected; }, 200);
+        pumpUntil([&] { return w.Connected(); }, 200);
       }
-      if (!w.Connected) {
+      if (!w.Connected()) {
         std::fprintf(stderr, "cycle %d: no connection\n", cycle);
         status = 1;
         break;
@@ -103,7 +103,7 @@ int main(int argc, char* argv[]) {
       w.Timer3->stop();
       w.Timer3_Timer();
       w.TimerGetVision->stop();
-      pumpUntil([&] { return w.VersionText.size() >= 31; }, 2000);
+      pumpUntil([&] { return w.VersionText().size() >= 31; }, 2000);
       w.TimerGetVision_Timer();
 
       for (int key = 1; key <= 17; ++key) w.Command6[key]->click();

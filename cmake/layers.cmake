@@ -11,9 +11,10 @@
 set(QZ_LAYER_USES_link "")
 set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
-set(QZ_LAYER_USES_ui config protocol link)
+set(QZ_LAYER_USES_session config protocol link)
+set(QZ_LAYER_USES_ui session config protocol link)
 set(QZ_LAYER_USES_sim config protocol link)
-set(QZ_LAYER_USES_ctl config protocol link)
+set(QZ_LAYER_USES_ctl session config protocol link)
 
 # The include folder that shows one source folder and nothing beside it.
 function(qz_layer_include_dir layer out_var)

@@ -31,23 +31,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "config/image.h"
+#include "protocol/frame.h"
 #include "protocol/frames.h"
+#include "protocol/replies.h"
 
 namespace qz {
-
-// Status texts, leading blanks included.
-inline constexpr std::string_view kDownloadingText = "  正在下载参数";
-inline constexpr std::string_view kDownloadedText = "  参数下载成功";
-inline constexpr std::string_view kDownloadFailedText = "    下载失败";
-inline constexpr std::string_view kUploadingText = "  正在上传参数";
-inline constexpr std::string_view kUploadedText = "  参数上传成功";
-inline constexpr std::string_view kUploadFailedText = "    上传失败";
-// The last row came, but not every row before it: the editor keeps the image it had.
-inline constexpr std::string_view kUploadIncompleteText = "  上传不完整，参数未变";
 
 // A transfer sends no more than this many frames of its direction, each row five times over
 // (the option frame of a download aside), and runs no longer than this.
@@ -74,27 +65,32 @@ struct OutgoingFrame {
     UploadRequest,       // 6 bytes: 0xA2, row, row, 0xAA, 0xFE, 0xFF; only while connected
   };
   Kind kind;
-  std::vector<std::uint8_t> bytes;
+  Frame frame;
+};
+
+// What became of a transfer with one event.
+enum class TransferNews : std::uint8_t {
+  None,
+  Started,      // running: its start button off until it closes
+  Succeeded,    // every row confirmed (a download) or received (an upload, with its image)
+  Failed,       // no answer for 10 ticks, or a budget spent: it closes 5 ticks later
+  Incomplete,   // an upload's last row came before rows ahead of it
+  Closed,       // over, after success or failure: the start button is on again
+  Interrupted,  // the connection ended under it
 };
 
 // What one event makes a transfer do, in the order a caller carries it out:
-// input, history, frames, threshold, progress, status, button, timer, image.
+// input, the row that came, frames, threshold, progress, news, tick, image.
 struct TransferAction {
   bool dropInput = false;                   // take whatever waits at the port and drop it
-  bool historyHeader = false;               // a dated header line for the history list
-  std::optional<std::string> historyRow;    // a row in hex for the history list, then selected
+  std::optional<UploadRow> arrived;         // an upload row the controller sent, to be shown
   std::vector<OutgoingFrame> frames;        // each written as one write, in this order
   std::optional<int> threshold;             // the receive threshold after the frames
-  std::optional<std::uint8_t> progressRow;  // show the progress display at this row
-  bool hideProgress = false;
-  std::optional<std::string> status;  // the status text, UTF-8
-  bool showPanel = false;
-  bool hidePanel = false;
-  bool disableButton = false;  // the direction's start button
-  bool enableButton = false;
+  std::optional<std::uint8_t> progressRow;  // the row the transfer has reached
+  TransferNews news = TransferNews::None;
   bool startTimer = false;  // the direction's 200 ms tick, (re)started from now
   bool stopTimer = false;
-  // The upload is complete: this replaces the image, and the editor shows scene key 1.
+  // The upload is complete: this replaces the image.
   std::optional<ConfigImage> image;
 };
 
@@ -131,8 +127,8 @@ class Download {
   TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image,
                               TransferClock::time_point now);
   TransferAction tick(const ConfigImage& image, TransferClock::time_point now);
-  // The connection is gone: no more frames, no more ticks, the failure text (a download that
-  // already succeeded only stops its tick).
+  // The connection is gone: no more frames, no more ticks; Interrupted, which is a failure
+  // unless done().
   TransferAction stop();
 
   [[nodiscard]] bool running() const { return c_.running; }

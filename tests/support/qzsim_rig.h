@@ -21,16 +21,16 @@ namespace qz::test {
 // An attempt the window has begun (Timer2 stopped), run tick by tick: the controller's answers
 // arrive through the real port. False when no handshake reply came within the 30 attempts.
 inline bool finishAttempt(Form1& w) {
-  for (int tick = 1; tick <= 30 && !w.Connected; ++tick) {
+  for (int tick = 1; tick <= 30 && !w.Connected(); ++tick) {
     w.Timer2_Timer();
-    pumpUntil([&] { return w.Connected; }, 200);
+    pumpUntil([&] { return w.Connected(); }, 200);
   }
-  if (!w.Connected) return false;
+  if (!w.Connected()) return false;
   for (int tick = 1; tick <= 6; ++tick) w.Timer2_Timer();
   w.Timer3->stop();
   w.Timer3_Timer();
   w.TimerGetVision->stop();
-  pumpUntil([&] { return w.VersionText.size() >= 31; }, 2000);
+  pumpUntil([&] { return w.VersionText().size() >= 31; }, 2000);
   w.TimerGetVision_Timer();
   return true;
 }
