@@ -28,14 +28,15 @@
 #include "measure.h"
 #include "quiet_platform.h"
 #include "sim/pty_server.h"
+#include "support/event_loop.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 
 namespace {
 
 using qz::bench::median;
-using qz::bench::pumpUntil;
 using qz::bench::QuietPlatform;
+using qz::test::pumpUntil;
 
 double wireMs(int bytes) {
   return bytes * 10.0 / 9600 * 1000;

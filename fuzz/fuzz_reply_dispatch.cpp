@@ -32,6 +32,7 @@
 
 #include "fuzz/check.h"
 #include "link/fake_port.h"
+#include "support/attempt.h"
 #include "support/fake_platform.h"
 #include "ui/form1.h"
 
@@ -247,24 +248,27 @@ struct Harness {
   // Brings the window to a state the way a user and a controller would.
   void reach(Start start, FuzzedDataProvider& in) {
     if (start == Start::Closed) return;
+    // Each step is the tick of the connection timer that runs, which stays running for the
+    // fuzzed ticks that follow.
+    const auto step = [this] { return qz::test::nextConnectionTick(*w, false); };
     w->Command建立连接->click();
     if (start == Start::Connecting) {
       const int ticks = in.ConsumeIntegralInRange<int>(0, 40);
-      for (int t = 0; t < ticks; ++t) w->Timer2_Timer();
+      for (int t = 0; t < ticks; ++t) step();
       return;
     }
-    w->Timer2_Timer();
+    step();
     handshakeReply(in.ConsumeIntegralInRange<std::uint8_t>(0, 4));
     if (start == Start::Settling) {
       const int ticks = in.ConsumeIntegralInRange<int>(0, 5);
-      for (int t = 0; t < ticks; ++t) w->Timer2_Timer();
+      for (int t = 0; t < ticks; ++t) step();
       return;
     }
-    for (int t = 0; t < 6; ++t) w->Timer2_Timer();
-    w->Timer3_Timer();
+    while (!w->VersionMode() && step()) {
+    }
     if (start == Start::Version) return;
     inject(Bytes(31, 'V'));
-    w->TimerGetVision_Timer();
+    step();
     if (start == Start::Idle) return;
     // Transferring: a download or an upload has sent its first frame.
     if (in.ConsumeBool()) {

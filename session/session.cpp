@@ -220,6 +220,11 @@ void Session::disconnect(DisconnectBy by) {
     op({PortOp::Kind::Write, Frame::fromHex(frames::kDisconnect)});
   }
   op({PortOp::Kind::ClosePort});
+  // Nothing of the attempt goes on against the closed port.
+  versionMode_ = false;
+  for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown}) {
+    if (ticking(t)) stopTick(t);
+  }
   front_.happened(event::Disconnected{by});
 }
 

@@ -150,10 +150,10 @@ TEST(Session, ConversationsStepByStep) {
              reply(kServiceDone01, "")}),
        {.serviceGiveUpTick = 15});
   // Goodbyes: three from the button, one from the exit, none again from the unload.
-  play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close bye")}));
-  play(then({bye(DisconnectBy::Exit, "w:A2AD close bye"), bye(DisconnectBy::Unload, "")}));
-  play({kConnect, bye(DisconnectBy::Unload, ""), bye(DisconnectBy::Interrupt, "w:A2AD close bye"),
-        bye(DisconnectBy::Interrupt, "")});
+  play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close -link bye")}));
+  play(then({bye(DisconnectBy::Exit, "w:A2AD close -link bye"), bye(DisconnectBy::Unload, "")}));
+  play({kConnect, bye(DisconnectBy::Unload, ""),
+        bye(DisconnectBy::Interrupt, "w:A2AD close -link bye"), bye(DisconnectBy::Interrupt, "")});
   // The port goes away: every timer stops, and the user hears whether a link was lost.
   const std::string stops = "close -link -vq -vs -up -down -svc ";
   play({Step{lost.act, stops + "lost"}});
