@@ -1,6 +1,8 @@
 #pragma once
 // Form1, the one window of the tool. Its definition is split by concern:
-//   form1_layout.cpp      the controls, their placement, tab order and names
+//   form1_layout.cpp      the controls, their placement and names
+//   form1_wiring.cpp      what the controls and timers call, the keyboard's order
+//   form1_controls.cpp    the panel controls by model and channel
 //   form1_connection.cpp  connecting, settling, version query, disconnect, exit
 //   form1_dispatch.cpp    the receive notification and what each reply does
 //   form1_service.cpp     interface protocol and scene run mode commands
@@ -281,6 +283,7 @@ class Form1 : public QWidget, private SessionFront {
 
  private:
   void buildWindow();  // form1_layout.cpp
+  void wireWindow();   // form1_wiring.cpp
   // What the conversation asks of the port and the timers (form1_dispatch.cpp), and what the
   // window makes of what happened in it: connecting (form1_connection.cpp), transfers
   // (form1_transfer.cpp), service answers (form1_service.cpp).
