@@ -1,12 +1,12 @@
 #pragma once
 // Moving the image to and from the controller, one row of 12 bytes at a time, as a schedule:
 // what the start, a 200 ms tick, a download acknowledgement or an upload row makes a transfer
-// do. The window and the terminal tool carry out these answers on their own port, widgets or
-// screen; neither of them knows the steps.
+// do. The conversation (session/) carries these answers out and tells its front ends what
+// became of the transfer; neither front end knows the steps.
 //
 // Both directions follow the controller: the next frame goes to the row its latest answer
-// names. Without an answer the pending frame goes out again on ticks 1 to 4, the failure text
-// shows on tick 10 and the transfer closes on tick 15; a success closes on tick 5. Every
+// names. Without an answer the pending frame goes out again on ticks 1 to 4, the transfer fails
+// on tick 10 and closes on tick 15; a success closes on tick 5. Every
 // accepted answer restarts the count, so an answer after tick 10 carries the transfer on.
 //
 // An accepted answer also restarts the tick itself, so a frame goes out again only after a
@@ -24,7 +24,7 @@
 //   and the tick repeats the pending row as for silence. So only row 19 after row 18 says
 //   that every row is stored;
 // - whatever the controller says, a transfer gives up after kTransferFrameBudget frames or
-//   kTransferTimeBudget, with its failure text, and closes as a silent one does.
+//   kTransferTimeBudget, fails, and closes as a silent one does.
 
 #include <bitset>
 #include <chrono>
@@ -123,7 +123,7 @@ class Download {
                        TransferClock::time_point now);
   // The controller wants row `nextRow` next; 19 after row 18: every row is stored. Also
   // followed with no download running, within the frames and time of the latest one, but
-  // without a tick, a text or a success.
+  // without a tick, news or a success.
   TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image,
                               TransferClock::time_point now);
   TransferAction tick(const ConfigImage& image, TransferClock::time_point now);

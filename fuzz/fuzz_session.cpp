@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fuzz/check.h"
+#include "fuzz/fuzzed_image.h"
 #include "session/session.h"
 
 namespace {
@@ -103,10 +104,7 @@ Bytes reply(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  qz::ConfigImage image;
-  for (auto& row : image.rows) {
-    for (auto& b : row) b = in.ConsumeIntegral<std::uint8_t>();
-  }
+  const qz::ConfigImage image = fuzzedImage(in);
   Front front;
   qz::Session session(front, {.serviceGiveUpTick = in.ConsumeBool() ? 15 : 0});
   front.session = &session;
@@ -153,7 +151,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         session.disconnect(static_cast<qz::DisconnectBy>(in.ConsumeIntegralInRange<int>(0, 3)));
         break;
       default:
-        if (front.open) session.portLost();
+        // Only an open port can go away.
+        if (!front.open) break;
+        session.portLost();
         QZ_FUZZ_CHECK(!front.open && !session.connected());
         for (bool r : front.running) QZ_FUZZ_CHECK(!r);
         break;

@@ -16,6 +16,7 @@
 
 #include "config/transfer.h"
 #include "fuzz/check.h"
+#include "fuzz/fuzzed_image.h"
 
 namespace {
 
@@ -77,10 +78,7 @@ struct Seen {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  qz::ConfigImage image;
-  for (auto& row : image.rows) {
-    for (auto& b : row) b = in.ConsumeIntegral<std::uint8_t>();
-  }
+  const qz::ConfigImage image = fuzzedImage(in);
   qz::Download down;
   qz::Upload up;
   // The rows the running upload has been given, as the line brought them.
