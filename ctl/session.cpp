@@ -97,38 +97,19 @@ void Session::interrupt() {
 }
 
 void Session::perform(const PortOp& op) {
+  if (doOnPort(port_, op)) return;
   QTimer& timer = timerOf(op.tick);
-  switch (op.kind) {
-    case PortOp::Kind::Write:
-      port_.write(op.frame.bytes());
-      return;
-    case PortOp::Kind::Threshold:
-      port_.setReceiveThreshold(op.bytes);
-      return;
-    case PortOp::Kind::DiscardInput:
-      port_.discardInput();
-      return;
-    case PortOp::Kind::TakeInput:
-      (void)port_.readAll();
-      return;
-    case PortOp::Kind::ClosePort:
-      if (port_.isOpen()) port_.close();
-      return;
-    case PortOp::Kind::StartTick:
-      if (op.tick == Tick::Link && firstTick_) {
-        // The handshakes begin once every port of the command is open, so that opening many
-        // ports does not stagger their schedules.
-        firstTick_ = false;
-        QTimer::singleShot(0, &timer, [this, &timer] {
-          if (!finished_) timer.start();
-        });
-        return;
-      }
-      timer.start();
-      return;
-    case PortOp::Kind::StopTick:
-      timer.stop();
-      return;
+  if (op.kind == PortOp::Kind::StopTick) {
+    timer.stop();
+  } else if (op.tick == Tick::Link && firstTick_) {
+    // The handshakes begin once every port of the command is open, so that opening many ports
+    // does not stagger their schedules.
+    firstTick_ = false;
+    QTimer::singleShot(0, &timer, [this, &timer] {
+      if (!finished_) timer.start();
+    });
+  } else {
+    timer.start();
   }
 }
 

@@ -37,6 +37,32 @@ const ConfigImage kNoImage{};
 
 }  // namespace
 
+bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken) {
+  switch (op.kind) {
+    case PortOp::Kind::Write:
+      port.write(op.frame.bytes());
+      return true;
+    case PortOp::Kind::Threshold:
+      port.setReceiveThreshold(op.bytes);
+      return true;
+    case PortOp::Kind::DiscardInput:
+      port.discardInput();
+      return true;
+    case PortOp::Kind::TakeInput: {
+      std::vector<std::uint8_t> bytes = port.readAll();
+      if (taken != nullptr) *taken = std::move(bytes);
+      return true;
+    }
+    case PortOp::Kind::ClosePort:
+      if (port.isOpen()) port.close();
+      return true;
+    case PortOp::Kind::StartTick:
+    case PortOp::Kind::StopTick:
+      break;
+  }
+  return false;
+}
+
 void Session::op(PortOp o) {
   if (o.kind == PortOp::Kind::ClosePort) open_ = false;
   front_.perform(o);

@@ -18,6 +18,7 @@
 
 #include "config/image.h"
 #include "config/transfer.h"
+#include "link/serial_port.h"
 #include "protocol/connection.h"
 #include "protocol/frame.h"
 
@@ -53,6 +54,10 @@ struct PortOp {
   int bytes = 0;
   Tick tick = Tick::Link;
 };
+
+// Does to the port what `op` asks, and keeps what TakeInput read in `taken` when given; false
+// for an operation on a timer, which the front end does itself.
+bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
 
 enum class Direction : std::uint8_t { Download, Upload };
 enum class ServiceCommand : std::uint8_t {

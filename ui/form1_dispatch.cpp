@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QTimer>
 
-#include "link/com_ports.h"
 #include "ui/form1.h"
 
 namespace qz {
@@ -53,26 +52,7 @@ QTimer* Form1::timerOf(Tick t) const {
 }
 
 void Form1::perform(const PortOp& op) {
-  switch (op.kind) {
-    case PortOp::Kind::Write:
-      MSComm1.write(op.frame.bytes());
-      return;
-    case PortOp::Kind::Threshold:
-      MSComm1.setReceiveThreshold(op.bytes);
-      return;
-    case PortOp::Kind::DiscardInput:
-      MSComm1.discardInput();
-      return;
-    case PortOp::Kind::TakeInput:
-      RxBuf = MSComm1.readAll();
-      return;
-    case PortOp::Kind::ClosePort:
-      CloseComPort(MSComm1);
-      return;
-    case PortOp::Kind::StartTick:
-    case PortOp::Kind::StopTick:
-      break;
-  }
+  if (doOnPort(MSComm1, op, &RxBuf)) return;
   if (QTimer* timer = timerOf(op.tick)) {
     if (op.kind == PortOp::Kind::StartTick) {
       timer->start();
