@@ -5,8 +5,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
