@@ -31,14 +31,15 @@
 #include "measure.h"
 #include "quiet_platform.h"
 #include "sim/pty_server.h"
+#include "support/attempt.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 
 namespace {
 
 using qz::bench::median;
-using qz::bench::pumpUntil;
 using qz::bench::QuietPlatform;
+using qz::test::pumpUntil;
 
 long residentKiB() {
   std::ifstream statm("/proc/self/statm");
@@ -89,22 +90,11 @@ int main(int argc, char* argv[]) {
     std::printf("cycle %6d: resident %ld KiB\n", 0, residentKiB());
     for (int cycle = 1; cycle <= cycles && clock.elapsed() < seconds * 1000LL; ++cycle) {
       w.Command建立连接_Click();
-      w.Timer2->stop();
-      for (int tick = 1; tick <= 30 && !w.Connected; ++tick) {
-        w.Timer2_Timer();
-        pumpUntil([&] { return w.Connected; }, 200);
-      }
-      if (!w.Connected) {
+      if (!qz::test::finishAttempt(w)) {
         std::fprintf(stderr, "cycle %d: no connection\n", cycle);
         status = 1;
         break;
       }
-      for (int tick = 1; tick <= 6; ++tick) w.Timer2_Timer();
-      w.Timer3->stop();
-      w.Timer3_Timer();
-      w.TimerGetVision->stop();
-      pumpUntil([&] { return w.VersionText.size() >= 31; }, 2000);
-      w.TimerGetVision_Timer();
 
       for (int key = 1; key <= 17; ++key) w.Command6[key]->click();
       const struct {

@@ -28,14 +28,15 @@
 #include "measure.h"
 #include "quiet_platform.h"
 #include "sim/pty_server.h"
+#include "support/event_loop.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 
 namespace {
 
 using qz::bench::median;
-using qz::bench::pumpUntil;
 using qz::bench::QuietPlatform;
+using qz::test::pumpUntil;
 
 double wireMs(int bytes) {
   return bytes * 10.0 / 9600 * 1000;
@@ -79,7 +80,7 @@ int measure(const char* line, qz::sim::Echo echo, int runs) {
     qz::Form1 w(port, platform);
     w.Combo串口->setCurrentIndex(w.Combo串口->findText(QString::fromStdString(server.comName())));
     w.Command建立连接->click();
-    if (!pumpUntil([&] { return w.Connected && w.isEnabled() && w.Command下载->isEnabled(); },
+    if (!pumpUntil([&] { return w.Connected() && w.isEnabled() && w.Command下载->isEnabled(); },
                    15'000)) {
       std::fprintf(stderr, "no connection to %s\n", server.comName().c_str());
       return 1;
@@ -162,7 +163,7 @@ int measure(const char* line, qz::sim::Echo echo, int runs) {
                   handling.size());
     }
     port.onComm = dispatch;
-    if (w.Connected) w.Command建立连接->click();
+    if (w.Connected()) w.Command建立连接->click();
   }
   server.stop();
   return status;

@@ -13,11 +13,12 @@ set(QZ_LAYER_USES_doctor link)
 set(QZ_LAYER_USES_cli "")
 set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
-set(QZ_LAYER_USES_ui config protocol link)
+set(QZ_LAYER_USES_session config protocol link)
+set(QZ_LAYER_USES_ui session config protocol link)
 set(QZ_LAYER_USES_sim config protocol link cli)
 # The sheet reads images (config/, whose shape comes from protocol/) and draws with Qt Gui.
 set(QZ_LAYER_USES_report config protocol)
-set(QZ_LAYER_USES_ctl config protocol link cli report doctor)
+set(QZ_LAYER_USES_ctl session config protocol link cli report doctor)
 
 # The include folder that shows one source folder and nothing beside it.
 function(qz_layer_include_dir layer out_var)

@@ -8,15 +8,6 @@ namespace {
 constexpr std::array<std::string_view, kModels> kModelNames = {"QZ-0408", "QZ-0606", "QZ-0804",
                                                                "QZ-1002", "QZ-1200"};
 constexpr std::string_view kServicePassword = "kestrel2019";
-// Weekday names from Sunday.
-constexpr std::array<std::string_view, 7> kWeekdays = {"日", "一", "二", "三", "四", "五", "六"};
-
-// n in decimal with leading zeros to `width` digits.
-std::string padded(int n, std::size_t width) {
-  std::string digits = std::to_string(n);
-  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-  return digits;
-}
 
 constexpr std::array<std::string_view, kSceneKeys> kSceneKeyNames = {
     "场景1",  "场景2",  "场景3",  "场景4",  "场景5",    "场景6",    "场景7", "场景8", "场景9",
@@ -58,22 +49,6 @@ SwitchShown switchShown(std::uint8_t value) {
 
 bool passwordAccepted(std::string_view entry) {
   return entry == kServicePassword;
-}
-
-std::string clockCaption(int year, int month, int day, int weekday, std::string_view timeOfDay) {
-  std::string caption = padded(year, 4) + "年" + padded(month, 2) + "月" + padded(day, 2) + "日 ";
-  caption.append(timeOfDay);
-  caption.append(" 星期");
-  if (weekday >= 1 && weekday <= 7)
-    caption.append(kWeekdays[static_cast<std::size_t>(weekday - 1)]);
-  return caption;
-}
-
-std::string uploadHeader(int year, int month, int day, std::string_view timeOfDay) {
-  std::string header =
-      "上传参数 " + padded(year, 4) + "-" + padded(month, 2) + "-" + padded(day, 2) + " ";
-  header.append(timeOfDay);
-  return header;
 }
 
 }  // namespace qz

@@ -36,11 +36,4 @@ enum class SwitchShown { Off, On, Neither };
 // case included, nothing trimmed.
 [[nodiscard]] bool passwordAccepted(std::string_view entry);
 
-// The clock line for a date (weekday 1 = Sunday .. 7 = Saturday) and the time of day as the
-// desktop writes it: "2019年07月01日 14:05:09 星期一".
-[[nodiscard]] std::string clockCaption(int year, int month, int day, int weekday,
-                                       std::string_view timeOfDay);
-// The history's header line of an upload: "上传参数 2019-07-01 14:05:09".
-[[nodiscard]] std::string uploadHeader(int year, int month, int day, std::string_view timeOfDay);
-
 }  // namespace qz

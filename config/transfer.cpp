@@ -25,25 +25,14 @@ int roundHalfEven(long long n, long long d) {
   return static_cast<int>(q);
 }
 
-template <std::size_t N>
-std::vector<std::uint8_t> bytesOf(const std::array<std::uint8_t, N>& a) {
-  return {a.begin(), a.end()};
-}
-
 void close(TransferAction& a) {
-  a.hideProgress = true;
-  a.hidePanel = true;
-  a.enableButton = true;
+  a.news = TransferNews::Closed;
   a.stopTimer = true;
 }
 
-// A transfer starts: its panel and text, its button off, its tick counting from 0, no frame
-// sent yet and no answer followed.
-void begin(TransferAction& a, std::string_view text, TransferCourse& c,
-           TransferClock::time_point now) {
-  a.showPanel = true;
-  a.status = std::string(text);
-  a.disableButton = true;
+// A transfer starts: its tick counting from 0, no frame sent yet and no answer followed.
+void begin(TransferAction& a, TransferCourse& c, TransferClock::time_point now) {
+  a.news = TransferNews::Started;
   a.startTimer = true;
   c = TransferCourse{};
   c.frames = 0;
@@ -63,19 +52,17 @@ TransferEnd spent(const TransferCourse& c, TransferClock::time_point now) {
   return TransferEnd::None;
 }
 
-// The transfer gives up: the failure text at once, and it closes five ticks later, as after
-// the failure text of a silent one. Answers move it no more.
-void giveUp(TransferAction& a, TransferCourse& c, TransferEnd why, std::string_view failedText) {
+// The transfer gives up: it fails at once, and it closes five ticks later, as after the
+// failure of a silent one. Answers move it no more.
+void giveUp(TransferAction& a, TransferCourse& c, TransferEnd why) {
   c.end = why;
   c.tick = std::max<std::int16_t>(c.tick, kFailTick);
-  a.showPanel = true;
-  a.status = std::string(failedText);
+  a.news = TransferNews::Failed;
 }
 
-// One tick of a running transfer in either direction: the failure text, closing after silence
-// or after success. True when the pending frame goes out again.
-bool countTick(TransferAction& a, TransferCourse& c, std::string_view failedText,
-               TransferClock::time_point now) {
+// One tick of a running transfer in either direction: failing, closing after silence or after
+// success. True when the pending frame goes out again.
+bool countTick(TransferAction& a, TransferCourse& c, TransferClock::time_point now) {
   ++c.tick;
   if (c.done) {
     if (c.tick >= kSuccessCloseTick) {
@@ -87,13 +74,12 @@ bool countTick(TransferAction& a, TransferCourse& c, std::string_view failedText
   if (c.end == TransferEnd::None && c.tick < kCloseTick) {
     if (const TransferEnd why = spent(c, now);
         why == TransferEnd::TimeBudget || (why != TransferEnd::None && c.tick < kRepeatBefore)) {
-      giveUp(a, c, why, failedText);
+      giveUp(a, c, why);
       return false;
     }
   }
   if (c.tick == kFailTick) {
-    a.showPanel = true;
-    a.status = std::string(failedText);
+    a.news = TransferNews::Failed;
   } else if (c.tick >= kCloseTick) {
     close(a);
     c.running = false;
@@ -102,17 +88,13 @@ bool countTick(TransferAction& a, TransferCourse& c, std::string_view failedText
   return c.end == TransferEnd::None && c.tick < kRepeatBefore;
 }
 
-// The connection went: the tick stops, and a transfer that had not succeeded says it failed.
-TransferAction stopped(TransferCourse& c, std::string_view failedText) {
+// The connection went: the tick stops.
+TransferAction stopped(TransferCourse& c) {
   TransferAction a;
   if (!c.running) return a;
   c.running = false;
   a.stopTimer = true;
-  a.hideProgress = true;
-  if (!c.done) {
-    a.showPanel = true;
-    a.status = std::string(failedText);
-  }
+  a.news = TransferNews::Interrupted;
   return a;
 }
 
@@ -146,7 +128,7 @@ std::string historyHexLine(const Row& row) {
 void Download::sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image) {
   row_ = row;
   ++c_.frames;
-  a.frames.push_back({OutgoingFrame::Kind::DownloadRow, bytesOf(downloadRowFrame(image, row))});
+  a.frames.push_back({OutgoingFrame::Kind::DownloadRow, downloadRowFrame(image, row)});
   a.threshold = kDownloadAckBytes;
   a.progressRow = row;
 }
@@ -154,11 +136,11 @@ void Download::sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& i
 TransferAction Download::start(const ConfigImage& image, std::uint8_t optionByte,
                                TransferClock::time_point now) {
   TransferAction a;
-  begin(a, kDownloadingText, c_, now);
+  begin(a, c_, now);
   sendRow(a, 0, image);
   // The options travel with every download, right behind the first row.
   a.frames.push_back(
-      {OutgoingFrame::Kind::ProtocolAndRunMode, bytesOf(protocolAndRunModeFrame(optionByte))});
+      {OutgoingFrame::Kind::ProtocolAndRunMode, protocolAndRunModeFrame(optionByte)});
   return a;
 }
 
@@ -173,7 +155,7 @@ TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& i
     if (!moving) return a;
     c_.tick = 0;
     a.startTimer = true;
-    a.status = std::string(kDownloadedText);
+    a.news = TransferNews::Succeeded;
     c_.done = true;
     return a;
   }
@@ -181,7 +163,7 @@ TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& i
   if (nextRow == row_ && c_.followed == answer) return a;  // its row has just gone out
   if (c_.running && !moving) return a;                     // succeeded, or gave up
   if (const TransferEnd why = spent(c_, now); why != TransferEnd::None) {
-    if (moving) giveUp(a, c_, why, kDownloadFailedText);
+    if (moving) giveUp(a, c_, why);
     return a;
   }
   // The count starts again from this answer; with no download running there is none to run.
@@ -195,7 +177,7 @@ TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& i
 TransferAction Download::tick(const ConfigImage& image, TransferClock::time_point now) {
   TransferAction a;
   if (!c_.running) return a;
-  if (countTick(a, c_, kDownloadFailedText, now)) {
+  if (countTick(a, c_, now)) {
     // Answers that come close together can be read one and a half at a time; the half left
     // waiting would shift every later acknowledgement by its length. The repeated row's answer
     // finds nothing before it. A late answer after the repeats is left alone.
@@ -206,7 +188,7 @@ TransferAction Download::tick(const ConfigImage& image, TransferClock::time_poin
 }
 
 TransferAction Download::stop() {
-  return stopped(c_, kDownloadFailedText);
+  return stopped(c_);
 }
 
 // ---- Upload ----
@@ -214,7 +196,7 @@ TransferAction Download::stop() {
 void Upload::request(TransferAction& a, std::uint8_t row) {
   row_ = row;
   ++c_.frames;
-  a.frames.push_back({OutgoingFrame::Kind::UploadRequest, bytesOf(uploadRequestFrame(row))});
+  a.frames.push_back({OutgoingFrame::Kind::UploadRequest, uploadRequestFrame(row)});
   a.threshold = kUploadRowBytes;
 }
 
@@ -223,7 +205,7 @@ TransferAction Upload::start(TransferClock::time_point now) {
   // A new upload owes nothing to rows an earlier one received.
   received_.reset();
   staged_ = ConfigImage{};
-  begin(a, kUploadingText, c_, now);
+  begin(a, c_, now);
   request(a, 0);
   a.progressRow = 0;
   return a;
@@ -237,13 +219,12 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data,
   answer.insert(answer.end(), data.begin(), data.end());
   // The same row again, whose successor's request has just gone out: already shown and stored.
   if (live(c_) && row_ == row + 1 && c_.followed == answer) return a;
-  a.historyHeader = row == 0;
-  a.historyRow = historyHexLine(data);
+  a.arrived = UploadRow{row, data};
   // The upload it belonged to has closed, failed or done: the line came and is shown, but it
   // neither asks for more nor turns a failed upload into an image.
   if (!live(c_)) return a;
   if (const TransferEnd why = spent(c_, now); why != TransferEnd::None) {
-    giveUp(a, c_, why, kUploadFailedText);
+    giveUp(a, c_, why);
     return a;
   }
   c_.tick = 0;
@@ -257,14 +238,14 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data,
   a.progressRow = row;
   if (row == kLastRow) {
     if (received_.all()) {
-      a.status = std::string(kUploadedText);
+      a.news = TransferNews::Succeeded;
       c_.done = true;
       c_.tick = 0;
       a.image = staged_;
     } else {
       // A last row that overtook earlier ones is no image: the editor keeps its own and the
-      // user is told. The tick runs on to the failure text, unless the missing rows come.
-      a.status = std::string(kUploadIncompleteText);
+      // user is told. The tick runs on to the failure, unless the missing rows come.
+      a.news = TransferNews::Incomplete;
     }
   }
   return a;
@@ -275,12 +256,12 @@ TransferAction Upload::tick(TransferClock::time_point now) {
   if (!c_.running) return a;
   // A reply that came only partly is of no use to the next request.
   a.dropInput = !c_.done;
-  if (countTick(a, c_, kUploadFailedText, now)) request(a, row_);
+  if (countTick(a, c_, now)) request(a, row_);
   return a;
 }
 
 TransferAction Upload::stop() {
-  return stopped(c_, kUploadFailedText);
+  return stopped(c_);
 }
 
 }  // namespace qz

@@ -1,12 +1,12 @@
 #pragma once
 // Moving the image to and from the controller, one row of 12 bytes at a time, as a schedule:
 // what the start, a 200 ms tick, a download acknowledgement or an upload row makes a transfer
-// do. The window and the terminal tool carry out these answers on their own port, widgets or
-// screen; neither of them knows the steps.
+// do. The conversation (session/) carries these answers out and tells its front ends what
+// became of the transfer; neither front end knows the steps.
 //
 // Both directions follow the controller: the next frame goes to the row its latest answer
-// names. Without an answer the pending frame goes out again on ticks 1 to 4, the failure text
-// shows on tick 10 and the transfer closes on tick 15; a success closes on tick 5. Every
+// names. Without an answer the pending frame goes out again on ticks 1 to 4, the transfer fails
+// on tick 10 and closes on tick 15; a success closes on tick 5. Every
 // accepted answer restarts the count, so an answer after tick 10 carries the transfer on.
 //
 // An accepted answer also restarts the tick itself, so a frame goes out again only after a
@@ -24,30 +24,21 @@
 //   and the tick repeats the pending row as for silence. So only row 19 after row 18 says
 //   that every row is stored;
 // - whatever the controller says, a transfer gives up after kTransferFrameBudget frames or
-//   kTransferTimeBudget, with its failure text, and closes as a silent one does.
+//   kTransferTimeBudget, fails, and closes as a silent one does.
 
 #include <bitset>
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "config/image.h"
+#include "protocol/frame.h"
 #include "protocol/frames.h"
+#include "protocol/replies.h"
 
 namespace qz {
-
-// Status texts, leading blanks included.
-inline constexpr std::string_view kDownloadingText = "  正在下载参数";
-inline constexpr std::string_view kDownloadedText = "  参数下载成功";
-inline constexpr std::string_view kDownloadFailedText = "    下载失败";
-inline constexpr std::string_view kUploadingText = "  正在上传参数";
-inline constexpr std::string_view kUploadedText = "  参数上传成功";
-inline constexpr std::string_view kUploadFailedText = "    上传失败";
-// The last row came, but not every row before it: the editor keeps the image it had.
-inline constexpr std::string_view kUploadIncompleteText = "  上传不完整，参数未变";
 
 // A transfer sends no more than this many frames of its direction, each row five times over
 // (the option frame of a download aside), and runs no longer than this.
@@ -74,27 +65,32 @@ struct OutgoingFrame {
     UploadRequest,       // 6 bytes: 0xA2, row, row, 0xAA, 0xFE, 0xFF; only while connected
   };
   Kind kind;
-  std::vector<std::uint8_t> bytes;
+  Frame frame;
+};
+
+// What became of a transfer with one event.
+enum class TransferNews : std::uint8_t {
+  None,
+  Started,      // running: its start button off until it closes
+  Succeeded,    // every row confirmed (a download) or received (an upload, with its image)
+  Failed,       // no answer for 10 ticks, or a budget spent: it closes 5 ticks later
+  Incomplete,   // an upload's last row came before rows ahead of it
+  Closed,       // over, after success or failure: the start button is on again
+  Interrupted,  // the connection ended under it
 };
 
 // What one event makes a transfer do, in the order a caller carries it out:
-// input, history, frames, threshold, progress, status, button, timer, image.
+// input, the row that came, frames, threshold, progress, news, tick, image.
 struct TransferAction {
   bool dropInput = false;                   // take whatever waits at the port and drop it
-  bool historyHeader = false;               // a dated header line for the history list
-  std::optional<std::string> historyRow;    // a row in hex for the history list, then selected
+  std::optional<UploadRow> arrived;         // an upload row the controller sent, to be shown
   std::vector<OutgoingFrame> frames;        // each written as one write, in this order
   std::optional<int> threshold;             // the receive threshold after the frames
-  std::optional<std::uint8_t> progressRow;  // show the progress display at this row
-  bool hideProgress = false;
-  std::optional<std::string> status;  // the status text, UTF-8
-  bool showPanel = false;
-  bool hidePanel = false;
-  bool disableButton = false;  // the direction's start button
-  bool enableButton = false;
+  std::optional<std::uint8_t> progressRow;  // the row the transfer has reached
+  TransferNews news = TransferNews::None;
   bool startTimer = false;  // the direction's 200 ms tick, (re)started from now
   bool stopTimer = false;
-  // The upload is complete: this replaces the image, and the editor shows scene key 1.
+  // The upload is complete: this replaces the image.
   std::optional<ConfigImage> image;
 };
 
@@ -127,12 +123,12 @@ class Download {
                        TransferClock::time_point now);
   // The controller wants row `nextRow` next; 19 after row 18: every row is stored. Also
   // followed with no download running, within the frames and time of the latest one, but
-  // without a tick, a text or a success.
+  // without a tick, news or a success.
   TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image,
                               TransferClock::time_point now);
   TransferAction tick(const ConfigImage& image, TransferClock::time_point now);
-  // The connection is gone: no more frames, no more ticks, the failure text (a download that
-  // already succeeded only stops its tick).
+  // The connection is gone: no more frames, no more ticks; Interrupted, which is a failure
+  // unless done().
   TransferAction stop();
 
   [[nodiscard]] bool running() const { return c_.running; }

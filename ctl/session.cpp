@@ -10,8 +10,6 @@
 #include "config/transfer.h"
 #include "ctl/file_bytes.h"
 #include "ctl/port_words.h"
-#include "link/hex_text.h"
-#include "protocol/connection.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 
@@ -19,43 +17,42 @@ namespace qz::ctl {
 
 namespace {
 
-constexpr int kTickMs = 200;
-constexpr int kVersionDelayMs = 500;
-constexpr int kVersionWaitMs = 200;
 // The service commands have no time-out of their own in the window; here a silent controller
 // gets as long as a transfer gives a row.
 constexpr int kServiceGiveUpTick = 15;
 
 }  // namespace
 
-struct Session::TransferState {
-  Download download;
-  Upload upload;
-  bool uploading = false;
-  bool failedTextShown = false;
-};
-
-Session::Session(std::string port, std::string device, const Job& job) : job_(job) {
+Session::Session(std::string port, std::string device, const Job& job)
+    : job_(job),
+      ownPort_(std::make_unique<QtSerialPort>()),
+      port_(*ownPort_),
+      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick}) {
+  ownPort_->setDevicePath(device);
   result_.port = std::move(port);
   result_.device = std::move(device);
-  port_.setDevicePath(result_.device);
+  wire();
+}
+
+Session::Session(std::string port, SerialPort& line, const Job& job)
+    : job_(job), port_(line), core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick}) {
+  result_.port = std::move(port);
+  wire();
+}
+
+void Session::wire() {
   port_.onComm = [this] { onComm(); };
-  for (QTimer* t : {&ticker_, &versionDelay_, &versionWait_}) t->setTimerType(Qt::PreciseTimer);
-  ticker_.setInterval(kTickMs);
-  versionDelay_.setInterval(kVersionDelayMs);
-  versionDelay_.setSingleShot(true);
-  versionWait_.setInterval(kVersionWaitMs);
-  versionWait_.setSingleShot(true);
-  QObject::connect(&ticker_, &QTimer::timeout, [this] { tick(); });
-  QObject::connect(&versionDelay_, &QTimer::timeout, [this] {
-    // The controller has settled: ask for its firmware version.
-    phase_ = Phase::Version;
-    versionBytes_.clear();
-    ask(port_, frames::kVersionQuery, frames::kVersionTextLength);
-    versionWait_.start();
-    progressChanged();
-  });
-  QObject::connect(&versionWait_, &QTimer::timeout, [this] { versionDone(); });
+  for (int i = 0; i < kTickKinds; ++i) {
+    const auto t = static_cast<Tick>(i);
+    QTimer& timer = timerOf(t);
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(tickInterval(t));
+    QObject::connect(&timer, &QTimer::timeout, [this, t] { core_.tick(t); });
+  }
+}
+
+QTimer& Session::timerOf(Tick t) {
+  return timers_[static_cast<std::size_t>(t)];
 }
 
 Session::~Session() {
@@ -72,29 +69,33 @@ void Session::start(bool quietNoAnswer) {
     return;
   }
   port_.discardInput();
-  phase_ = Phase::Handshake;
-  tick_ = 0;
-  // The handshakes begin once every port of the command is open, so that opening many ports
-  // does not stagger their schedules.
-  QTimer::singleShot(0, &ticker_, [this] {
-    if (!finished_) ticker_.start();
-  });
+  opened_ = true;
+  core_.connect();
   progressChanged();
 }
 
 void Session::interrupt() {
   if (finished_) return;
   // The goodbye goes out even to a controller that has not answered yet.
-  linked_ = true;
+  interrupted_ = true;
   finish(kNoAnswer, "stopped by the user; the port is closed");
 }
 
-void Session::send(std::span<const std::uint8_t> bytes) {
-  port_.write(bytes);
-}
-
-void Session::sendText(std::string_view hex) {
-  HexTextToBytes(port_, hex);
+void Session::perform(const PortOp& op) {
+  if (doOnPort(port_, op)) return;
+  QTimer& timer = timerOf(op.tick);
+  if (op.kind == PortOp::Kind::StopTick) {
+    timer.stop();
+  } else if (op.tick == Tick::Link && firstTick_) {
+    // The handshakes begin once every port of the command is open, so that opening many ports
+    // does not stagger their schedules.
+    firstTick_ = false;
+    QTimer::singleShot(0, &timer, [this, &timer] {
+      if (!finished_) timer.start();
+    });
+  } else {
+    timer.start();
+  }
 }
 
 void Session::progressChanged() {
@@ -102,78 +103,36 @@ void Session::progressChanged() {
 }
 
 std::string Session::progress() const {
-  switch (phase_) {
-    case Phase::Idle:
-      return "opening";
-    case Phase::Handshake:
-      return "handshake " + std::to_string(std::min(tick_, kHandshakeAttempts)) + "/" +
-             std::to_string(kHandshakeAttempts);
-    case Phase::Settling:
-    case Phase::VersionDelay:
-    case Phase::Version:
+  if (finished_) return "done";
+  if (!opened_) return "opening";
+  if (!core_.connected()) {
+    return "handshake " + std::to_string(std::min<int>(core_.linkTick(), kHandshakeAttempts)) +
+           "/" + std::to_string(kHandshakeAttempts);
+  }
+  switch (doing_) {
+    case Doing::Nothing:
       return "connected, " + modelText(result_.model);
-    case Phase::Service:
+    case Doing::Service:
       return "waiting for the controller's answer";
-    case Phase::Download:
-    case Phase::Verify:
-    case Phase::Upload: {
-      const char* what = phase_ == Phase::Download ? "download "
-                         : phase_ == Phase::Verify ? "verify "
-                                                   : "upload ";
-      const int row = std::max(progressRow_, 0);
-      return what + std::to_string(progressPercent(row)) + "% (row " + std::to_string(row) + ")";
-    }
-    case Phase::Done:
-      return "done";
-  }
-  return {};
-}
-
-void Session::tick() {
-  ++tick_;
-  switch (phase_) {
-    case Phase::Handshake:
-      switch (connectStep(tick_, false)) {
-        case ConnectStep::SendHandshake:
-          sendHandshake(port_);
-          progressChanged();
-          break;
-        case ConnectStep::ShowFailure:
-          if (quietNoAnswer_) result_.noController = true;
-          finish(kNoAnswer,
-                 "no controller answered " + std::to_string(kHandshakeAttempts) + " handshakes");
-          break;
-        default:
-          break;
-      }
-      break;
-    case Phase::Settling:
-      if (connectStep(tick_, true) == ConnectStep::StartVersion) {
-        ticker_.stop();
-        phase_ = Phase::VersionDelay;
-        versionDelay_.start();
-      }
-      break;
-    case Phase::Service:
-      if (tick_ >= kServiceGiveUpTick) finish(kNoAnswer, "the controller did not answer");
-      break;
-    case Phase::Download:
-    case Phase::Verify:
-    case Phase::Upload:
-      transferTick();
-      break;
-    default:
+    case Doing::Download:
+    case Doing::Verify:
+    case Doing::Upload:
       break;
   }
+  const char* what = doing_ == Doing::Download ? "download "
+                     : doing_ == Doing::Verify ? "verify "
+                                               : "upload ";
+  const int row = std::max(progressRow_, 0);
+  return what + std::to_string(progressPercent(row)) + "% (row " + std::to_string(row) + ")";
 }
 
 void Session::onComm() {
   if (finished_) return;
   const CommEvent event = port_.commEvent();
   if (event == CommEvent::Lost) {
-    port_.close();
     const bool moving =
-        phase_ == Phase::Download || phase_ == Phase::Verify || phase_ == Phase::Upload;
+        doing_ == Doing::Download || doing_ == Doing::Verify || doing_ == Doing::Upload;
+    core_.portLost();
     finish(kNoAnswer, moving ? "the port went away in the middle of the transfer "
                                "(adapter unplugged or line cut); the transfer did not finish"
                              : "the port went away (adapter unplugged or line cut)");
@@ -184,54 +143,59 @@ void Session::onComm() {
   if (rx.empty()) return;
   // Dropped before an answer sends the next frame, whose reply may come at once.
   port_.discardInput();
-  if (phase_ == Phase::Version) {
-    versionBytes_.append(rx.begin(), rx.end());
-    // Everything the window would show has come; no need to sit out the rest of its wait.
-    if (versionBytes_.size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
-      versionWait_.stop();
-      versionDone();
-    }
-    return;
-  }
-  const Reply reply = recogniseReply(rx);
-  if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
-    result_.model = h->model;
-    if (phase_ == Phase::Handshake) connected();
-  } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
-    downloadAck(ack->nextRow);
-  } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
-    uploadRow(row->row, row->data);
-  } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
-    if (phase_ == Phase::Service) {
-      const ServiceAnswer answer = serviceAnswer(serviceRequest_, service->result);
-      result_.serviceCode = service->result;
-      const std::string said =
-          std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
-      if (!answer.ownCode) {
-        char code[4];
-        std::snprintf(code, sizeof code, "%02X", service->result);
-        finish(kNoAnswer, std::string("refused with code ") + code +
-                              ", which does not answer this command: " + said);
-      } else {
-        finish(answer.message.severity == Severity::Failure ? kNoAnswer : kDone, said);
-      }
-      return;
-    }
+  core_.received(rx);
+  // Everything the window would show of the version has come; no need to sit out the rest of
+  // its wait.
+  if (!finished_ && core_.collectingVersion() &&
+      core_.versionText().size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
+    timerOf(Tick::VersionShown).stop();
+    core_.tick(Tick::VersionShown);
   }
 }
 
-void Session::connected() {
-  linked_ = true;
-  phase_ = Phase::Settling;
-  tick_ = 0;
-  progressChanged();
+void Session::happened(const SessionEvent& e) {
+  if (finished_) return;
+  if (std::holds_alternative<event::HandshakeSent>(e) || std::holds_alternative<event::Linked>(e)) {
+    progressChanged();
+  } else if (const auto* a = std::get_if<event::ControllerAnswered>(&e)) {
+    result_.model = a->model;
+    progressChanged();
+  } else if (std::holds_alternative<event::AttemptFailed>(e)) {
+    if (quietNoAnswer_) result_.noController = true;
+    finish(kNoAnswer,
+           "no controller answered " + std::to_string(kHandshakeAttempts) + " handshakes");
+  } else if (const auto* v = std::get_if<event::VersionKnown>(&e)) {
+    result_.firmware = printableVersion(v->text);
+    runJob();
+  } else if (const auto* s = std::get_if<event::ServiceAnswered>(&e)) {
+    serviceAnswered(*s);
+  } else if (std::holds_alternative<event::ServiceUnanswered>(e)) {
+    finish(kNoAnswer, "the controller did not answer");
+  } else if (const auto* p = std::get_if<event::Progress>(&e)) {
+    if (p->row != progressRow_) {
+      progressRow_ = p->row;
+      progressChanged();
+    }
+  } else if (const auto* t = std::get_if<event::Transfer>(&e)) {
+    transferNews(*t);
+  } else if (const auto* u = std::get_if<event::Uploaded>(&e)) {
+    uploadComplete(u->image);
+  }
 }
 
-void Session::versionDone() {
-  if (phase_ != Phase::Version) return;
-  result_.firmware = printableVersion(
-      {reinterpret_cast<const std::uint8_t*>(versionBytes_.data()), versionBytes_.size()});
-  runJob();
+void Session::serviceAnswered(const event::ServiceAnswered& s) {
+  const ServiceAnswer answer = serviceAnswer(s.request, s.result);
+  result_.serviceCode = s.result;
+  const std::string said =
+      std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
+  if (!answer.ownCode) {
+    char code[4];
+    std::snprintf(code, sizeof code, "%02X", s.result);
+    finish(kNoAnswer, std::string("refused with code ") + code +
+                          ", which does not answer this command: " + said);
+  } else {
+    finish(answer.message.severity == Severity::Failure ? kNoAnswer : kDone, said);
+  }
 }
 
 void Session::runJob() {
@@ -241,27 +205,17 @@ void Session::runJob() {
       return;
     case Command::SetProtocol:
     case Command::SetRunMode: {
-      phase_ = Phase::Service;
-      tick_ = 0;
-      std::string_view frame = frames::kProtocol1200;
-      serviceRequest_ = 0x01;
+      doing_ = Doing::Service;
+      ServiceCommand command = ServiceCommand::Protocol1200;
       if (job_.command == Command::SetProtocol) {
-        if (job_.protocol == ProtocolChoice::New19200) {
-          frame = frames::kProtocol19200;
-          serviceRequest_ = 0x02;
-        }
-        if (job_.protocol == ProtocolChoice::Cancel) {
-          frame = frames::kProtocolCancel;
-          serviceRequest_ = 0xFF;
-        }
+        if (job_.protocol == ProtocolChoice::New19200) command = ServiceCommand::Protocol19200;
+        if (job_.protocol == ProtocolChoice::Cancel) command = ServiceCommand::ProtocolCancel;
       } else {
-        const bool overlay = job_.runMode == RunModeChoice::Overlay;
-        frame = overlay ? frames::kRunModeOverlay : frames::kRunModeSwitch;
-        serviceRequest_ = overlay ? 0x20 : 0x10;
+        command = job_.runMode == RunModeChoice::Overlay ? ServiceCommand::RunModeOverlay
+                                                         : ServiceCommand::RunModeSwitch;
       }
-      ask(port_, frame, frames::kServiceReplyLength);
-      ticker_.start();
       progressChanged();
+      core_.service(command);
       return;
     }
     case Command::Download:
@@ -272,13 +226,18 @@ void Session::runJob() {
                                 "--force downloads it anyway");
         return;
       }
-      startDownload();
+      doing_ = Doing::Download;
+      progressRow_ = 0;
+      progressChanged();
+      // The window's default options go with the image: "1200旧协议" and "场景切换模式".
+      core_.download(job_.image, protocolAndRunModeArgument(true, true));
       return;
     case Command::Upload:
-      startUpload(Phase::Upload);
-      return;
     case Command::Compare:
-      startUpload(Phase::Upload);
+      doing_ = Doing::Upload;
+      progressRow_ = 0;
+      progressChanged();
+      core_.upload();
       return;
     default:
       finish(kUsage, "nothing to do");
@@ -289,12 +248,9 @@ void Session::runJob() {
 void Session::finish(int code, std::string text) {
   if (finished_) return;
   finished_ = true;
-  ticker_.stop();
-  versionDelay_.stop();
-  versionWait_.stop();
+  for (QTimer& t : timers_) t.stop();
   // Said goodbye to, as the window's exit button does.
-  if (linked_ && port_.isOpen() && phase_ != Phase::Done) sendText(frames::kDisconnect);
-  phase_ = Phase::Done;
+  core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit);
   if (port_.isOpen()) port_.close();
   result_.code = code;
   result_.text = std::move(text);
@@ -302,99 +258,38 @@ void Session::finish(int code, std::string text) {
   if (onFinished) onFinished();
 }
 
-// --- transfers: the shared core decides, the session carries out -------------------------
-
-void Session::startDownload() {
-  transfer_ = std::make_unique<TransferState>();
-  phase_ = Phase::Download;
-  progressRow_ = 0;
-  progressChanged();
-  // The window's default options go with the image: "1200旧协议" and "场景切换模式".
-  const TransferAction a = transfer_->download.start(
-      job_.image, protocolAndRunModeArgument(true, true), TransferClock::now());
-  carryOut(a);
-}
-
-void Session::startUpload(Phase purpose) {
-  if (!transfer_) transfer_ = std::make_unique<TransferState>();
-  transfer_->upload = Upload{};
-  transfer_->uploading = true;
-  phase_ = purpose;
-  progressRow_ = 0;
-  progressChanged();
-  carryOut(transfer_->upload.start(TransferClock::now()));
-}
-
-void Session::carryOut(const TransferAction& a) {
-  if (a.dropInput) (void)port_.readAll();
-  for (const OutgoingFrame& f : a.frames) send(f.bytes);
-  if (a.threshold) port_.setReceiveThreshold(*a.threshold);
-  if (a.startTimer) ticker_.start();
-  if (a.progressRow && static_cast<int>(*a.progressRow) != progressRow_) {
-    progressRow_ = *a.progressRow;
-    progressChanged();
-  }
-  if (a.status && (*a.status == kDownloadFailedText || *a.status == kUploadFailedText)) {
-    transfer_->failedTextShown = true;
-  }
-  if (a.status && *a.status == kUploadIncompleteText) {
+void Session::transferNews(const event::Transfer& t) {
+  if (t.news == TransferNews::Incomplete) {
     finish(kNoAnswer,
            "the controller sent its last row before the rows ahead of it; "
            "the upload is incomplete");
-    return;
-  }
-  if (a.image) {
-    uploadComplete(*a.image);
-    return;
-  }
-  if (a.stopTimer) {
-    const bool isDownload = phase_ == Phase::Download;
-    const bool done = isDownload ? transfer_->download.done() : transfer_->upload.done();
-    if (!done) {
-      const int row =
-          isDownload ? transfer_->download.pendingRow() : transfer_->upload.requestedRow();
-      const char* what = phase_ == Phase::Download ? "download"
-                         : phase_ == Phase::Verify ? "verification read"
-                                                   : "upload";
-      const TransferEnd why =
-          isDownload ? transfer_->download.failure() : transfer_->upload.failure();
-      std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
-      if (why == TransferEnd::FrameBudget) {
-        reason = "stopped at row " + std::to_string(row) + " after " +
-                 std::to_string(kTransferFrameBudget) +
-                 " frames: the controller's answers did not move it on";
-      } else if (why == TransferEnd::TimeBudget) {
-        reason = "stopped at row " + std::to_string(row) + ": not finished within " +
-                 std::to_string(kTransferTimeBudget.count()) + " s";
-      }
-      finish(kNoAnswer, std::string(what) + " failed: " + reason);
+  } else if (t.news == TransferNews::Succeeded && t.direction == Direction::Download) {
+    // Every row is stored: read the image back at once to see that it arrived whole.
+    doing_ = Doing::Verify;
+    progressRow_ = 0;
+    progressChanged();
+    core_.upload();
+  } else if (t.news == TransferNews::Closed && !t.done) {
+    const int row = t.row;
+    const char* what = doing_ == Doing::Download ? "download"
+                       : doing_ == Doing::Verify ? "verification read"
+                                                 : "upload";
+    std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
+    if (t.why == TransferEnd::FrameBudget) {
+      reason = "stopped at row " + std::to_string(row) + " after " +
+               std::to_string(kTransferFrameBudget) +
+               " frames: the controller's answers did not move it on";
+    } else if (t.why == TransferEnd::TimeBudget) {
+      reason = "stopped at row " + std::to_string(row) + ": not finished within " +
+               std::to_string(kTransferTimeBudget.count()) + " s";
     }
+    finish(kNoAnswer, std::string(what) + " failed: " + reason);
   }
-}
-
-void Session::transferTick() {
-  if (phase_ == Phase::Download) {
-    carryOut(transfer_->download.tick(job_.image, TransferClock::now()));
-  } else {
-    carryOut(transfer_->upload.tick(TransferClock::now()));
-  }
-}
-
-void Session::downloadAck(std::uint8_t next) {
-  if (phase_ != Phase::Download || !transfer_) return;
-  carryOut(transfer_->download.acknowledged(next, job_.image, TransferClock::now()));
-  // Every row is stored: read the image back at once to see that it arrived whole.
-  if (!finished_ && transfer_->download.done()) startUpload(Phase::Verify);
-}
-
-void Session::uploadRow(std::uint8_t row, const Row& data) {
-  if ((phase_ != Phase::Upload && phase_ != Phase::Verify) || !transfer_) return;
-  carryOut(transfer_->upload.rowReceived(row, data, TransferClock::now()));
 }
 
 void Session::uploadComplete(const ConfigImage& image) {
   result_.image = image;
-  if (phase_ == Phase::Verify) {
+  if (doing_ == Doing::Verify) {
     result_.differences = differences(image, job_.image);
     if (result_.differences.empty()) {
       finish(kDone, "downloaded " + job_.file + " and read it back: all " +

@@ -4,6 +4,7 @@
 // run side by side and a silent controller holds up nobody but itself.
 
 #include <QTimer>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,10 +16,7 @@
 #include "ctl/command_line.h"
 #include "ctl/listing.h"
 #include "link/qt_serial_port.h"
-
-namespace qz {
-struct TransferAction;
-}
+#include "session/session.h"
 
 namespace qz::ctl {
 
@@ -49,9 +47,13 @@ struct PortResult {
   std::optional<std::uint8_t> serviceCode;
 };
 
-class Session {
+// The window's conversation with a controller, carried out on a real port with a timer for
+// each of its ticks, and turned into a result line and an exit code.
+class Session final : SessionFront {
  public:
   Session(std::string port, std::string device, const Job& job);
+  // The same over a port the caller owns, which outlives the session.
+  Session(std::string port, SerialPort& line, const Job& job);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -70,55 +72,34 @@ class Session {
   std::function<void()> onProgress;
 
  private:
-  enum class Phase {
-    Idle,
-    Handshake,
-    Settling,
-    VersionDelay,
-    Version,
-    Service,
-    Download,
-    Verify,
-    Upload,
-    Done,
-  };
+  // What the job is doing once connected; nothing while connecting.
+  enum class Doing { Nothing, Service, Download, Verify, Upload };
 
+  void wire();
+  QTimer& timerOf(Tick t);
+  void perform(const PortOp& op) override;
+  void happened(const SessionEvent& e) override;
   void onComm();
-  void tick();
-  void connected();
-  void versionDone();
   void runJob();
   void finish(int code, std::string text);
-  void send(std::span<const std::uint8_t> bytes);
-  void sendText(std::string_view hex);
   void progressChanged();
-
-  // The transfers.
-  void carryOut(const TransferAction& a);
-  void startDownload();
-  void startUpload(Phase purpose);
-  void transferTick();
-  void downloadAck(std::uint8_t next);
-  void uploadRow(std::uint8_t row, const Row& data);
+  void transferNews(const event::Transfer& t);
+  void serviceAnswered(const event::ServiceAnswered& a);
   void uploadComplete(const ConfigImage& image);
 
   Job job_;
   PortResult result_;
   bool quietNoAnswer_ = false;
+  bool opened_ = false;
   bool finished_ = false;
-  bool linked_ = false;  // the controller answered the handshake
-  Phase phase_ = Phase::Idle;
-  int tick_ = 0;
+  bool interrupted_ = false;
+  bool firstTick_ = true;
+  Doing doing_ = Doing::Nothing;
   int progressRow_ = -1;
-  std::string versionBytes_;
-  std::uint8_t serviceRequest_ = 0;  // the argument of the service command sent
-  QtSerialPort port_;
-  QTimer ticker_;        // 200 ms: handshake, settling, transfer time-outs
-  QTimer versionDelay_;  // 500 ms after settling, the version query
-  QTimer versionWait_;   // 200 ms to collect the version text
-
-  struct TransferState;
-  std::unique_ptr<TransferState> transfer_;
+  std::unique_ptr<QtSerialPort> ownPort_;
+  SerialPort& port_;
+  std::array<QTimer, kTickKinds> timers_;
+  qz::Session core_;
 };
 
 }  // namespace qz::ctl

@@ -32,6 +32,7 @@
 
 #include "fuzz/check.h"
 #include "link/fake_port.h"
+#include "support/attempt.h"
 #include "support/fake_platform.h"
 #include "ui/form1.h"
 
@@ -136,18 +137,18 @@ struct Harness {
   // tells whether the window is then as it was opened (captions aside).
   [[nodiscard]] bool backToFresh() {
     if (anyTimer()) return false;
-    if (w->Connected) w->Command建立连接_Click();
+    if (w->Connected()) w->Command建立连接_Click();
     if (port.isOpen()) port.pull();
     port.deliver();
     // The user picks the model the window opened with.
     w->Combo机型->setCurrentIndex(freshModel);
-    return !w->Connected && !w->VersionMode && w->isEnabled() && w->SetData == freshImage &&
+    return !w->Connected() && !w->VersionMode() && w->isEnabled() && w->SetData == freshImage &&
            w->CurModel == freshModel && w->Combo机型->currentIndex() == freshModel &&
            w->CurScene == freshScene && w->Combo串口->isEnabled() && w->Combo机型->isEnabled() &&
            !w->Command下载->isEnabled() && !w->Command上传->isEnabled() &&
-           !w->downloadTransfer.running() && !w->downloadTransfer.done() &&
-           !w->uploadTransfer.running() && !w->uploadTransfer.done() &&
-           w->uploadTransfer.received().none();
+           !w->session.downloading().running() && !w->session.downloading().done() &&
+           !w->session.uploading().running() && !w->session.uploading().done() &&
+           w->session.uploading().received().none();
   }
 
   void rebase() {
@@ -164,7 +165,7 @@ struct Harness {
 
   // A notification is about to hand `waiting` to the window.
   void observe() {
-    if (port.commEvent() != qz::CommEvent::Receive || w->VersionMode) return;
+    if (port.commEvent() != qz::CommEvent::Receive || w->VersionMode()) return;
     QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
     const Bytes& b = waiting;
     // Rows count whenever they come, also after an upload has given up: the next last row may
@@ -247,24 +248,27 @@ struct Harness {
   // Brings the window to a state the way a user and a controller would.
   void reach(Start start, FuzzedDataProvider& in) {
     if (start == Start::Closed) return;
+    // Each step is the tick of the connection timer that runs, which stays running for the
+    // fuzzed ticks that follow.
+    const auto step = [this] { return qz::test::nextConnectionTick(*w, false); };
     w->Command建立连接->click();
     if (start == Start::Connecting) {
       const int ticks = in.ConsumeIntegralInRange<int>(0, 40);
-      for (int t = 0; t < ticks; ++t) w->Timer2_Timer();
+      for (int t = 0; t < ticks; ++t) step();
       return;
     }
-    w->Timer2_Timer();
+    step();
     handshakeReply(in.ConsumeIntegralInRange<std::uint8_t>(0, 4));
     if (start == Start::Settling) {
       const int ticks = in.ConsumeIntegralInRange<int>(0, 5);
-      for (int t = 0; t < ticks; ++t) w->Timer2_Timer();
+      for (int t = 0; t < ticks; ++t) step();
       return;
     }
-    for (int t = 0; t < 6; ++t) w->Timer2_Timer();
-    w->Timer3_Timer();
+    while (!w->VersionMode() && step()) {
+    }
     if (start == Start::Version) return;
     inject(Bytes(31, 'V'));
-    w->TimerGetVision_Timer();
+    step();
     if (start == Start::Idle) return;
     // Transferring: a download or an upload has sent its first frame.
     if (in.ConsumeBool()) {
@@ -278,16 +282,16 @@ struct Harness {
   void checkInvariants() {
     if (port.bytesWaiting() == 0) waiting.clear();
     QZ_FUZZ_CHECK(waiting.size() == port.bytesWaiting());
-    if (w->uploadTransfer.running() && !uploading) {
+    if (w->session.uploading().running() && !uploading) {
       uploadedRows = {};
       uploadFrames = 0;
     }
-    uploading = w->uploadTransfer.running();
-    if (w->downloadTransfer.running() && !downloading) {
+    uploading = w->session.uploading().running();
+    if (w->session.downloading().running() && !downloading) {
       confirmed.reset();
       downloadFrames = 0;
     }
-    downloading = w->downloadTransfer.running();
+    downloading = w->session.downloading().running();
     for (; checkedWrites < port.writes.size(); ++checkedWrites) {
       const Bytes& frame = port.writes[checkedWrites];
       // No transfer goes past its frame budget, whatever the controller says.
@@ -307,8 +311,8 @@ struct Harness {
                     m.title == QStringLiteral("场景模式配置"));
       QZ_FUZZ_CHECK(!m.text.isEmpty());
     }
-    QZ_FUZZ_CHECK(!w->Connected || port.isOpen());
-    QZ_FUZZ_CHECK(!w->VersionMode || w->TimerGetVision->isActive());
+    QZ_FUZZ_CHECK(!w->Connected() || port.isOpen());
+    QZ_FUZZ_CHECK(!w->VersionMode() || w->TimerGetVision->isActive());
     // A model change writes that model's scene pattern; nothing else that arrives may touch
     // the image outside an upload.
     if (w->Combo机型->currentIndex() != model || w->CurModel != model) {
@@ -332,8 +336,8 @@ struct Harness {
       }
     }
     // No second start while a transfer runs.
-    QZ_FUZZ_CHECK(!w->downloadTransfer.running() || !w->Command下载->isEnabled());
-    QZ_FUZZ_CHECK(!w->uploadTransfer.running() || !w->Command上传->isEnabled());
+    QZ_FUZZ_CHECK(!w->session.downloading().running() || !w->Command下载->isEnabled());
+    QZ_FUZZ_CHECK(!w->session.uploading().running() || !w->Command上传->isEnabled());
     // A locked window always has a timer running that will unlock it.
     QZ_FUZZ_CHECK(w->isEnabled() || anyTimer());
   }
@@ -406,6 +410,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   QZ_FUZZ_CHECK(!h.anyTimer());
   QZ_FUZZ_CHECK(h.w->isEnabled());
-  QZ_FUZZ_CHECK(!h.w->downloadTransfer.running() && !h.w->uploadTransfer.running());
+  QZ_FUZZ_CHECK(!h.w->session.downloading().running() && !h.w->session.uploading().running());
   return 0;
 }

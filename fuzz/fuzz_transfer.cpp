@@ -13,10 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "config/transfer.h"
 #include "fuzz/check.h"
+#include "fuzz/fuzzed_image.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr std::array<std::uint8_t, 5> kTail = {0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
 
 void checkDownload(const qz::TransferAction& a, const qz::ConfigImage& image) {
   for (const qz::OutgoingFrame& f : a.frames) {
-    const auto& b = f.bytes;
+    const auto b = f.frame.bytes();
     if (f.kind == qz::OutgoingFrame::Kind::DownloadRow) {
       QZ_FUZZ_CHECK(b.size() == 15 && b[0] == 0xD0 && b[1] < qz::kRows && b[14] == 0x55);
       const qz::Row& row = image.rows[b[1]];
@@ -43,7 +43,7 @@ void checkDownload(const qz::TransferAction& a, const qz::ConfigImage& image) {
 
 void checkUpload(const qz::TransferAction& a) {
   for (const qz::OutgoingFrame& f : a.frames) {
-    const auto& b = f.bytes;
+    const auto b = f.frame.bytes();
     QZ_FUZZ_CHECK(f.kind == qz::OutgoingFrame::Kind::UploadRequest);
     // After the last row the request names row 19, which no image has.
     QZ_FUZZ_CHECK(b.size() == 6 && b[0] == 0xA2 && b[1] <= qz::kRows && b[2] == b[1] &&
@@ -51,7 +51,7 @@ void checkUpload(const qz::TransferAction& a) {
   }
   if (a.threshold) QZ_FUZZ_CHECK(*a.threshold == 14);
   if (a.progressRow) QZ_FUZZ_CHECK(*a.progressRow < qz::kRows);
-  if (a.historyRow) QZ_FUZZ_CHECK(a.historyRow->size() == 36);
+  if (a.arrived) QZ_FUZZ_CHECK(a.arrived->row < qz::kRows);
 }
 
 // What the line saw of one transfer since its start, counted here and not by the schedule.
@@ -69,7 +69,7 @@ struct Seen {
       ++frames;
       QZ_FUZZ_CHECK(frames <= qz::kTransferFrameBudget);
       QZ_FUZZ_CHECK(now - started < qz::kTransferTimeBudget);
-      if (f.kind == qz::OutgoingFrame::Kind::DownloadRow) pending = f.bytes[1];
+      if (f.kind == qz::OutgoingFrame::Kind::DownloadRow) pending = f.frame.bytes()[1];
     }
   }
 };
@@ -78,10 +78,7 @@ struct Seen {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  qz::ConfigImage image;
-  for (auto& row : image.rows) {
-    for (auto& b : row) b = in.ConsumeIntegral<std::uint8_t>();
-  }
+  const qz::ConfigImage image = fuzzedImage(in);
   qz::Download down;
   qz::Upload up;
   // The rows the running upload has been given, as the line brought them.
@@ -109,17 +106,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const qz::TransferAction a = down.acknowledged(n, image, now);
         checkDownload(a, image);
         seenDown.sent(a, now);
-        if (a.status == std::string(qz::kDownloadedText)) {
+        if (a.news == qz::TransferNews::Succeeded) {
           QZ_FUZZ_CHECK(n == qz::kRows && seenDown.confirmed.all());
         }
-        for (const qz::OutgoingFrame& f : a.frames) QZ_FUZZ_CHECK(f.bytes[1] == n);
+        for (const qz::OutgoingFrame& f : a.frames) QZ_FUZZ_CHECK(f.frame.bytes()[1] == n);
         break;
       }
       case 2: {
         const qz::TransferAction a = down.tick(image, now);
         checkDownload(a, image);
         seenDown.sent(a, now);
-        QZ_FUZZ_CHECK(a.status != std::string(qz::kDownloadedText));
+        QZ_FUZZ_CHECK(a.news != qz::TransferNews::Succeeded);
         break;
       }
       case 3: {
@@ -145,14 +142,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             QZ_FUZZ_CHECK(given[k] && a.image->rows[k] == *given[k]);
           }
         }
-        QZ_FUZZ_CHECK((a.status == std::string(qz::kUploadedText)) == a.image.has_value());
+        QZ_FUZZ_CHECK((a.news == qz::TransferNews::Succeeded) == a.image.has_value());
         break;
       }
       case 5: {
         const qz::TransferAction a = up.tick(now);
         checkUpload(a);
         seenUp.sent(a, now);
-        QZ_FUZZ_CHECK(!a.image && a.status != std::string(qz::kUploadedText));
+        QZ_FUZZ_CHECK(!a.image && a.news != qz::TransferNews::Succeeded);
         break;
       }
       case 6:

@@ -255,3 +255,43 @@ for r in [0, 1, 18, 2]:
     event(seed, 4, r, *[r] * 12)
 event(seed, 5, after=10)
 write("fuzz_transfer", "upload_out_of_order", seed.bytes())
+
+# Conversation: an image, whether a service answer is waited for, then steps: 0 connect,
+# 1 a reply (a number, then its kind: 0 handshake, 1 acknowledgement, 2 upload row, 3 service
+# answer), 2 a tick of the running timer, 3 a service command, 4 download, 5 upload,
+# 6 disconnect, 7 the port lost.
+def step(seed, kind, *numbers):
+    seed.number(0).number(kind)
+    for n in numbers:
+        seed.number(n)
+    return seed
+
+
+def connected_seed(wait_for_service):
+    seed = transfer_seed().boolean(wait_for_service)
+    step(step(step(seed, 0), 2, 0), 1, 2, 0)  # connect, a handshake, model 2 answers
+    for _ in range(8):
+        step(seed, 2, 0)  # settling, the version query, the version shown
+    return seed
+
+
+seed = connected_seed(False)
+step(seed, 4, 0x13)
+for n in range(1, 20):
+    step(seed, 1, n, 1)
+step(seed, 5)
+for r in range(19):
+    step(seed, 1, r, 2, *[(r + c) % 7 for c in range(12)])
+step(seed, 6, 0)
+write("fuzz_session", "download_upload_goodbye", seed.bytes())
+
+seed = connected_seed(True)
+step(seed, 3, 4)
+for _ in range(15):
+    step(seed, 2, 5)
+step(seed, 3, 0)
+step(seed, 1, 0x01, 3)
+step(seed, 5)
+step(seed, 1, 0, 2, *[0] * 12)
+step(seed, 7)
+write("fuzz_session", "service_unanswered_then_port_lost", seed.bytes())

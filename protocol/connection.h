@@ -4,11 +4,8 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 
 namespace qz {
-
-class SerialPort;
 
 inline constexpr int kHandshakeAttempts = 30;
 
@@ -35,14 +32,6 @@ enum class ConnectStep {
   return ConnectStep::Nothing;
 }
 
-// A command whose reply the tool waits for: the port waits for the reply's length, drops
-// whatever waits (part of an earlier reply or a noise byte would shift this reply and every
-// later one), and the frame (hex text) goes out.
-void ask(SerialPort& port, std::string_view frame, int replyLength);
-
-// One handshake of the attempt.
-void sendHandshake(SerialPort& port);
-
 // Whether a handshake reply completes the connection. While no connection is held, only a
 // reply that follows a handshake frame of this attempt counts: one the line held before the
 // first frame went out (tick 0) answers nothing the tool asked. Once connected, a repeated
@@ -52,8 +41,10 @@ void sendHandshake(SerialPort& port);
 }
 
 // How the user ends a connection, and how many disconnect frames go out for it: the connect
-// button says it three times in a row, leaving the window once.
-enum class DisconnectBy { Button, Exit, Unload };
+// button says it three times in a row, leaving the window once. The exit button and closing
+// the window speak only to a connected controller; stopping the terminal tool speaks whenever
+// the port is open, answered or not.
+enum class DisconnectBy { Button, Exit, Unload, Interrupt };
 [[nodiscard]] constexpr int disconnectFrames(DisconnectBy by) {
   return by == DisconnectBy::Button ? 3 : 1;
 }

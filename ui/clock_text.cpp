@@ -1,6 +1,6 @@
 #include "ui/clock_text.h"
 
-#include "config/settings.h"
+#include <array>
 
 namespace qz {
 
@@ -21,7 +21,33 @@ QString formatWithoutZone(const QString& format) {
   return out.simplified();
 }
 
+// Weekday names from Sunday.
+constexpr std::array<std::string_view, 7> kWeekdays = {"日", "一", "二", "三", "四", "五", "六"};
+
+// n in decimal with leading zeros to `width` digits.
+std::string padded(int n, std::size_t width) {
+  std::string digits = std::to_string(n);
+  if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+  return digits;
+}
+
 }  // namespace
+
+std::string clockCaption(int year, int month, int day, int weekday, std::string_view timeOfDay) {
+  std::string caption = padded(year, 4) + "年" + padded(month, 2) + "月" + padded(day, 2) + "日 ";
+  caption.append(timeOfDay);
+  caption.append(" 星期");
+  if (weekday >= 1 && weekday <= 7)
+    caption.append(kWeekdays[static_cast<std::size_t>(weekday - 1)]);
+  return caption;
+}
+
+std::string uploadHeader(int year, int month, int day, std::string_view timeOfDay) {
+  std::string header =
+      "上传参数 " + padded(year, 4) + "-" + padded(month, 2) + "-" + padded(day, 2) + " ";
+  header.append(timeOfDay);
+  return header;
+}
 
 QString timeOfDayText(const QTime& time, const QLocale& locale) {
   return locale.toString(time, formatWithoutZone(locale.timeFormat(QLocale::LongFormat)));

@@ -5,10 +5,6 @@
 #include <QComboBox>
 #include <QRadioButton>
 
-#include "link/com_ports.h"
-#include "link/hex_text.h"
-#include "protocol/frames.h"
-
 namespace qz {
 
 namespace {
@@ -43,17 +39,8 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
-  // Closing through the exit button runs this a second time on a closed port: the write then
-  // does nothing, and the controller hears the disconnect once.
-  stopTransfers();
-  if (Connected) {
-    sendText(frames::kDisconnect);
-    CloseComPort(MSComm1);
-  }
-}
-
-void Form1::sendText(std::string_view hexText) {
-  HexTextToBytes(MSComm1, hexText);
+  // After the exit button the controller has heard the disconnect already.
+  session.disconnect(DisconnectBy::Unload);
 }
 
 }  // namespace qz

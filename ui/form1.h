@@ -1,6 +1,8 @@
 #pragma once
 // Form1, the one window of the tool. Its definition is split by concern:
-//   form1_layout.cpp      the controls, their placement, tab order and names
+//   form1_layout.cpp      the controls, their placement and names
+//   form1_wiring.cpp      what the controls and timers call, the keyboard's order
+//   form1_controls.cpp    the panel controls by model and channel
 //   form1_connection.cpp  connecting, settling, version query, disconnect, exit
 //   form1_dispatch.cpp    the receive notification and what each reply does
 //   form1_service.cpp     interface protocol and scene run mode commands
@@ -24,10 +26,11 @@
 
 #include "config/assignment.h"
 #include "config/image.h"
-#include "config/transfer.h"
 #include "link/serial_port.h"
+#include "session/session.h"
 #include "ui/control_array.h"
 #include "ui/platform.h"
+#include "ui/status_texts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -53,7 +56,7 @@ inline constexpr int kWideWidthTwips = 13800;
 inline constexpr int kHistoryLeftTwips = 9720;
 inline constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
 
-class Form1 : public QWidget {
+class Form1 : public QWidget, private SessionFront {
  public:
   // The window is created and loaded (Form_Load) at once; it talks to the controller through
   // port and to the desktop through platform, both of which outlive it.
@@ -172,25 +175,20 @@ class Form1 : public QWidget {
   Platform& CommonDialog1;  // message boxes and file dialogs, beep and clock
 
   // ---- Fields ----
-  bool Connected = false;
-  std::int16_t LinkTick = 0;
-  bool VersionMode = false;
-  QString VersionText;
+  // The conversation with the controller: connected or not, the tick count of an attempt, the
+  // version text, the transfers under way and the service command waiting for its answer.
+  Session session{*this};
+  [[nodiscard]] bool Connected() const { return session.connected(); }
+  [[nodiscard]] std::int16_t LinkTick() const { return session.linkTick(); }
+  [[nodiscard]] bool VersionMode() const { return session.collectingVersion(); }
+  [[nodiscard]] QString VersionText() const;
   std::vector<std::uint8_t> RxBuf;
   ConfigImage SetData;
   LevelTable DimTable{};
   std::uint8_t CurScene = 0;
   std::uint8_t CurModel = 0;
-  // The model the connected controller reported in its handshake; meaningful while Connected.
-  std::uint8_t ControllerModel = 0;
   bool LiveTest = false;
   bool WideView = false;
-  // The transfers keep their own counts and flags: the download its DownTick, DownDone and
-  // pending row, the upload its UpTick, UpDone, UpRow and the rows it has staged.
-  Download downloadTransfer;
-  Upload uploadTransfer;
-  // The argument of the service command waiting for its answer (01, 02, FF, 10, 20).
-  std::optional<std::uint8_t> serviceAsked;
 
   // ---- Load and unload ----
   void Form_Load();
@@ -214,8 +212,8 @@ class Form1 : public QWidget {
 
   // ---- Image and live tests ----
   void Show_Set(std::uint8_t scene);
-  void TsetControl(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4,
-                   std::uint8_t b5, std::uint8_t b6);
+  // A live command: written only while connected.
+  void TsetControl(const Frame& frame);
   void Send场景();
 
   // ---- Scene editor ----
@@ -261,9 +259,6 @@ class Form1 : public QWidget {
   void Command上传_Click();
   void Timer下载超时_Timer();
   void Timer上传超时_Timer();
-  void DownLoadSet(std::uint8_t r);
-  void UpLoadSet(std::uint8_t r);
-  void Load_485CJ();
   void Load_JD(std::uint8_t mode, std::uint8_t p);
   void Command4_Click();
   void Command5_Click();
@@ -288,18 +283,16 @@ class Form1 : public QWidget {
 
  private:
   void buildWindow();  // form1_layout.cpp
-  // What the dispatcher hands to the transfers.
-  void downloadAcknowledged(std::uint8_t nextRow);
-  void uploadRowReceived(std::uint8_t row, const Row& data);
-  // The connection is closed or lost: a running transfer stops at once with its failure text.
-  void stopTransfers();
-  // What a transfer asked for, done to the port and the window; button and timer are those of
-  // its direction.
-  void carryOut(const TransferAction& action, QPushButton* button, QTimer* timer);
-  // The port went away under an open connection.
-  void portLost();
-  // Writes a fixed frame held as hex text.
-  void sendText(std::string_view hexText);
+  void wireWindow();   // form1_wiring.cpp
+  // What the conversation asks of the port and the timers (form1_dispatch.cpp), and what the
+  // window makes of what happened in it: connecting (form1_connection.cpp), transfers
+  // (form1_transfer.cpp), service answers (form1_service.cpp).
+  void perform(const PortOp& op) override;
+  void happened(const SessionEvent& e) override;
+  void connectionEvent(const SessionEvent& e);
+  void transferEvent(const SessionEvent& e);
+  void serviceEvent(const SessionEvent& e);
+  [[nodiscard]] QTimer* timerOf(Tick t) const;
   // The clock's caption in the room between the logo and the exit button: the label is as wide
   // as its text, and a text too long for the room (a long time format) is drawn smaller.
   void fitClockCaption();

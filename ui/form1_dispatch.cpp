@@ -1,21 +1,19 @@
-// The receive notification: everything the controller says arrives here, is known by its
-// length and fixed bytes, and is acted on whatever the tool is doing.
+// The receive notification: everything the controller says arrives here and goes to the
+// conversation, which knows each reply by its length and fixed bytes. What the conversation
+// asks of the port and the timers is done here as well.
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QTimer>
 
-#include "protocol/connection.h"
-#include "protocol/frames.h"
-#include "protocol/replies.h"
 #include "ui/form1.h"
-#include "ui/module1.h"
 
 namespace qz {
 
 void Form1::MSComm1_OnComm() {
   const CommEvent event = MSComm1.commEvent();
   if (event == CommEvent::Lost) {
-    portLost();
+    session.portLost();
     return;
   }
   if (event == CommEvent::TxFull) {
@@ -32,42 +30,47 @@ void Form1::MSComm1_OnComm() {
   // Anything that came in meanwhile is dropped, before an answer sends the next frame: the
   // reply of a controller that answers at once must not go with it.
   MSComm1.discardInput();
+  session.received(RxBuf);
+}
 
-  if (VersionMode) {
-    VersionText.append(QString::fromStdU16String(versionText(RxBuf)));
-  } else {
-    const Reply reply = recogniseReply(RxBuf);
-    if (const auto* h = std::get_if<HandshakeReply>(&reply);
-        h != nullptr && handshakeReplyCounts(Connected, LinkTick)) {
-      显示对应灯控通道设置(h->model);
-      排风空调设置选项(h->model);
-      显示机型(h->model);
-      Connected = true;
-      LinkTick = 0;
-      CurModel = h->model;
-      ControllerModel = h->model;
-    } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
-      downloadAcknowledged(ack->nextRow);
-    } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
-      uploadRowReceived(row->row, row->data);
-    } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
-      // The command sent is answered once; a code that is not its own answer is a refusal,
-      // shown with the code.
-      if (serviceAsked) {
-        const ServiceAnswer answer = serviceAnswer(*serviceAsked, service->result);
-        serviceAsked.reset();
-        QString text = uiText(answer.message.text);
-        if (!answer.ownCode) {
-          text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", service->result);
-        }
-        CommonDialog1.messageBox(text, uiText(answer.message.title),
-                                 answer.message.severity == Severity::Failure
-                                     ? MessageIcon::Critical
-                                     : MessageIcon::Information);
-        // What came while the box was open is stale by now.
-        MSComm1.discardInput();
-      }
+QTimer* Form1::timerOf(Tick t) const {
+  switch (t) {
+    case Tick::Link:
+      return Timer2;
+    case Tick::VersionQuery:
+      return Timer3;
+    case Tick::VersionShown:
+      return TimerGetVision;
+    case Tick::Download:
+      return Timer下载超时;
+    case Tick::Upload:
+      return Timer上传超时;
+    case Tick::Service:
+      break;  // the window waits for a service answer as long as it takes
+  }
+  return nullptr;
+}
+
+void Form1::perform(const PortOp& op) {
+  if (doOnPort(MSComm1, op, &RxBuf)) return;
+  if (QTimer* timer = timerOf(op.tick)) {
+    if (op.kind == PortOp::Kind::StartTick) {
+      timer->start();
+    } else {
+      timer->stop();
     }
+  }
+}
+
+void Form1::happened(const SessionEvent& e) {
+  if (std::holds_alternative<event::Progress>(e) || std::holds_alternative<event::RowArrived>(e) ||
+      std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e)) {
+    transferEvent(e);
+  } else if (std::holds_alternative<event::ServiceRefused>(e) ||
+             std::holds_alternative<event::ServiceAnswered>(e)) {
+    serviceEvent(e);
+  } else {
+    connectionEvent(e);
   }
 }
 

@@ -25,15 +25,13 @@ void Form1::Show_Set(std::uint8_t scene) {
   }
 }
 
-void Form1::TsetControl(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, std::uint8_t b4,
-                        std::uint8_t b5, std::uint8_t b6) {
-  if (!Connected) return;
-  const ShortFrame f = {b1, b2, b3, b4, b5, b6};
-  MSComm1.write(f);
+void Form1::TsetControl(const Frame& frame) {
+  if (!Connected()) return;
+  MSComm1.write(frame.bytes());
 }
 
 void Form1::Send场景() {
-  if (!Connected) return;
+  if (!Connected()) return;
   const RowFrame f = scenePreviewFrame(SetData, CurScene, CurModel, DimTable);
   MSComm1.write(f);
 }

@@ -82,8 +82,8 @@ void Form1::ControlBarInit() {
     Combo调光级别[k]->setEnabled(false);
   }
 
-  // 17. to 19. No version text expected, the start-up beep, the password frame hidden.
-  VersionMode = false;
+  // 17. to 19. No version text expected (a new conversation expects none), the start-up beep,
+  // the password frame hidden.
   CommonDialog1.beep(4000, 200);
   Frame密码->hide();
 }

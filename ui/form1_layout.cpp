@@ -1,25 +1,18 @@
-// The controls of the window, where they stand, their tab order and the names assistive
-// technology reads. The keyboard's order is set once all controls exist (setFocusChain).
+// The controls of the window, where they stand and the names assistive technology reads. What
+// they call is wired once all controls exist (form1_wiring.cpp).
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QEvent>
 #include <QGroupBox>
 #include <QImage>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringListModel>
-#include <QStyleOptionButton>
-#include <QStylePainter>
-#include <QTimer>
 #include <functional>
 #include <initializer_list>
 #include <utility>
@@ -27,6 +20,7 @@
 
 #include "config/settings.h"
 #include "ui/form1.h"
+#include "ui/form_widgets.h"
 #include "ui/frame_style.h"
 #include "ui/logo_image.h"
 #include "ui/module1.h"
@@ -36,57 +30,6 @@ namespace qz {
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// A button whose caption breaks into lines of equal length when the button is narrower than the
-// caption, as the tall, narrow "调光设置" button needs ("调光" over "设置"). The caption stays one
-// text.
-class WrappingButton final : public QPushButton {
- public:
-  using QPushButton::QPushButton;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QStylePainter p(this);
-    QStyleOptionButton option;
-    initStyleOption(&option);
-    const QString caption = option.text;
-    option.text.clear();
-    p.drawControl(QStyle::CE_PushButton, option);
-    const QRect area = rect().adjusted(2, 2, -2, -2);
-    p.drawItemText(area, Qt::AlignCenter, option.palette, isEnabled(), brokenCaption(caption, area),
-                   QPalette::ButtonText);
-  }
-
- private:
-  [[nodiscard]] QString brokenCaption(const QString& caption, const QRect& area) const {
-    const qsizetype length = caption.size();
-    for (qsizetype lines = 1; lines <= length; ++lines) {
-      const qsizetype perLine = (length + lines - 1) / lines;
-      QStringList parts;
-      for (qsizetype at = 0; at < length; at += perLine) parts.append(caption.mid(at, perLine));
-      bool fits = true;
-      for (const QString& part : parts) {
-        fits = fits && fontMetrics().horizontalAdvance(part) <= area.width();
-      }
-      if (fits || perLine == 1) return parts.join(QLatin1Char('\n'));
-    }
-    return caption;
-  }
-};
-
-// A frame without title drawn as a plain panel: its background colour and a thin gray border.
-class PlainPanel final : public QGroupBox {
- public:
-  using QGroupBox::QGroupBox;
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Window));
-    p.setPen(QColor(128, 128, 128));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-  }
-};
 
 // The change handler of each panel's switch boxes and level lists, by model.
 using IndexHandler = void (Form1::*)(int);
@@ -147,16 +90,6 @@ void nameBy(QLabel* l, QWidget* control) {
 }
 
 const QString kLogoText = QStringLiteral("QZ 灯光场景控制");
-const QColor kLogoBorder(0, 0, 160);
-const QColor kLogoFocusBorder(255, 200, 0);
-
-// Colours go into palettes, not style sheets: a style sheet puts its widget and every widget
-// inside it under a style of its own, which costs a good part of the window's start-up.
-void setColour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
-  QPalette p = widget->palette();
-  p.setColor(role, colour);
-  widget->setPalette(p);
-}
 
 QPixmap logo() {
   return QPixmap(kLogoXpm);
@@ -166,27 +99,6 @@ QPixmap logo() {
 // each (fillList keeps it so).
 void holdAsStrings(QComboBox* c) {
   c->setModel(new QStringListModel(c));
-}
-
-// The keyboard visits the window in reading order, frame by frame: the connection, the scene
-// keys, the global settings, the panel of the model, the level table with its password panel
-// right after the button that opens it, the fan and air-conditioner lists, the two service
-// frames, the prompt, and last the logo, the exit button and the history.
-void setFocusChain(Form1& w) {
-  std::vector<QWidget*> chain = {w.Combo串口,   w.Combo波特率, w.Combo机型, w.Command建立连接,
-                                 w.Command上传, w.Command下载, w.Command4,  w.Command5};
-  for (int i = 1; i <= 17; ++i) chain.push_back(w.Command6[i]);
-  chain.insert(chain.end(), {w.Combo开机场景, w.Combo工作模式, w.Combo1DMX地址, w.Combo场景模式});
-  for (int m = 0; m < kModels; ++m) {
-    for (int s = 0; s < switchCount(m); ++s) chain.push_back(w.switchBox(m, s));
-    for (int d = 0; d < dimCount(m); ++d) chain.push_back(w.levelList(m, d));
-  }
-  chain.insert(chain.end(), {w.Command9, w.Text, w.Command10, w.Command11});
-  for (int k = 0; k < kLevels; ++k) chain.push_back(w.Combo调光级别[k]);
-  for (int i = 0; i < 9; ++i) chain.push_back(w.Combo空调排风[i]);
-  chain.insert(chain.end(), {w.Option1, w.Option2, w.Command2, w.Command3, w.Option3, w.Option4,
-                             w.Command8, w.Command1, w.Image1, w.Command7, w.List1});
-  for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 }  // namespace
@@ -461,130 +373,7 @@ void Form1::buildWindow() {
   List1->viewport()->installEventFilter(this);
   List1->hide();
 
-  setFocusChain(*this);
-
-  // ---- Buttons ----
-  QObject::connect(Command建立连接, &QPushButton::clicked, this,
-                   [this] { Command建立连接_Click(); });
-  QObject::connect(Command上传, &QPushButton::clicked, this, [this] { Command上传_Click(); });
-  QObject::connect(Command下载, &QPushButton::clicked, this, [this] { Command下载_Click(); });
-  QObject::connect(Command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-  QObject::connect(Command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
-  QObject::connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  QObject::connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  QObject::connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-  QObject::connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
-  QObject::connect(Command9, &QPushButton::clicked, this, [this] { Command9_Click(); });
-  QObject::connect(Command10, &QPushButton::clicked, this, [this] { Command10_Click(); });
-  QObject::connect(Command11, &QPushButton::clicked, this, [this] { Command11_Click(); });
-  QObject::connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
-  QObject::connect(Combo机型, &QComboBox::currentIndexChanged, this,
-                   [this](int) { Combo机型_Click(); });
-  QObject::connect(Combo开机场景, &QComboBox::currentIndexChanged, this,
-                   [this](int) { Combo开机场景_Click(); });
-  QObject::connect(Combo工作模式, &QComboBox::currentIndexChanged, this,
-                   [this](int) { Combo工作模式_Click(); });
-  QObject::connect(Combo1DMX地址, &QComboBox::currentIndexChanged, this,
-                   [this](int) { Combo1DMX地址_Click(); });
-  QObject::connect(Combo场景模式, &QComboBox::currentIndexChanged, this,
-                   [this](int) { Combo场景模式_Click(); });
-
-  // ---- Timers ----
-  auto timer = [this](int ms, auto handler) {
-    auto* t = new QTimer(this);
-    // Qt's default timer may fire up to 5 % early or late; the ticks here count time.
-    t->setTimerType(Qt::PreciseTimer);
-    t->setInterval(ms);
-    QObject::connect(t, &QTimer::timeout, this, handler);
-    return t;
-  };
-  Timer1 = timer(333, [this] { Timer1_Timer(); });
-  Timer2 = timer(200, [this] { Timer2_Timer(); });
-  Timer3 = timer(500, [this] { Timer3_Timer(); });
-  TimerGetVision = timer(200, [this] { TimerGetVision_Timer(); });
-  Timer上传超时 = timer(200, [this] { Timer上传超时_Timer(); });
-  Timer下载超时 = timer(200, [this] { Timer下载超时_Timer(); });
-  Timer1->start();
-}
-
-namespace {
-
-// The check boxes and the level lists of each model's panel, written once for the window and
-// for its read-only view. QZ-1200 has no level lists.
-template <class Window>
-auto switchArrays(Window& w) {
-  return std::array{w.TD1.items(), w.TD2.items(), w.TD3.items(), w.TD4.items(), w.TD5.items()};
-}
-
-template <class Window>
-auto levelArrays(Window& w) {
-  using Lists = decltype(w.TG1.items());
-  return std::array{w.TG1.items(), w.TG2.items(), w.TG3.items(), w.TG4.items(), Lists()};
-}
-
-}  // namespace
-
-std::span<QCheckBox* const> Form1::switchBoxes(int model) const {
-  return model >= 0 && model < kModels ? switchArrays(*this)[static_cast<std::size_t>(model)]
-                                       : std::span<QCheckBox* const>();
-}
-
-std::span<QComboBox* const> Form1::levelLists(int model) const {
-  return model >= 0 && model < kModels ? levelArrays(*this)[static_cast<std::size_t>(model)]
-                                       : std::span<QComboBox* const>();
-}
-
-std::span<QCheckBox*> Form1::switchBoxSlots(int model) {
-  return switchArrays(*this).at(static_cast<std::size_t>(model));
-}
-
-std::span<QComboBox*> Form1::levelListSlots(int model) {
-  return levelArrays(*this).at(static_cast<std::size_t>(model));
-}
-
-QCheckBox* Form1::switchBox(int model, int index) const {
-  const auto boxes = switchBoxes(model);
-  return index >= 0 && static_cast<std::size_t>(index) < boxes.size()
-             ? boxes[static_cast<std::size_t>(index)]
-             : nullptr;
-}
-
-QComboBox* Form1::levelList(int model, int index) const {
-  const auto lists = levelLists(model);
-  return index >= 0 && static_cast<std::size_t>(index) < lists.size()
-             ? lists[static_cast<std::size_t>(index)]
-             : nullptr;
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonDblClick) {
-    if (watched == Image1) {
-      Image1_DblClick();
-      return true;
-    }
-    if (watched == List1 || watched == List1->viewport()) {
-      List1_DblClick();
-      return true;
-    }
-  }
-  if (watched == Image1 &&
-      (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
-    setColour(Image1, QPalette::WindowText,
-              event->type() == QEvent::FocusIn ? kLogoFocusBorder : kLogoBorder);
-  }
-  if (event->type() == QEvent::KeyPress && watched == Image1) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
-      Image1_DblClick();
-      return true;
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void Form1::closeEvent(QCloseEvent* event) {
-  Form_Unload();
-  event->accept();
+  wireWindow();
 }
 
 }  // namespace qz

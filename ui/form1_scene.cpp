@@ -90,8 +90,7 @@ void Form1::switchBoxChanged(int model, int index) {
 
   const bool on = state == Qt::Checked;
   SetData(CurScene, index) = on ? 1 : 0;
-  const ShortFrame f = switchTestFrame(index + 1, on);
-  TsetControl(f[0], f[1], f[2], f[3], f[4], f[5]);
+  TsetControl(switchTestFrame(index + 1, on));
 }
 
 void Form1::levelListChanged(int model, int index) {
@@ -101,8 +100,7 @@ void Form1::levelListChanged(int model, int index) {
   // Stored even while the panel is loading: it writes back the value just loaded.
   SetData(CurScene, switchCount(model) + index) = static_cast<std::uint8_t>(level);
   if (!LiveTest) return;
-  const ShortFrame f = dimTestFrame(index + 1, DimTable[static_cast<std::size_t>(level)]);
-  TsetControl(f[0], f[1], f[2], f[3], f[4], f[5]);
+  TsetControl(dimTestFrame(index + 1, DimTable[static_cast<std::size_t>(level)]));
 }
 
 void Form1::TD1_Click(int Index) {

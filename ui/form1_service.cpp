@@ -2,43 +2,45 @@
 
 #include <QRadioButton>
 
-#include "protocol/connection.h"
-#include "protocol/frames.h"
+#include "protocol/replies.h"
 #include "ui/form1.h"
+#include "ui/module1.h"
 
 namespace qz {
 
-namespace {
-// Every service command arms the threshold for the 8-byte answer first, then refuses to go out
-// without a connection. True when the command may be sent.
-bool mayCommand(SerialPort& port, Platform& desktop, bool connected) {
-  port.setReceiveThreshold(frames::kServiceReplyLength);
-  if (connected) return true;
-  desktop.messageBox(QStringLiteral("设备没有连接!"), QStringLiteral("接口协议配置"),
-                     MessageIcon::Exclamation);
-  return false;
-}
-}  // namespace
-
 void Form1::Command2_Click() {
-  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  const bool old = Option1->isChecked();
-  serviceAsked = old ? 0x01 : 0x02;
-  ask(MSComm1, old ? frames::kProtocol1200 : frames::kProtocol19200, frames::kServiceReplyLength);
+  session.service(Option1->isChecked() ? ServiceCommand::Protocol1200
+                                       : ServiceCommand::Protocol19200);
 }
 
 void Form1::Command3_Click() {
-  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  serviceAsked = 0xFF;
-  ask(MSComm1, frames::kProtocolCancel, frames::kServiceReplyLength);
+  session.service(ServiceCommand::ProtocolCancel);
 }
 
 void Form1::Command8_Click() {
-  if (!mayCommand(MSComm1, CommonDialog1, Connected)) return;
-  const bool overlay = Option4->isChecked();
-  serviceAsked = overlay ? 0x20 : 0x10;
-  ask(MSComm1, overlay ? frames::kRunModeOverlay : frames::kRunModeSwitch,
-      frames::kServiceReplyLength);
+  session.service(Option4->isChecked() ? ServiceCommand::RunModeOverlay
+                                       : ServiceCommand::RunModeSwitch);
+}
+
+void Form1::serviceEvent(const SessionEvent& e) {
+  if (std::holds_alternative<event::ServiceRefused>(e)) {
+    CommonDialog1.messageBox(QStringLiteral("设备没有连接!"), QStringLiteral("接口协议配置"),
+                             MessageIcon::Exclamation);
+    return;
+  }
+  const auto* a = std::get_if<event::ServiceAnswered>(&e);
+  if (a == nullptr) return;
+  // A code that is not the command's own answer is a refusal, shown with the code.
+  const ServiceAnswer answer = serviceAnswer(a->request, a->result);
+  QString text = uiText(answer.message.text);
+  if (!answer.ownCode) {
+    text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", a->result);
+  }
+  CommonDialog1.messageBox(text, uiText(answer.message.title),
+                           answer.message.severity == Severity::Failure ? MessageIcon::Critical
+                                                                        : MessageIcon::Information);
+  // What came while the box was open is stale by now.
+  MSComm1.discardInput();
 }
 
 }  // namespace qz

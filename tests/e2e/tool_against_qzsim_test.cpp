@@ -96,7 +96,7 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   for (int tick = 1; tick <= 30; ++tick) w.Timer2_Timer();
   ASSERT_TRUE(rig.server->waitForLog(30, milliseconds(3000)));
   test::settle(50);  // anything the controller might say arrives now
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   w.Timer2_Timer();  // 31
   EXPECT_EQ(w.Label提示->text(), " 连接失败，请重试");
   EXPECT_FALSE(rig.port.isOpen());
@@ -164,11 +164,11 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   ASSERT_TRUE(rig.port.isOpen());
   w.Timer2->stop();
   test::settle(50);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   // ...and another comes before the first handshake frame went out.
   ASSERT_TRUE(rig.server->inject(reply));
   test::settle(50);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   EXPECT_EQ(w.Command建立连接->text(), "正在连接");
   EXPECT_EQ(w.Label提示->text(), "   正在连接……");
   EXPECT_EQ(rig.count(kHandshake), 0);
@@ -176,9 +176,9 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   w.Timer2_Timer();  // first handshake: no answer
   ASSERT_TRUE(rig.server->waitForLog(1, milliseconds(3000)));
   test::settle(50);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   w.Timer2_Timer();  // second handshake: answered
-  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected; }, 2000));
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected(); }, 2000));
   EXPECT_EQ(rig.count(kHandshake), 2);
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
 }
@@ -198,9 +198,9 @@ TEST(ToolAgainstQzsim, ANoiseByteBeforeTheReplyDoesNotKeepTheToolFromConnecting)
   // that follows connects.
   ASSERT_TRUE(rig.server->inject({0x00}));
   test::settle(50);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   w.Timer2_Timer();
-  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected; }, 2000));
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Connected(); }, 2000));
   EXPECT_EQ(rig.count(kHandshake), 2);
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
 }
@@ -226,7 +226,7 @@ TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
       ++connections;
       test::settle(20);
       EXPECT_TRUE(rig.port.isOpen());
-      EXPECT_TRUE(w.Connected);
+      EXPECT_TRUE(w.Connected());
       w.Command建立连接->click();
     } else {
       EXPECT_TRUE(rig.port.isOpen());
@@ -251,7 +251,7 @@ TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
     if (i % 50 == 0) QCoreApplication::processEvents();
   }
   test::settle(50);
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_TRUE(rig.port.isOpen());
   EXPECT_EQ(w.Label提示->text(), " 串口发送受阻，数据未能发出");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
@@ -266,7 +266,7 @@ TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
   const auto log = rig.server->log();
   for (const auto& e : log) EXPECT_NE(e.kind, sim::FrameKind::Noise);
   EXPECT_EQ(log.back().kind, sim::FrameKind::ScenePreview);
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
 }
 
 TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
@@ -279,7 +279,7 @@ TEST(ToolAgainstQzsim, ControllerHangingUpWhileConnectedLeavesTheToolIdle) {
   ASSERT_TRUE(rig.connect());
   w.Command6[2]->click();
   ASSERT_TRUE(rig.server->waitForHangUp(milliseconds(3000)));
-  ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected; }));
+  ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected(); }));
   EXPECT_FALSE(rig.port.isOpen());
   EXPECT_EQ(w.Command建立连接->text(), "建立连接");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));

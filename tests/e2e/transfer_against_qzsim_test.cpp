@@ -184,7 +184,7 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   const ConfigImage before = w.SetData;
   w.Command上传->click();
   ASSERT_TRUE(test::pumpUntil([&] { return rig.server->hungUp(); }, 5000));
-  ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected; }, 3000));
+  ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected(); }, 3000));
   EXPECT_EQ(w.Label提示->text(), "    上传失败");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
   EXPECT_FALSE(w.Timer上传超时->isActive());
@@ -211,7 +211,7 @@ TEST(TransferAgainstQzsim, AnswersSentTwiceStillMoveTheWholeImage) {
   w.Command上传->click();
   ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数上传成功"); }, 5000))
       << whereItStopped(rig);
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_EQ(w.SetData, controllerImage());
   EXPECT_EQ(inOrder(rowsRequested(rig)), range(0, 19));
   ASSERT_TRUE(test::pumpUntil(
@@ -222,7 +222,7 @@ TEST(TransferAgainstQzsim, AnswersSentTwiceStillMoveTheWholeImage) {
   ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, "  参数下载成功"); }, 5000))
       << whereItStopped(rig);
   EXPECT_EQ(inOrder(rowsSent(rig)), range(0, 18));
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 5000));
   EXPECT_EQ(rig.server->image(), w.SetData);
   EXPECT_TRUE(rig.platform.messages.empty());

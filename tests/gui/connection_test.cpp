@@ -87,8 +87,8 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
     EXPECT_EQ(t.port.receiveThreshold(), 5);
   }
   t.handshakeReply(2);
-  EXPECT_TRUE(w.Connected);
-  EXPECT_EQ(w.LinkTick, 0);
+  EXPECT_TRUE(w.Connected());
+  EXPECT_EQ(w.LinkTick(), 0);
   EXPECT_EQ(w.CurModel, 2);
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-0804");
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
@@ -112,7 +112,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   w.Timer3_Timer();
   EXPECT_EQ(t.port.writes.back(), kVersionQuery);
   EXPECT_EQ(t.port.receiveThreshold(), 31);
-  EXPECT_TRUE(w.VersionMode);
+  EXPECT_TRUE(w.VersionMode());
   EXPECT_FALSE(w.Timer3->isActive());
   EXPECT_TRUE(w.TimerGetVision->isActive());
   const std::string version = "QZ-0804 V2.4 2019-07-01 build 7";
@@ -121,7 +121,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   t.port.deliver();
   w.TimerGetVision_Timer();
   EXPECT_EQ(w.Label软件版本->text(), QString::fromStdString(version));
-  EXPECT_FALSE(w.VersionMode);
+  EXPECT_FALSE(w.VersionMode());
   EXPECT_FALSE(w.TimerGetVision->isActive());
   EXPECT_FALSE(w.Frame提示->isVisibleTo(&w));
   EXPECT_TRUE(w.isEnabled());
@@ -157,10 +157,10 @@ TEST(Connection, NoControllerGetsThirtyHandshakesThenFailsAndResets) {
   EXPECT_TRUE(w.Combo串口->isEnabled());
   EXPECT_TRUE(w.Combo机型->isEnabled());
   EXPECT_FALSE(w.Timer2->isActive());
-  EXPECT_EQ(w.LinkTick, 0);
+  EXPECT_EQ(w.LinkTick(), 0);
   EXPECT_EQ(t.count(kHandshake), 30);
   EXPECT_EQ(t.port.writes.size(), 30U);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
 }
 
 TEST(Connection, WrongRepliesDuringAnAttemptAreIgnored) {
@@ -170,19 +170,19 @@ TEST(Connection, WrongRepliesDuringAnAttemptAreIgnored) {
   w.Timer2_Timer();
   t.port.inject({0x55, 0xAA, 0x02, 0x88, 0x66});  // first two bytes exchanged
   t.port.deliver();
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   t.port.inject({0xAA, 0x55, 0x05, 0x88, 0x66});  // names no model
   t.port.deliver();
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   EXPECT_EQ(w.CurModel, 0);
   t.port.inject({0x01, 0x02, 0x03, 0x04, 0x05, 0x06});  // more than expected: dropped whole
   t.port.deliver();
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   EXPECT_EQ(t.port.bytesWaiting(), 0U);
   w.Timer2_Timer();
   EXPECT_EQ(t.count(kHandshake), 2);
   t.handshakeReply(4);
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-1200");
 }
 
@@ -197,12 +197,12 @@ TEST(Connection, ANoiseByteBeforeAReplyDoesNotShiftEveryLaterOne) {
   t.port.deliver();
   t.port.inject({0x66});
   t.port.deliver();
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   // The next handshake's reply is read whole.
   w.Timer2_Timer();
   EXPECT_EQ(t.count(kHandshake), 2);
   t.handshakeReply(3);
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-1002");
 }
 
@@ -210,12 +210,12 @@ TEST(Connection, DisconnectSendsThreeFramesClosesAndClears) {
   Window t;
   Form1& w = *t.w;
   t.connect(2);
-  ASSERT_TRUE(w.Connected);
+  ASSERT_TRUE(w.Connected());
   EXPECT_FALSE(w.Label软件版本->text().isEmpty());
   w.Command建立连接->click();
   EXPECT_EQ(t.port.writes, (std::vector<Bytes>{kDisconnect, kDisconnect, kDisconnect}));
   EXPECT_FALSE(t.port.isOpen());
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   EXPECT_EQ(w.Command建立连接->text(), "建立连接");
   EXPECT_TRUE(w.Label软件版本->text().isEmpty());
   EXPECT_TRUE(w.Label机型->text().isEmpty());
@@ -266,7 +266,7 @@ TEST(Connection, VersionTextShorterThan31BytesLeavesTheLabelEmpty) {
   t.port.deliver();
   w.TimerGetVision_Timer();
   EXPECT_TRUE(w.Label软件版本->text().isEmpty());
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_TRUE(w.isEnabled());
 }
 
@@ -294,8 +294,8 @@ TEST(Connection, WhileCollectingTheVersionEvenAHandshakeReplyIsText) {
   w.Timer3_Timer();
   t.port.setReceiveThreshold(5);
   t.handshakeReply(0);
-  EXPECT_EQ(w.VersionText.size(), 5);
-  EXPECT_EQ(w.VersionText[0], QChar(0xAA));
+  EXPECT_EQ(w.VersionText().size(), 5);
+  EXPECT_EQ(w.VersionText()[0], QChar(0xAA));
   EXPECT_EQ(w.CurModel, 3);  // not taken as a handshake
 }
 
@@ -347,7 +347,7 @@ TEST(Connection, AdapterPulledWhileConnectedReturnsToIdleAndSaysSo) {
   t.connect();
   t.port.pull();
   t.port.deliver();
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.Connected());
   EXPECT_FALSE(t.port.isOpen());
   EXPECT_EQ(w.Command建立连接->text(), "建立连接");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));

@@ -172,7 +172,7 @@ TEST(Panels, ANewModelsPanelShowsTheImage) {
   w.Timer2_Timer();
   t.port.inject({0xAA, 0x55, 0x04, 0x88, 0x66});  // QZ-1200
   t.port.deliver();
-  ASSERT_TRUE(w.Connected);
+  ASSERT_TRUE(w.Connected());
   for (int i = 0; i < 12; ++i) {
     // Levels 3 and 8 read as switch bytes are neither off nor on.
     const Qt::CheckState shown = i == 1 || i == 4 ? Qt::Checked

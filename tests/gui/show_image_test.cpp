@@ -197,7 +197,7 @@ TEST(Handshake, ShowsTheModelsPanelAndRebuildsTheListsWithoutAPreview) {
   w.Timer2_Timer();
   t.port.inject({0xAA, 0x55, 0x02, 0x88, 0x66});
   t.port.deliver();
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_EQ(w.CurModel, 2);
   EXPECT_EQ(w.Label机型->text(), "QZ-0804");
   for (int m = 0; m < 5; ++m) EXPECT_EQ(w.Frame6[m]->isVisibleTo(&w), m == 2) << m;
@@ -230,7 +230,7 @@ TEST(Handshake, AModelByteAboveFourNeverReachesTheWindow) {
   for (const std::uint8_t m : Bytes{5, 6, 0x80, 0xFF}) {
     t.port.inject({0xAA, 0x55, m, 0x88, 0x66});
     t.port.deliver();
-    EXPECT_FALSE(w.Connected);
+    EXPECT_FALSE(w.Connected());
     EXPECT_EQ(w.CurModel, 0);
     EXPECT_EQ(w.Combo机型->currentIndex(), 0);
     EXPECT_TRUE(w.Frame6[0]->isVisibleTo(&w));
@@ -240,7 +240,7 @@ TEST(Handshake, AModelByteAboveFourNeverReachesTheWindow) {
   // The attempt goes on and a proper reply still connects.
   t.port.inject({0xAA, 0x55, 0x01, 0x88, 0x66});
   t.port.deliver();
-  EXPECT_TRUE(w.Connected);
+  EXPECT_TRUE(w.Connected());
   EXPECT_EQ(w.Combo机型->currentText(), "QZ-0606");
 }
 

@@ -107,8 +107,8 @@ TEST(StartUp, ScenePanelFramesAndState) {
   EXPECT_EQ(w.CurScene, 0);
   EXPECT_EQ(w.CurModel, 0);
   EXPECT_TRUE(w.LiveTest);
-  EXPECT_FALSE(w.VersionMode);
-  EXPECT_FALSE(w.Connected);
+  EXPECT_FALSE(w.VersionMode());
+  EXPECT_FALSE(w.Connected());
 
   EXPECT_EQ(test::buttonColour(w.Command6[1]), test::kRed);
   for (int i = 2; i <= 17; ++i) {

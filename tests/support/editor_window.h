@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "link/fake_port.h"
+#include "support/attempt.h"
 #include "support/fake_platform.h"
 #include "ui/form1.h"
 
@@ -39,12 +40,9 @@ struct EditorWindow {
   // version asked for and shown; then the line is cleared for the test.
   void connect(std::uint8_t model) {
     w->Command建立连接->click();
-    w->Timer2_Timer();
-    port.inject({0xAA, 0x55, model, 0x88, 0x66});
-    port.deliver();
-    for (int t = 0; t < 6; ++t) w->Timer2_Timer();
-    w->Timer3_Timer();
-    w->TimerGetVision_Timer();
+    finishAttempt(*w, [&](Form1& f) {
+      if (!f.Connected()) answer({0xAA, 0x55, model, 0x88, 0x66});
+    });
     port.writes.clear();
   }
 

@@ -11,29 +11,13 @@
 
 #include "link/qt_serial_port.h"
 #include "sim/pty_server.h"
+#include "support/attempt.h"
 #include "support/event_loop.h"
 #include "support/fake_platform.h"
 #include "support/runtime_dir.h"
 #include "ui/form1.h"
 
 namespace qz::test {
-
-// An attempt the window has begun (Timer2 stopped), run tick by tick: the controller's answers
-// arrive through the real port. False when no handshake reply came within the 30 attempts.
-inline bool finishAttempt(Form1& w) {
-  for (int tick = 1; tick <= 30 && !w.Connected; ++tick) {
-    w.Timer2_Timer();
-    pumpUntil([&] { return w.Connected; }, 200);
-  }
-  if (!w.Connected) return false;
-  for (int tick = 1; tick <= 6; ++tick) w.Timer2_Timer();
-  w.Timer3->stop();
-  w.Timer3_Timer();
-  w.TimerGetVision->stop();
-  pumpUntil([&] { return w.VersionText.size() >= 31; }, 2000);
-  w.TimerGetVision_Timer();
-  return true;
-}
 
 // qzsim and the tool, each with its own end of one pseudo-terminal.
 struct Rig {

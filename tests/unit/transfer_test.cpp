@@ -33,7 +33,7 @@ Bytes request(int r) {
 
 std::vector<Bytes> bytesOf(const TransferAction& a) {
   std::vector<Bytes> out;
-  for (const auto& f : a.frames) out.push_back(f.bytes);
+  for (const auto& f : a.frames) out.emplace_back(f.frame.bytes().begin(), f.frame.bytes().end());
   return out;
 }
 
@@ -73,38 +73,38 @@ TEST(DownloadTransfer, ControllerAskingRowByRowGetsTheWholeImageAndTheOptions) {
   TransferAction a = d.start(image, 0x04, kT);
   ASSERT_EQ(a.frames.size(), 2U);
   EXPECT_EQ(a.frames[0].kind, Kind::DownloadRow);
-  EXPECT_EQ(a.frames[0].bytes, rowFrame(0));
+  EXPECT_EQ(bytesOf(a)[0], rowFrame(0));
   EXPECT_EQ(a.frames[1].kind, Kind::ProtocolAndRunMode);
-  EXPECT_EQ(a.frames[1].bytes,
+  EXPECT_EQ(bytesOf(a)[1],
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x04, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
   EXPECT_EQ(a.threshold, 3);
   EXPECT_EQ(a.progressRow, 0);
-  EXPECT_EQ(a.status, "  正在下载参数");
-  EXPECT_TRUE(a.showPanel && a.disableButton && a.startTimer);
-  EXPECT_FALSE(a.enableButton || a.stopTimer || a.hidePanel);
+  EXPECT_EQ(a.news, TransferNews::Started);
+  EXPECT_TRUE(a.startTimer);
+  EXPECT_FALSE(a.stopTimer);
 
   for (int n = 1; n <= 18; ++n) {
     a = d.acknowledged(static_cast<std::uint8_t>(n), image, kT);
     EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(n)}) << n;
     EXPECT_EQ(a.threshold, 3);
     EXPECT_EQ(a.progressRow, n);
-    EXPECT_FALSE(a.status);
+    EXPECT_EQ(a.news, TransferNews::None);
     EXPECT_TRUE(a.startTimer);  // a repeat only after 200 ms without an answer
   }
   EXPECT_EQ(d.pendingRow(), 18);
   a = d.acknowledged(19, image, kT);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_EQ(a.status, "  参数下载成功");
+  EXPECT_EQ(a.news, TransferNews::Succeeded);
   EXPECT_TRUE(d.done());
 
   // The panel stays up until the fifth tick after the last answer.
   for (int t = 1; t <= 4; ++t) {
     a = d.tick(image, kT);
     EXPECT_TRUE(a.frames.empty());
-    EXPECT_FALSE(a.stopTimer || a.hidePanel || a.status) << t;
+    EXPECT_FALSE(a.stopTimer || a.news != TransferNews::None) << t;
   }
   a = d.tick(image, kT);
-  EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
+  EXPECT_TRUE(a.news == TransferNews::Closed && a.stopTimer);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(d.running());
 
@@ -128,8 +128,8 @@ TEST(DownloadTransfer, SilenceRepeatsFourTimesFailsAtTenClosesAtFifteen) {
     if (t <= 4) {
       EXPECT_EQ(a.progressRow, 4);
     }
-    EXPECT_EQ(a.status.has_value(), t == 10) << t;
-    EXPECT_EQ(a.stopTimer && a.hidePanel && a.enableButton && a.hideProgress, t == 15) << t;
+    EXPECT_EQ(a.news == TransferNews::Failed, t == 10) << t;
+    EXPECT_EQ(a.stopTimer && a.news == TransferNews::Closed, t == 15) << t;
   }
   EXPECT_FALSE(d.running());
   EXPECT_TRUE(d.tick(image, kT).frames.empty());
@@ -142,8 +142,7 @@ TEST(DownloadTransfer, FailureTextShowsAndALateAnswerCarriesOn) {
   ackUpTo(d, 7, image);
   TransferAction a;
   for (int t = 1; t <= 10; ++t) a = d.tick(image, kT);
-  EXPECT_EQ(a.status, "    下载失败");
-  EXPECT_TRUE(a.showPanel);
+  EXPECT_EQ(a.news, TransferNews::Failed);
   d.tick(image, kT);
   d.tick(image, kT);
   // A controller that asks for an earlier row gets that row, again and again on the ticks.
@@ -152,7 +151,7 @@ TEST(DownloadTransfer, FailureTextShowsAndALateAnswerCarriesOn) {
   EXPECT_EQ(d.ticks(), 0);
   a = d.tick(image, kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{rowFrame(5)});
-  EXPECT_FALSE(a.status);
+  EXPECT_EQ(a.news, TransferNews::None);
   for (int t = 2; t <= 14; ++t) EXPECT_FALSE(d.tick(image, kT).stopTimer) << t;
   EXPECT_TRUE(d.tick(image, kT).stopTimer);
 }
@@ -185,7 +184,7 @@ TEST(DownloadTransfer, OnlyARowTheControllerCanWantIsAnAnswer) {
     const TransferAction a = d.acknowledged(c.ack, image, kT);
     EXPECT_EQ(bytesOf(a), c.followed ? std::vector<Bytes>{rowFrame(c.ack)} : std::vector<Bytes>{})
         << int(c.ack);
-    EXPECT_FALSE(a.status) << int(c.ack);
+    EXPECT_EQ(a.news, TransferNews::None) << int(c.ack);
     EXPECT_EQ(d.ticks(), c.followed ? 0 : 2) << int(c.ack);
     if (!c.followed) {
       // The tick repeats row 5 as for silence.
@@ -203,21 +202,20 @@ TEST(DownloadTransfer, GivesUpAfterItsFramesOrItsTimeAndClosesAsASilentOne) {
   ackUpTo(d, 5, image);
   int frames = 6;
   TransferAction a;
-  for (int i = 0; i < 200 && !a.status; ++i) {
+  for (int i = 0; i < 200 && a.news == TransferNews::None; ++i) {
     a = d.acknowledged(static_cast<std::uint8_t>(4 + i % 2), image, kT);
     frames += static_cast<int>(a.frames.size());
   }
   EXPECT_EQ(frames, 95);
   EXPECT_EQ(d.framesSent(), 95);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_EQ(a.status, "    下载失败");
-  EXPECT_TRUE(a.showPanel);
+  EXPECT_EQ(a.news, TransferNews::Failed);
   EXPECT_EQ(d.failure(), TransferEnd::FrameBudget);
   EXPECT_TRUE(d.acknowledged(5, image, kT).frames.empty());
   for (int t = 1; t <= 4; ++t) EXPECT_TRUE(d.tick(image, kT).frames.empty()) << t;
   EXPECT_TRUE(d.acknowledged(19, image, kT).frames.empty());
   a = d.tick(image, kT);
-  EXPECT_TRUE(a.stopTimer && a.hidePanel && a.enableButton && a.hideProgress);
+  EXPECT_TRUE(a.stopTimer && a.news == TransferNews::Closed);
   EXPECT_FALSE(d.done());
 
   // A controller that answers, but too slowly for 30 s: the answer after them sends nothing.
@@ -227,7 +225,7 @@ TEST(DownloadTransfer, GivesUpAfterItsFramesOrItsTimeAndClosesAsASilentOne) {
   EXPECT_EQ(bytesOf(slow.tick(image, kT + milliseconds(29'999))), std::vector<Bytes>{rowFrame(3)});
   a = slow.acknowledged(4, image, kT + milliseconds(30'000));
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_EQ(a.status, "    下载失败");
+  EXPECT_EQ(a.news, TransferNews::Failed);
   EXPECT_EQ(slow.failure(), TransferEnd::TimeBudget);
 
   // Silence after a late tick: the tick itself gives up.
@@ -236,7 +234,7 @@ TEST(DownloadTransfer, GivesUpAfterItsFramesOrItsTimeAndClosesAsASilentOne) {
   u.rowReceived(0, uploadedRow(0), kT);
   a = u.tick(kT + milliseconds(30'000));
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_EQ(a.status, "    上传失败");
+  EXPECT_EQ(a.news, TransferNews::Failed);
   EXPECT_EQ(u.failure(), TransferEnd::TimeBudget);
   EXPECT_TRUE(u.rowReceived(1, uploadedRow(1), kT).frames.empty());
   for (int t = 1; t <= 4; ++t) EXPECT_FALSE(u.tick(kT).stopTimer) << t;
@@ -250,22 +248,20 @@ TEST(DownloadTransfer, StoppedByTheConnectionSendsNothingMore) {
   ackUpTo(d, 3, image);
   TransferAction a = d.stop();
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
-  EXPECT_EQ(a.status, "    下载失败");
-  // The connection decides about the button.
-  EXPECT_FALSE(a.enableButton);
+  EXPECT_TRUE(a.stopTimer && a.news == TransferNews::Interrupted);
+  EXPECT_FALSE(d.done());  // so it failed
   EXPECT_TRUE(d.tick(image, kT).frames.empty());
   // A second stop, or one with nothing running, does nothing.
   a = d.stop();
-  EXPECT_FALSE(a.stopTimer || a.status);
+  EXPECT_FALSE(a.stopTimer || a.news != TransferNews::None);
 
-  // A download that has succeeded keeps its text.
+  // A download that has succeeded stays a success.
   Download ok;
   ok.start(image, 0x11, kT);
   ackUpTo(ok, 19, image);
   a = ok.stop();
-  EXPECT_TRUE(a.stopTimer && a.hideProgress);
-  EXPECT_FALSE(a.status);
+  EXPECT_TRUE(a.stopTimer && a.news == TransferNews::Interrupted);
+  EXPECT_TRUE(ok.done());
 }
 
 TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
@@ -275,22 +271,22 @@ TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
   EXPECT_EQ(a.frames[0].kind, Kind::UploadRequest);
   EXPECT_EQ(a.threshold, 14);
   EXPECT_EQ(a.progressRow, 0);
-  EXPECT_EQ(a.status, "  正在上传参数");
-  EXPECT_TRUE(a.showPanel && a.disableButton && a.startTimer);
+  EXPECT_EQ(a.news, TransferNews::Started);
+  EXPECT_TRUE(a.startTimer);
 
   for (int r = 0; r <= 18; ++r) {
     a = u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
-    EXPECT_EQ(a.historyHeader, r == 0) << r;
-    EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(r)));
-    EXPECT_EQ(a.historyRow->size(), 36U);
+    ASSERT_TRUE(a.arrived);
+    EXPECT_EQ(a.arrived->row, r);
+    EXPECT_EQ(a.arrived->data, uploadedRow(r));
     // The request after row 18 is for row 19.
     EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(r + 1)}) << r;
     EXPECT_EQ(a.threshold, 14);
     EXPECT_EQ(a.progressRow, r);
     EXPECT_EQ(a.image.has_value(), r == 18) << r;
-    EXPECT_EQ(a.status.has_value(), r == 18) << r;
+    EXPECT_EQ(a.news != TransferNews::None, r == 18) << r;
   }
-  EXPECT_EQ(a.status, "  参数上传成功");
+  EXPECT_EQ(a.news, TransferNews::Succeeded);
   for (int r = 0; r <= 18; ++r)
     EXPECT_EQ(a.image->rows[static_cast<std::size_t>(r)], uploadedRow(r));
   EXPECT_TRUE(u.done());
@@ -301,7 +297,7 @@ TEST(UploadTransfer, AllRowsReplaceTheImageOnlyAtTheEnd) {
     EXPECT_FALSE(a.dropInput || a.stopTimer);
   }
   a = u.tick(kT);
-  EXPECT_TRUE(a.hideProgress && a.hidePanel && a.enableButton && a.stopTimer);
+  EXPECT_TRUE(a.news == TransferNews::Closed && a.stopTimer);
 }
 
 TEST(UploadTransfer, SilenceDropsInputRepeatsTheRequestFailsAndCloses) {
@@ -313,7 +309,7 @@ TEST(UploadTransfer, SilenceDropsInputRepeatsTheRequestFailsAndCloses) {
     const TransferAction a = u.tick(kT);
     EXPECT_TRUE(a.dropInput);
     EXPECT_EQ(bytesOf(a), t <= 4 ? std::vector<Bytes>{request(2)} : std::vector<Bytes>{}) << t;
-    EXPECT_EQ(a.status == std::optional<std::string>("    上传失败"), t == 10) << t;
+    EXPECT_EQ(a.news == TransferNews::Failed, t == 10) << t;
     EXPECT_EQ(a.stopTimer, t == 15) << t;
     EXPECT_FALSE(a.image);
   }
@@ -328,14 +324,14 @@ TEST(UploadTransfer, TheSameRowAgainAsksForNothingMore) {
   // Row 3 a second time, as it came: nothing to show, store or ask for.
   TransferAction a = u.rowReceived(3, uploadedRow(3), kT);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_FALSE(a.historyRow || a.startTimer);
+  EXPECT_FALSE(a.arrived || a.startTimer);
   EXPECT_EQ(u.ticks(), 1);
   // With other bytes it is a new answer, and is followed.
   Row other = uploadedRow(3);
   other[0] ^= 1;
   a = u.rowReceived(3, other, kT);
   EXPECT_EQ(bytesOf(a), std::vector<Bytes>{request(4)});
-  EXPECT_EQ(a.historyRow, historyHexLine(other));
+  EXPECT_EQ(a.arrived->data, other);
   EXPECT_EQ(u.staged().rows[3], other);
   // An earlier row again is followed too: its successor is asked for once more.
   EXPECT_EQ(bytesOf(u.rowReceived(1, uploadedRow(1), kT)), std::vector<Bytes>{request(2)});
@@ -350,13 +346,13 @@ TEST(UploadTransfer, ALastRowWithoutTheOthersIsNoImage) {
   TransferAction a = u.rowReceived(18, uploadedRow(18), kT);
   EXPECT_FALSE(a.image);
   EXPECT_FALSE(u.done());
-  EXPECT_EQ(a.status, "  上传不完整，参数未变");
-  EXPECT_TRUE(a.historyRow);  // the line came, so it is shown
+  EXPECT_EQ(a.news, TransferNews::Incomplete);
+  EXPECT_TRUE(a.arrived);  // the line came, so it is shown
   // The missing rows still complete it.
   for (int r = 0; r <= 17; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
   a = u.rowReceived(18, uploadedRow(18), kT);
   ASSERT_TRUE(a.image);
-  EXPECT_EQ(a.status, "  参数上传成功");
+  EXPECT_EQ(a.news, TransferNews::Succeeded);
 }
 
 TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
@@ -366,7 +362,7 @@ TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
   u.tick(kT);
   TransferAction a = u.rowReceived(19, uploadedRow(0), kT);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_FALSE(a.historyRow || a.historyHeader || a.status || a.progressRow);
+  EXPECT_FALSE(a.arrived || a.news != TransferNews::None || a.progressRow);
   EXPECT_EQ(u.ticks(), 2);
   EXPECT_EQ(u.requestedRow(), 0);
   EXPECT_FALSE(u.received().any());
@@ -375,8 +371,8 @@ TEST(UploadTransfer, RowBeyondTheImageIsDroppedAndStopEndsTheUpload) {
   a = u.stop();
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(a.dropInput);
-  EXPECT_TRUE(a.stopTimer && a.hideProgress && a.showPanel);
-  EXPECT_EQ(a.status, "    上传失败");
+  EXPECT_TRUE(a.stopTimer && a.news == TransferNews::Interrupted);
+  EXPECT_FALSE(u.done());
   EXPECT_FALSE(a.image);
   EXPECT_FALSE(u.tick(kT).dropInput);
 }
@@ -390,9 +386,9 @@ TEST(UploadTransfer, RowsAfterTheUploadClosedChangeNothing) {
   // It comes late; the user was told the upload failed, and it stays failed.
   TransferAction a = u.rowReceived(18, uploadedRow(18), kT);
   EXPECT_FALSE(a.image);
-  EXPECT_FALSE(a.status || a.progressRow || a.showPanel || a.startTimer);
+  EXPECT_FALSE(a.news != TransferNews::None || a.progressRow || a.startTimer);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_EQ(a.historyRow, historyHexLine(uploadedRow(18)));
+  EXPECT_EQ(a.arrived->data, uploadedRow(18));
   EXPECT_FALSE(u.done());
   // After a finished upload a stray row 0 asks for nothing more either.
   u.start(kT);
@@ -400,7 +396,7 @@ TEST(UploadTransfer, RowsAfterTheUploadClosedChangeNothing) {
   for (int t = 1; t <= 5; ++t) u.tick(kT);
   ASSERT_FALSE(u.running());
   a = u.rowReceived(0, uploadedRow(0), kT);
-  EXPECT_TRUE(a.historyHeader);
+  EXPECT_EQ(a.arrived->row, 0);
   EXPECT_TRUE(a.frames.empty());
   EXPECT_FALSE(a.image || a.startTimer);
 }

@@ -1,0 +1,275 @@
+#include "session/session.h"
+
+#include "protocol/frames.h"
+#include "protocol/replies.h"
+
+namespace qz {
+
+namespace {
+
+Tick tickOf(Direction d) {
+  return d == Direction::Download ? Tick::Download : Tick::Upload;
+}
+
+// The argument each service command carries, and its frame.
+struct ServiceFrame {
+  std::uint8_t argument;
+  std::string_view hex;
+};
+ServiceFrame serviceFrame(ServiceCommand c) {
+  switch (c) {
+    case ServiceCommand::Protocol1200:
+      return {0x01, frames::kProtocol1200};
+    case ServiceCommand::Protocol19200:
+      return {0x02, frames::kProtocol19200};
+    case ServiceCommand::ProtocolCancel:
+      return {0xFF, frames::kProtocolCancel};
+    case ServiceCommand::RunModeSwitch:
+      return {0x10, frames::kRunModeSwitch};
+    case ServiceCommand::RunModeOverlay:
+      break;
+  }
+  return {0x20, frames::kRunModeOverlay};
+}
+
+// What an acknowledgement with no download ever started reads; it sends nothing from it.
+const ConfigImage kNoImage{};
+
+}  // namespace
+
+bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken) {
+  switch (op.kind) {
+    case PortOp::Kind::Write:
+      port.write(op.frame.bytes());
+      return true;
+    case PortOp::Kind::Threshold:
+      port.setReceiveThreshold(op.bytes);
+      return true;
+    case PortOp::Kind::DiscardInput:
+      port.discardInput();
+      return true;
+    case PortOp::Kind::TakeInput: {
+      std::vector<std::uint8_t> bytes = port.readAll();
+      if (taken != nullptr) *taken = std::move(bytes);
+      return true;
+    }
+    case PortOp::Kind::ClosePort:
+      if (port.isOpen()) port.close();
+      return true;
+    case PortOp::Kind::StartTick:
+    case PortOp::Kind::StopTick:
+      break;
+  }
+  return false;
+}
+
+void Session::op(PortOp o) {
+  if (o.kind == PortOp::Kind::ClosePort) open_ = false;
+  front_.perform(o);
+}
+
+void Session::startTick(Tick t) {
+  ticking_[static_cast<int>(t)] = true;
+  op({PortOp::Kind::StartTick, {}, 0, t});
+}
+
+void Session::stopTick(Tick t) {
+  ticking_[static_cast<int>(t)] = false;
+  op({PortOp::Kind::StopTick, {}, 0, t});
+}
+
+// A command whose reply the tool waits for: the port waits for the reply's length, drops
+// whatever waits (part of an earlier reply or a noise byte would shift this reply and every
+// later one), and the frame goes out.
+void Session::ask(std::string_view hexFrame, int replyLength) {
+  op({PortOp::Kind::Threshold, {}, replyLength});
+  op({PortOp::Kind::DiscardInput});
+  op({PortOp::Kind::Write, Frame::fromHex(hexFrame)});
+}
+
+void Session::connect() {
+  open_ = true;
+  linkTick_ = 0;
+  front_.happened(event::Connecting{});
+  startTick(Tick::Link);
+}
+
+void Session::tick(Tick which, TransferClock::time_point now) {
+  switch (which) {
+    case Tick::Link:
+      ++linkTick_;
+      switch (connectStep(linkTick_, connected_)) {
+        case ConnectStep::SendHandshake:
+          ask(frames::kHandshake, frames::kHandshakeReplyLength);
+          front_.happened(event::HandshakeSent{linkTick_});
+          break;
+        case ConnectStep::ShowFailure:
+          op({PortOp::Kind::ClosePort});
+          front_.happened(event::AttemptFailed{});
+          break;
+        case ConnectStep::Reset:
+          linkTick_ = 0;
+          front_.happened(event::AttemptOver{});
+          stopTick(Tick::Link);
+          break;
+        case ConnectStep::ShowConnected:
+          front_.happened(event::Linked{});
+          break;
+        case ConnectStep::StartVersion:
+          front_.happened(event::TransfersOpen{});
+          startTick(Tick::VersionQuery);
+          stopTick(Tick::Link);
+          break;
+        case ConnectStep::Nothing:
+          break;
+      }
+      return;
+    case Tick::VersionQuery:
+      version_.clear();
+      versionMode_ = true;
+      ask(frames::kVersionQuery, frames::kVersionTextLength);
+      front_.happened(event::VersionAsked{});
+      startTick(Tick::VersionShown);
+      stopTick(Tick::VersionQuery);
+      return;
+    case Tick::VersionShown:
+      versionMode_ = false;
+      stopTick(Tick::VersionShown);
+      front_.happened(event::VersionKnown{version_});
+      return;
+    case Tick::Download:
+      carryOut(Direction::Download, download_.tick(image_ ? *image_ : kNoImage, now));
+      return;
+    case Tick::Upload:
+      carryOut(Direction::Upload, upload_.tick(now));
+      return;
+    case Tick::Service:
+      if (serviceAsked_ && ++serviceTick_ < options_.serviceGiveUpTick) return;
+      stopTick(Tick::Service);
+      if (!serviceAsked_) return;
+      serviceAsked_.reset();
+      front_.happened(event::ServiceUnanswered{});
+      return;
+  }
+}
+
+void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_point now) {
+  if (versionMode_) {
+    version_.insert(version_.end(), bytes.begin(), bytes.end());
+    return;
+  }
+  const Reply reply = recogniseReply(bytes);
+  if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
+    if (handshakeReplyCounts(connected_, linkTick_)) handshakeReply(h->model);
+  } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
+    carryOut(Direction::Download,
+             download_.acknowledged(ack->nextRow, image_ ? *image_ : kNoImage, now));
+  } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
+    carryOut(Direction::Upload, upload_.rowReceived(row->row, row->data, now));
+  } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
+    // The command sent is answered once.
+    if (!serviceAsked_) return;
+    const std::uint8_t request = *serviceAsked_;
+    serviceAsked_.reset();
+    if (ticking(Tick::Service)) stopTick(Tick::Service);
+    front_.happened(event::ServiceAnswered{request, service->result});
+  }
+}
+
+void Session::handshakeReply(std::uint8_t model) {
+  // The front end prepares for the model before the session counts as connected.
+  front_.happened(event::ControllerAnswered{model, !connected_});
+  connected_ = true;
+  linkTick_ = 0;
+  model_ = model;
+}
+
+void Session::service(ServiceCommand command) {
+  // The threshold is armed for the answer first, also when nothing may go out.
+  op({PortOp::Kind::Threshold, {}, frames::kServiceReplyLength});
+  if (!connected_) {
+    front_.happened(event::ServiceRefused{});
+    return;
+  }
+  const ServiceFrame f = serviceFrame(command);
+  serviceAsked_ = f.argument;
+  ask(f.hex, frames::kServiceReplyLength);
+  if (options_.serviceGiveUpTick > 0) {
+    serviceTick_ = 0;
+    startTick(Tick::Service);
+  }
+}
+
+void Session::download(const ConfigImage& image, std::uint8_t optionByte,
+                       TransferClock::time_point now) {
+  image_ = &image;
+  carryOut(Direction::Download, download_.start(image, optionByte, now));
+}
+
+void Session::upload(TransferClock::time_point now) {
+  carryOut(Direction::Upload, upload_.start(now));
+}
+
+void Session::carryOut(Direction d, const TransferAction& a) {
+  if (a.dropInput) op({PortOp::Kind::TakeInput});
+  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
+  for (const OutgoingFrame& f : a.frames) {
+    // Upload requests are live commands: they go out only while connected.
+    if (f.kind == OutgoingFrame::Kind::UploadRequest && !connected_) continue;
+    op({PortOp::Kind::Write, f.frame});
+  }
+  if (a.threshold) op({PortOp::Kind::Threshold, {}, *a.threshold});
+  if (a.progressRow) front_.happened(event::Progress{d, *a.progressRow});
+  if (a.news != TransferNews::None) {
+    const bool down = d == Direction::Download;
+    front_.happened(event::Transfer{d, a.news, down ? download_.done() : upload_.done(),
+                                    down ? download_.pendingRow() : upload_.requestedRow(),
+                                    down ? download_.failure() : upload_.failure()});
+  }
+  if (a.startTimer) startTick(tickOf(d));
+  if (a.stopTimer) stopTick(tickOf(d));
+  if (a.image) front_.happened(event::Uploaded{*a.image});
+}
+
+void Session::stopTransfers() {
+  carryOut(Direction::Download, download_.stop());
+  carryOut(Direction::Upload, upload_.stop());
+}
+
+void Session::disconnect(DisconnectBy by) {
+  stopTransfers();
+  serviceAsked_.reset();
+  const bool speak = by == DisconnectBy::Interrupt ? open_ : connected_;
+  connected_ = false;
+  if (!speak) return;
+  for (int i = 0; i < disconnectFrames(by); ++i) {
+    op({PortOp::Kind::Write, Frame::fromHex(frames::kDisconnect)});
+  }
+  op({PortOp::Kind::ClosePort});
+  // Nothing of the attempt goes on against the closed port.
+  versionMode_ = false;
+  for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown}) {
+    if (ticking(t)) stopTick(t);
+  }
+  front_.happened(event::Disconnected{by});
+}
+
+void Session::portLost() {
+  // Whatever was under way ends here: no timer goes on writing into a dead port.
+  const bool linked = wasLinked(connected_, ticking(Tick::Link), ticking(Tick::VersionQuery),
+                                ticking(Tick::VersionShown));
+  op({PortOp::Kind::ClosePort});
+  for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown, Tick::Upload,
+                       Tick::Download, Tick::Service}) {
+    stopTick(t);
+  }
+  connected_ = false;
+  versionMode_ = false;
+  serviceAsked_.reset();
+  linkTick_ = 0;
+  front_.happened(event::PortLost{linked});
+  // A transfer under way says that it failed.
+  stopTransfers();
+}
+
+}  // namespace qz

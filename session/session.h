@@ -1,0 +1,198 @@
+#pragma once
+// One conversation with one controller, without I/O: connecting (30 handshakes, settling, the
+// version query), the service commands, download and upload, and saying goodbye. The window
+// and the terminal tool drive it with what happens (a press, the bytes of a receive
+// notification, a tick of one of its timers, the port going away); it answers through its
+// front end, in order, with what to do to the port and the timers and with what happened, in
+// no language. Each front end puts the events into its own words.
+//
+// The front end is called back inside each call, so an event sees the session as it is at
+// that step: a handshake reply reports the model while the session is not yet connected, as a
+// preview that the model change sends must not go out for the first reply.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "config/image.h"
+#include "config/transfer.h"
+#include "link/serial_port.h"
+#include "protocol/connection.h"
+#include "protocol/frame.h"
+
+namespace qz {
+
+// The timers of a conversation; the front end keeps one of each, of the precise kind.
+enum class Tick : std::uint8_t {
+  Link,          // 200 ms: handshakes, then settling
+  VersionQuery,  // 500 ms after settling: the version query
+  VersionShown,  // 200 ms later: the version text as collected
+  Download,      // 200 ms: the download's time-out
+  Upload,        // 200 ms: the upload's time-out
+  Service,       // 200 ms: the wait for a service answer, where the front end wants one
+};
+inline constexpr int kTickKinds = 6;
+[[nodiscard]] constexpr int tickInterval(Tick t) {
+  return t == Tick::VersionQuery ? 500 : 200;
+}
+
+// Something to do to the port or a timer.
+struct PortOp {
+  enum class Kind {
+    Write,         // `frame` as one write
+    Threshold,     // the receive threshold becomes `bytes`
+    DiscardInput,  // drop what waits, before a request whose answer must come alone
+    TakeInput,     // read what waits and drop it undispatched (a reply that came only partly)
+    ClosePort,
+    StartTick,  // `tick` (re)starts from now
+    StopTick,
+  };
+  Kind kind;
+  Frame frame{};
+  int bytes = 0;
+  Tick tick = Tick::Link;
+};
+
+// Does to the port what `op` asks, and keeps what TakeInput read in `taken` when given; false
+// for an operation on a timer, which the front end does itself.
+bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
+
+enum class Direction : std::uint8_t { Download, Upload };
+enum class ServiceCommand : std::uint8_t {
+  Protocol1200,
+  Protocol19200,
+  ProtocolCancel,
+  RunModeSwitch,
+  RunModeOverlay
+};
+
+namespace event {
+struct Connecting {};  // an attempt began: the port is open
+struct HandshakeSent {
+  int attempt;  // 1..30
+};
+// A handshake reply counted: the model is the controller's. `first`: this attempt's first.
+struct ControllerAnswered {
+  std::uint8_t model;
+  bool first;
+};
+struct Linked {};         // the first settling tick: connected
+struct TransfersOpen {};  // settled: transfers may start, the version query is armed
+struct AttemptFailed {};  // no answer to 30 handshakes: the port is closed
+struct AttemptOver {};    // five ticks later: back to idle
+struct VersionAsked {};
+struct VersionKnown {  // the version text as collected, possibly nothing
+  std::vector<std::uint8_t> text;
+};
+struct ServiceRefused {};  // not connected: nothing went out
+struct ServiceAnswered {
+  std::uint8_t request;  // the command's argument: 01, 02, FF, 10 or 20
+  std::uint8_t result;
+};
+struct ServiceUnanswered {};  // the front end's service wait ran out
+struct Progress {
+  Direction direction;
+  std::uint8_t row;
+};
+struct RowArrived {  // an upload row the controller sent, whether or not an upload takes it
+  std::uint8_t row;
+  Row data;
+};
+struct Transfer {
+  Direction direction;
+  TransferNews news;
+  bool done;         // the transfer had succeeded (for Closed and Interrupted)
+  std::uint8_t row;  // the row pending: sent last (download) or asked for last (upload)
+  TransferEnd why;   // why it failed, once it has
+};
+struct Uploaded {
+  ConfigImage image;
+};
+struct Disconnected {
+  DisconnectBy by;
+};
+struct PortLost {
+  bool wasLinked;  // a connection was held or under way
+};
+}  // namespace event
+
+using SessionEvent =
+    std::variant<event::Connecting, event::HandshakeSent, event::ControllerAnswered, event::Linked,
+                 event::TransfersOpen, event::AttemptFailed, event::AttemptOver,
+                 event::VersionAsked, event::VersionKnown, event::ServiceRefused,
+                 event::ServiceAnswered, event::ServiceUnanswered, event::Progress,
+                 event::RowArrived, event::Transfer, event::Uploaded, event::Disconnected,
+                 event::PortLost>;
+
+class SessionFront {
+ public:
+  virtual void perform(const PortOp& op) = 0;
+  virtual void happened(const SessionEvent& e) = 0;
+
+ protected:
+  ~SessionFront() = default;
+};
+
+class Session {
+ public:
+  struct Options {
+    // A service command waits this many ticks of Tick::Service for its answer; 0: for ever.
+    int serviceGiveUpTick = 0;
+  };
+  explicit Session(SessionFront& front) : Session(front, Options{}) {}
+  Session(SessionFront& front, Options options) : front_(front), options_(options) {}
+
+  // The port has been opened: the attempt begins with its first tick.
+  void connect();
+  // Everything one receive notification found waiting (not empty).
+  void received(std::span<const std::uint8_t> bytes,
+                TransferClock::time_point now = TransferClock::now());
+  void tick(Tick which, TransferClock::time_point now = TransferClock::now());
+  void service(ServiceCommand command);
+  // The image is read at every row it sends and must outlive the download; `optionByte` is
+  // the protocol and run-mode argument that goes with it.
+  void download(const ConfigImage& image, std::uint8_t optionByte,
+                TransferClock::time_point now = TransferClock::now());
+  void upload(TransferClock::time_point now = TransferClock::now());
+  void disconnect(DisconnectBy by);
+  void portLost();
+
+  [[nodiscard]] bool connected() const { return connected_; }
+  [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
+  [[nodiscard]] bool collectingVersion() const { return versionMode_; }
+  [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
+  // The model of the latest counted handshake reply; meaningful while connected.
+  [[nodiscard]] std::uint8_t controllerModel() const { return model_; }
+  [[nodiscard]] const Download& downloading() const { return download_; }
+  [[nodiscard]] const Upload& uploading() const { return upload_; }
+  // The timers this session has started and not stopped.
+  [[nodiscard]] bool ticking(Tick t) const { return ticking_[static_cast<int>(t)]; }
+
+ private:
+  void op(PortOp o);
+  void ask(std::string_view hexFrame, int replyLength);
+  void startTick(Tick t);
+  void stopTick(Tick t);
+  void carryOut(Direction d, const TransferAction& a);
+  void stopTransfers();
+  void handshakeReply(std::uint8_t model);
+
+  SessionFront& front_;
+  Options options_;
+  bool connected_ = false;
+  std::int16_t linkTick_ = 0;
+  bool open_ = false;  // the port is open for this conversation
+  bool versionMode_ = false;
+  std::vector<std::uint8_t> version_;
+  std::uint8_t model_ = 0;
+  std::optional<std::uint8_t> serviceAsked_;
+  int serviceTick_ = 0;
+  const ConfigImage* image_ = nullptr;
+  Download download_;
+  Upload upload_;
+  bool ticking_[kTickKinds] = {};
+};
+
+}  // namespace qz

@@ -1,0 +1,175 @@
+// A conversation with a controller, as the words a front end hears: what to do to the port
+// and the timers, and what happened.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "session/session.h"
+
+namespace qz {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Every call back as one short word: "t5" threshold, "drop", "take", "close", "+link"/"-link"
+// a timer started or stopped, "w:A1AE" a write (command bytes of a long frame, the first two
+// bytes of any other), and the events by name.
+struct Recorder final : SessionFront {
+  std::string said;
+  void word(const std::string& w) { said += said.empty() ? w : " " + w; }
+  static std::string hex(std::span<const std::uint8_t> b) {
+    std::string s;
+    for (const std::uint8_t x : b) {
+      char h[3];
+      std::snprintf(h, sizeof h, "%02X", x);
+      s += h;
+    }
+    return s;
+  }
+  void perform(const PortOp& op) override {
+    static const char* const ticks[] = {"link", "vq", "vs", "down", "up", "svc"};
+    const auto b = op.frame.bytes();
+    switch (op.kind) {
+      case PortOp::Kind::Write:
+        return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(2)));
+      case PortOp::Kind::Threshold:
+        return word("t" + std::to_string(op.bytes));
+      case PortOp::Kind::DiscardInput:
+        return word("drop");
+      case PortOp::Kind::TakeInput:
+        return word("take");
+      case PortOp::Kind::ClosePort:
+        return word("close");
+      case PortOp::Kind::StartTick:
+        return word(std::string("+") + ticks[static_cast<int>(op.tick)]);
+      case PortOp::Kind::StopTick:
+        return word(std::string("-") + ticks[static_cast<int>(op.tick)]);
+    }
+  }
+  void happened(const SessionEvent& e) override {
+    using namespace event;
+    if (const auto* a = std::get_if<ControllerAnswered>(&e)) {
+      return word("model" + std::to_string(a->model) + (a->first ? "!" : ""));
+    }
+    if (const auto* s = std::get_if<ServiceAnswered>(&e)) {
+      return word("answer" + hex(std::array{s->request, s->result}));
+    }
+    if (const auto* v = std::get_if<VersionKnown>(&e)) {
+      return word("version:" + std::string(v->text.begin(), v->text.end()));
+    }
+    if (const auto* p = std::get_if<Progress>(&e)) return word("row" + std::to_string(p->row));
+    if (const auto* l = std::get_if<PortLost>(&e)) return word(l->wasLinked ? "lost!" : "lost");
+    static const char* const names[] = {"connecting", "sent",       "",      "linked",  "open",
+                                        "failed",     "over",       "asked", "",        "refused",
+                                        "",           "unanswered", "",      "arrived", "transfer",
+                                        "uploaded",   "bye",        ""};
+    word(names[e.index()]);
+  }
+};
+
+const Bytes kReply2 = {0xAA, 0x55, 0x02, 0x88, 0x66};
+const Bytes kServiceDone01 = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x00};
+
+TEST(Session, AttemptWithoutAnswerHandshakesThirtyTimesFailsAtThirtyOneAndEndsAtThirtySix) {
+  Recorder r;
+  Session s(r);
+  s.connect();
+  EXPECT_EQ(r.said, "connecting +link");
+  for (int t = 1; t <= 36; ++t) {
+    r.said.clear();
+    s.tick(Tick::Link);
+    const char* expected = t <= 30   ? "t5 drop w:A1AE sent"
+                           : t == 31 ? "close failed"
+                           : t == 36 ? "over -link"
+                                     : "";
+    EXPECT_EQ(r.said, expected) << t;
+  }
+}
+
+// Steps of a conversation, each followed by what the front end heard.
+struct Step {
+  std::function<void(Session&)> act;
+  std::string heard;
+};
+void play(const std::vector<Step>& steps, Session::Options options = {}) {
+  Recorder r;
+  Session s(r, options);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    r.said.clear();
+    steps[i].act(s);
+    EXPECT_EQ(r.said, steps[i].heard) << "step " << i;
+  }
+}
+Step reply(const Bytes& b, std::string heard) {
+  return {[b](Session& s) { s.received(b); }, std::move(heard)};
+}
+Step tick(Tick t, std::string heard, int times = 1) {
+  return {[t, times](Session& s) {
+            for (int i = 0; i < times; ++i) s.tick(t);
+          },
+          std::move(heard)};
+}
+const Step kConnect = {[](Session& s) { s.connect(); }, "connecting +link"};
+const Step kHandshake = tick(Tick::Link, "t5 drop w:A1AE sent");
+
+TEST(Session, ConversationsStepByStep) {
+  const auto service = [](ServiceCommand c, std::string heard) {
+    return Step{[c](Session& s) { s.service(c); }, std::move(heard)};
+  };
+  const auto bye = [](DisconnectBy by, std::string heard) {
+    return Step{[by](Session& s) { s.disconnect(by); }, std::move(heard)};
+  };
+  const Step lost = {[](Session& s) { s.portLost(); }, ""};
+  const std::vector<Step> connected = {kConnect, kHandshake, reply(kReply2, "model2!")};
+  const auto then = [&](std::vector<Step> more) {
+    std::vector<Step> all = connected;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
+  // A reply the line held before the first handshake answers nothing; the one after it counts.
+  play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "model2!"),
+        reply(kReply2, "model2")});
+  // Settling, then the version query and whatever text came.
+  play(
+      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "open +vq -link"),
+            tick(Tick::VersionQuery, "t31 drop w:A3AC asked +vs -vq"), reply(kReply2, ""),
+            tick(Tick::VersionShown,
+                 "-vs version:\xAAU\x02\x88"
+                 "f")}));
+  // A service command is refused without a connection, and answered once with one.
+  play({service(ServiceCommand::Protocol1200, "t8 refused")});
+  play(then({service(ServiceCommand::RunModeOverlay, "t8 t8 drop w:F520"),
+             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "answer20A0"),
+             reply(kServiceDone01, "")}));
+  // A front end that gives up on a silent controller.
+  play(then({service(ServiceCommand::Protocol1200, "t8 t8 drop w:F501 +svc"),
+             tick(Tick::Service, "", 14), tick(Tick::Service, "-svc unanswered"),
+             reply(kServiceDone01, "")}),
+       {.serviceGiveUpTick = 15});
+  // Goodbyes: three from the button, one from the exit, none again from the unload.
+  play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close -link bye")}));
+  play(then({bye(DisconnectBy::Exit, "w:A2AD close -link bye"), bye(DisconnectBy::Unload, "")}));
+  play({kConnect, bye(DisconnectBy::Unload, ""),
+        bye(DisconnectBy::Interrupt, "w:A2AD close -link bye"), bye(DisconnectBy::Interrupt, "")});
+  // The port goes away: every timer stops, and the user hears whether a link was lost.
+  const std::string stops = "close -link -vq -vs -up -down -svc ";
+  play({Step{lost.act, stops + "lost"}});
+  play(then({Step{lost.act, stops + "lost!"}}));
+  // An upload without a connection asks nothing on the line and runs into its time-out; with
+  // one, rows come and a lost port interrupts it.
+  play({{[](Session& s) { s.upload(); }, "t14 row0 transfer +up"},
+        tick(Tick::Upload, "take t14 take t14 take t14 take t14", 4),
+        tick(Tick::Upload, "take", 1),
+        tick(Tick::Upload, "take take take take", 4),
+        tick(Tick::Upload, "take transfer")});
+  play(then(
+      {{[](Session& s) { s.upload(); }, "w:A200 t14 row0 transfer +up"},
+       reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "arrived w:A201 t14 row0 +up"),
+       Step{lost.act, stops + "lost! transfer -up"}}));
+}
+
+}  // namespace
+}  // namespace qz
