@@ -9,11 +9,12 @@
 #
 # A new layer is one line here and one qz_layer_library() call in its folder.
 set(QZ_LAYER_USES_link "")
+set(QZ_LAYER_USES_cli "")
 set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
 set(QZ_LAYER_USES_ui config protocol link)
-set(QZ_LAYER_USES_sim config protocol link)
-set(QZ_LAYER_USES_ctl config protocol link)
+set(QZ_LAYER_USES_sim config protocol link cli)
+set(QZ_LAYER_USES_ctl config protocol link cli)
 
 # The include folder that shows one source folder and nothing beside it.
 function(qz_layer_include_dir layer out_var)

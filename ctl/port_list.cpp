@@ -1,12 +1,12 @@
 #include "ctl/port_list.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "ctl/port_words.h"
 #include "link/com_ports.h"
 #include "link/qt_serial_port.h"
 
@@ -14,19 +14,15 @@ namespace qz::ctl {
 
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string canonicalOrSame(const std::string& path) {
   std::error_code ec;
   const fs::path c = fs::canonical(path, ec);
   return ec ? path : c.string();
 }
 
-}  // namespace
-
 std::string deviceOf(const std::string& port) {
   if (port.starts_with('/')) return port;
-  if (port.starts_with("COM")) return comDevicePath(std::stoi(port.substr(3)));
+  if (const std::optional<int> n = comNumber(port)) return comDevicePath(*n);
   return {};
 }
 
@@ -61,54 +57,18 @@ std::vector<std::string> deviceHolders(const std::string& device) {
 std::vector<PortEntry> listPorts() {
   std::vector<PortEntry> entries;
   QtSerialPort port;
-  for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-    const std::string device = comDevicePath(n);
-    if (device.empty()) continue;
+  for (const ComPortState& p : listComPorts(probeThrough(port), true)) {
     PortEntry e;
-    e.name = "COM" + std::to_string(n);
-    e.device = device;
-    std::error_code ec;
-    e.alias = fs::is_symlink(fs::symlink_status(comAliasFolder() / e.name, ec)) &&
-              device != fixedComDevice(n);
-    struct stat st {};
-    if (::stat(device.c_str(), &st) != 0) {
-      if (!e.alias) continue;  // the fixed table names many devices a machine lacks
-      e.state = "missing";
-      entries.push_back(std::move(e));
-      continue;
-    }
-    port.setPortNumber(n);
-    if (port.open()) {
-      port.close();
-      e.state = "free";
-    } else {
-      switch (port.lastError()) {
-        case PortError::InUse: {
-          e.state = "in use";
-          std::string who;
-          for (const std::string& h : deviceHolders(device)) who += (who.empty() ? "" : ", ") + h;
-          if (!who.empty()) e.detail = "by " + who;
-          break;
-        }
-        case PortError::AccessDenied:
-          e.state = "no permission";
-          e.detail = "join the dialout group";
-          break;
-        case PortError::NoSuchPort:
-          e.state = "missing";
-          break;
-        default:
-          // Serial placeholders with no hardware behind them answer like this; the window
-          // leaves them out as well.
-          if (!e.alias) {
-            port.clearError();
-            continue;
-          }
-          e.state = "cannot open";
-          e.detail = port.lastErrorText();
-          break;
-      }
-      port.clearError();
+    e.name = comName(p.number);
+    e.device = p.device;
+    e.alias = p.alias;
+    const PortWords words = portWords(p.error, p.why);
+    e.state = words.state;
+    e.detail = words.advice;
+    if (p.error == PortError::InUse) {
+      std::string who;
+      for (const std::string& h : deviceHolders(p.device)) who += (who.empty() ? "" : ", ") + h;
+      if (!who.empty()) e.detail = "by " + who;
     }
     entries.push_back(std::move(e));
   }

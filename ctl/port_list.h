@@ -28,4 +28,8 @@ struct PortEntry {
 // COMn names no device.
 [[nodiscard]] std::string deviceOf(const std::string& port);
 
+// The path with every link resolved, or the path as it is when it cannot be: one key for every
+// name of a device.
+[[nodiscard]] std::string canonicalOrSame(const std::string& path);
+
 }  // namespace qz::ctl

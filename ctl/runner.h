@@ -1,18 +1,12 @@
 #pragma once
-// qzctl from the command line to the exit code: reads files, finds the ports, runs one session
-// per port side by side on the event loop, prints one result line (or JSON object) per port.
+// qzctl from the command line to the exit code: reads the command line and runs the command.
 
-#include <ostream>
 #include <span>
 #include <string_view>
 
-namespace qz::ctl {
+#include "ctl/command.h"
 
-struct Streams {
-  std::ostream& out;
-  std::ostream& err;
-  bool progress = false;  // stderr is a terminal: draw a progress line per port
-};
+namespace qz::ctl {
 
 // The arguments after the program name; returns the exit code. Needs a QCoreApplication.
 int run(std::span<const std::string_view> args, Streams streams);

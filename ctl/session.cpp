@@ -8,6 +8,7 @@
 #include "config/param_file_io.h"
 #include "config/settings.h"
 #include "config/transfer.h"
+#include "ctl/port_words.h"
 #include "link/hex_text.h"
 #include "protocol/connection.h"
 #include "protocol/frames.h"
@@ -23,23 +24,6 @@ constexpr int kVersionWaitMs = 200;
 // The service commands have no time-out of their own in the window; here a silent controller
 // gets as long as a transfer gives a row.
 constexpr int kServiceGiveUpTick = 15;
-
-std::string failureWords(PortError e, const std::string& why) {
-  switch (e) {
-    case PortError::NoSuchPort:
-      return "cannot open the port: it does not exist (adapter unplugged?)";
-    case PortError::InUse:
-      return "cannot open the port: another program is using it";
-    case PortError::AccessDenied:
-      return "cannot open the port: no permission (join the dialout group)";
-    case PortError::SettingsRefused:
-      return "cannot open the port: it refuses the settings (" + why + ")";
-    case PortError::None:
-    case PortError::Other:
-      break;
-  }
-  return "cannot open the port: " + (why.empty() ? std::string("it is not a serial port") : why);
-}
 
 }  // namespace
 
@@ -83,7 +67,7 @@ void Session::start(bool quietNoAnswer) {
   if (!port_.setSettings(std::to_string(job_.baud) + ",N,8,1") || !port_.open()) {
     const PortError e = port_.lastError();
     if (quietNoAnswer_) result_.noController = true;
-    finish(kPortFailed, failureWords(e, port_.lastErrorText()));
+    finish(kPortFailed, portWords(e, port_.lastErrorText()).sentence);
     return;
   }
   port_.discardInput();

@@ -1,12 +1,7 @@
 #include "link/com_ports.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <system_error>
 
 namespace qz {
@@ -15,35 +10,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Aliases decide which device the tool writes to, so only a folder the user owns and no
-// stranger may write into is trusted (the /tmp fallback is shared with every user).
-bool trustedFolder(const fs::path& folder) {
-  struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0) return false;
-  return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & S_IWOTH) == 0;
-}
-
-// An alias left behind by a program that was killed: its lock file is there and nobody holds
-// the lock. The device name may meanwhile belong to somebody else's terminal.
-bool abandonedAlias(const fs::path& alias) {
-  const fs::path lock = comAliasLockPath(alias);
-  const int fd = ::open(lock.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;  // no lock file: an alias the user made
-  const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
-  ::close(fd);
-  return free;
-}
-
 // The device an alias names. The link is resolved so that every name of one device takes
 // the same lock: a second tool opening it as COM1 and as COM40 is then told it is in use.
 // A link whose device is gone stays as it is and opens as "no such port".
 std::string aliasDevice(int n) {
   const fs::path folder = comAliasFolder();
-  if (!trustedFolder(folder.parent_path()) || !trustedFolder(folder)) return {};
-  const fs::path alias = folder / ("COM" + std::to_string(n));
+  if (!trustedAliasFolder(folder.parent_path()) || !trustedAliasFolder(folder)) return {};
+  const fs::path alias = folder / comName(n);
+  const AliasKind kind = aliasKind(alias);
+  // A link left by a program that was killed: the device name may meanwhile belong to
+  // somebody else's terminal.
+  if (kind != AliasKind::Handmade && kind != AliasKind::Live) return {};
   std::error_code ec;
-  if (!fs::is_symlink(fs::symlink_status(alias, ec))) return {};
-  if (abandonedAlias(alias)) return {};
   const fs::path device = fs::canonical(alias, ec);
   return ec ? alias.string() : device.string();
 }
@@ -79,28 +57,36 @@ double leadingNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
+}  // namespace
+
 std::string comName(int n) {
   return "COM" + std::to_string(n);
 }
 
-}  // namespace
-
-std::filesystem::path comAliasFolder() {
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && *runtime != '\0') return fs::path(runtime) / "qzconfig" / "ports";
-  return fs::path("/tmp") / ("qzconfig-" + std::to_string(::getuid())) / "ports";
-}
-
-std::filesystem::path comAliasLockPath(const std::filesystem::path& alias) {
-  fs::path lock = alias;
-  lock += ".lock";
-  return lock;
+std::optional<int> comNumber(std::string_view name) {
+  if (!name.starts_with("COM")) return std::nullopt;
+  const std::string_view digits = name.substr(3);
+  int n = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), n);
+  if (digits.empty() || digits.front() == '0' || ec != std::errc() ||
+      end != digits.data() + digits.size() || n < kFirstComPort || n > kLastComPort) {
+    return std::nullopt;
+  }
+  return n;
 }
 
 std::string fixedComDevice(int n) {
-  if (n >= 1 && n <= 8) return "/dev/ttyUSB" + std::to_string(n - 1);
-  if (n >= 9 && n <= 16) return "/dev/ttyACM" + std::to_string(n - 9);
-  if (n >= 17 && n <= 32) return "/dev/ttyS" + std::to_string(n - 17);
+  struct Kind {
+    int first;
+    int count;
+    const char* prefix;
+  };
+  constexpr Kind kKinds[] = {{kFirstUsbComPort, kUsbComPorts, "/dev/ttyUSB"},
+                             {kFirstAcmComPort, kAcmComPorts, "/dev/ttyACM"},
+                             {kFirstUartComPort, kUartComPorts, "/dev/ttyS"}};
+  for (const Kind& k : kKinds) {
+    if (n >= k.first && n < k.first + k.count) return k.prefix + std::to_string(n - k.first);
+  }
   return {};
 }
 
@@ -117,22 +103,37 @@ const std::vector<std::string>& baudRates() {
   return rates;
 }
 
+std::vector<ComPortState> listComPorts(const ComProbe& probe, bool everyAlias) {
+  std::vector<ComPortState> ports;
+  for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+    ComPortState p = probe(n);
+    p.number = n;
+    p.device = comDevicePath(n);
+    // An alias to a fixed-table device names nothing the table does not.
+    p.alias = !p.device.empty() && p.device != fixedComDevice(n);
+    if (p.exists() || (everyAlias && p.alias)) ports.push_back(std::move(p));
+  }
+  return ports;
+}
+
+ComProbe probeThrough(SerialPort& port) {
+  return [&port](int n) {
+    ComPortState p;
+    port.setPortNumber(n);
+    if (!port.probe()) {
+      p.error = port.lastError();
+      p.why = port.lastErrorText();
+    }
+    port.clearError();
+    return p;
+  };
+}
+
 std::vector<std::string> EnumComPorts(SerialPort& port) {
   std::vector<std::string> names;
   // An open port is in use by the tool itself; probing would only fail on every number.
   if (port.isOpen()) return names;
-  for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-    port.setPortNumber(n);
-    if (port.probe()) {
-      names.push_back(comName(n));
-      continue;
-    }
-    // A port another program holds is listed, and so is one the user may not open yet: choosing
-    // it then says what to do instead of the port silently missing from the list.
-    const PortError e = port.lastError();
-    if (e == PortError::InUse || e == PortError::AccessDenied) names.push_back(comName(n));
-    port.clearError();
-  }
+  for (const ComPortState& p : listComPorts(probeThrough(port))) names.push_back(comName(p.number));
   return names;
 }
 

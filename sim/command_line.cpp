@@ -1,9 +1,11 @@
 #include "sim/command_line.h"
 
-#include <charconv>
+#include <optional>
 #include <stdexcept>
 
+#include "cli/options.h"
 #include "config/settings.h"
+#include "link/com_ports.h"
 #include "link/hex_text.h"
 
 namespace qz::sim {
@@ -15,10 +17,8 @@ namespace {
 }
 
 int number(std::string_view option, std::string_view text, int low, int high, int base = 10) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low ||
-      value > high) {
+  const std::optional<int> value = cli::number(text, low, high, base);
+  if (!value) {
     // Appended piece by piece: g++ 12 at -O3 takes "literal" + std::string for an overlapping
     // copy (-Wrestrict, GCC bug 105329).
     std::string what = "\"";
@@ -27,7 +27,7 @@ int number(std::string_view option, std::string_view text, int low, int high, in
                            : std::to_string(low) + " to " + std::to_string(high));
     fail(option, what);
   }
-  return value;
+  return *value;
 }
 
 std::uint8_t hexByte(std::string_view option, std::string_view text) {
@@ -102,6 +102,17 @@ std::string_view optionName(FaultAction action) {
   return "--fault";
 }
 
+constexpr FaultAction kFaultActions[] = {
+    FaultAction::Drop,       FaultAction::Duplicate, FaultAction::Corrupt, FaultAction::Extra,
+    FaultAction::AckEarlier, FaultAction::Merge,     FaultAction::Twice,   FaultAction::HangUp};
+
+std::optional<FaultAction> faultAction(std::string_view option) {
+  for (const FaultAction a : kFaultActions) {
+    if (optionName(a) == option) return a;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 FaultRule parseFaultRule(FaultAction action, std::string_view text) {
@@ -141,34 +152,40 @@ FaultRule parseFaultRule(FaultAction action, std::string_view text) {
   return rule;
 }
 
+// Every option qzsim takes, with the name of its value; a flag has none.
+const cli::Option kOptions[] = {
+    {{"h", "help"}, ""},    {{"model"}, "M"},         {{"baud"}, "B"},
+    {{"no-pacing"}, ""},    {{"echo"}, "HOW", true},  {{"com"}, "N"},
+    {{"version"}, "TEXT"},  {{"version-hex"}, "HEX"}, {{"silent"}, ""},
+    {{"answer-from"}, "N"}, {{"hangup-after"}, "N"},  {{"store-wrong"}, "ROW"},
+    {{"drop"}, "REPLY"},    {{"duplicate"}, "REPLY"}, {{"corrupt"}, "REPLY"},
+    {{"extra"}, "HEX"},     {{"ack-earlier"}, "ROW"}, {{"merge"}, "REPLY"},
+    {{"twice"}, "REPLY"},   {{"hangup-at"}, "REPLY"}, {{"result"}, "XX=YY"},
+    {{"image"}, "FILE"},    {{"dump"}, "FILE"},       {{"log"}, "FILE"},
+};
+
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
   CommandLine cl;
   Options& o = cl.options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string_view option = args[i];
-    std::string_view inlineValue;
-    bool hasInline = false;
-    if (option.starts_with("--")) {
-      if (const std::size_t eq = option.find('='); eq != std::string_view::npos) {
-        inlineValue = option.substr(eq + 1);
-        option = option.substr(0, eq);
-        hasInline = true;
-      }
-    }
-    auto value = [&]() -> std::string_view {
-      if (hasInline) return inlineValue;
-      if (i + 1 >= args.size()) fail(option, "needs a value");
-      return args[++i];
-    };
-    auto flag = [&] {
-      if (hasInline) fail(option, "takes no value");
-    };
+  const cli::Parsed parsed = cli::parse(kOptions, args);
+  switch (parsed.problem) {
+    case cli::Problem::None:
+      break;
+    case cli::Problem::UnknownOption:
+      fail(parsed.option, "unknown option");
+    case cli::Problem::MissingValue:
+      fail(parsed.option, "needs a value");
+    case cli::Problem::UnexpectedValue:
+      fail(parsed.option, "takes no value");
+  }
+  if (!parsed.words.empty()) fail(parsed.words.front(), "unknown option");
+  for (const cli::Given& given : parsed.options) {
+    const std::string_view option = given.name;
+    const std::string_view v = given.value;
 
     if (option == "--help" || option == "-h") {
-      flag();
       cl.help = true;
     } else if (option == "--model") {
-      const std::string_view v = value();
       int model = -1;
       for (int m = 0; m < kModels; ++m) {
         if (v == modelName(m)) model = m;
@@ -179,66 +196,46 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       o.model = model >= 0 ? model : v[0] - '0';
       cl.modelGiven = true;
     } else if (option == "--baud") {
-      o.baud = number(option, value(), 50, 4'000'000);
+      o.baud = number(option, v, kLowestBaud, kHighestBaud);
     } else if (option == "--no-pacing") {
-      flag();
       o.pacing = false;
     } else if (option == "--echo") {
       o.echo = Echo::Whole;
-      if (hasInline && inlineValue == "bytes") {
+      if (v == "bytes") {
         o.echo = Echo::ByteByByte;
-      } else if (hasInline && inlineValue != "whole") {
+      } else if (!v.empty() && v != "whole") {
         std::string what = "\"";
-        what.append(inlineValue).append("\" is neither whole nor bytes");
+        what.append(v).append("\" is neither whole nor bytes");
         fail(option, what);
       }
     } else if (option == "--com") {
-      o.comNumber = number(option, value(), 1, 50);
+      o.comNumber = number(option, v, kFirstComPort, kLastComPort);
     } else if (option == "--version") {
-      o.versionText = paddedVersionText(value());
+      o.versionText = paddedVersionText(v);
     } else if (option == "--version-hex") {
-      const Bytes bytes = hexBytesOf(option, value());
+      const Bytes bytes = hexBytesOf(option, v);
       o.versionText.assign(bytes.begin(), bytes.end());
     } else if (option == "--silent") {
-      flag();
       o.faults.silent = true;
     } else if (option == "--answer-from") {
-      o.faults.answerFrom = number(option, value(), 1, 1'000'000);
+      o.faults.answerFrom = number(option, v, 1, 1'000'000);
     } else if (option == "--hangup-after") {
-      o.faults.hangupAfter = number(option, value(), 1, 1'000'000);
+      o.faults.hangupAfter = number(option, v, 1, 1'000'000);
     } else if (option == "--store-wrong") {
-      o.faults.wrongRow = number(option, value(), 0, kRows - 1);
-    } else if (option == "--drop") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Drop, value()));
-    } else if (option == "--duplicate") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Duplicate, value()));
-    } else if (option == "--corrupt") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Corrupt, value()));
-    } else if (option == "--extra") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Extra, value()));
-    } else if (option == "--ack-earlier") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::AckEarlier, value()));
-    } else if (option == "--merge") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Merge, value()));
-    } else if (option == "--twice") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::Twice, value()));
-    } else if (option == "--hangup-at") {
-      o.faults.rules.push_back(parseFaultRule(FaultAction::HangUp, value()));
+      o.faults.wrongRow = number(option, v, 0, kRows - 1);
+    } else if (const auto action = faultAction(option)) {
+      o.faults.rules.push_back(parseFaultRule(*action, v));
     } else if (option == "--result") {
-      const std::string_view v = value();
       const std::size_t eq = v.find('=');
       if (eq == std::string_view::npos) fail(option, "expects ARG=CODE, for example 10=90");
       o.serviceResults[hexByte(option, v.substr(0, eq))] = hexByte(option, v.substr(eq + 1));
     } else if (option == "--image" || option == "--dump") {
-      const std::string v(value());
       if (v.empty()) fail(option, "needs a file name");
       if (option == "--image") cl.imageFile = v;
       if (option == "--dump") o.dumpFile = v;
     } else if (option == "--log") {
-      cl.logFile = std::string(value());
+      cl.logFile = std::string(v);
       if (cl.logFile.empty()) fail(option, "needs a file name");
-    } else {
-      fail(option, "unknown option");
     }
   }
   return cl;

@@ -2,13 +2,12 @@
 
 #include "link/com_ports.h"
 #include "sim/image_file.h"
+#include "sim/steady_time.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/file.h>
 #include <sys/inotify.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
@@ -17,11 +16,9 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <stdexcept>
-#include <system_error>
 
 namespace qz::sim {
 
@@ -33,20 +30,6 @@ constexpr Clock::duration kSecondAnswerPause = 50ms;
 
 std::runtime_error failure(const std::string& what, int error) {
   return std::runtime_error(what + ": " + std::strerror(error));
-}
-
-timespec toTimespec(Clock::time_point t) {
-  // steady_clock is CLOCK_MONOTONIC on Linux.
-  const auto ns =
-      std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-  ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-  return ts;
-}
-
-timespec toTimespec(Clock::duration d) {
-  return toTimespec(Clock::time_point(std::max(d, Clock::duration::zero())));
 }
 
 // HH:MM:SS.uuuuuu of the wall clock at steady time t.
@@ -69,28 +52,7 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-bool isStaleAlias(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
-  return ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
-}
-
 }  // namespace
-
-void ensurePrivateFolder(const std::filesystem::path& folder) {
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-    throw failure("cannot create " + folder.string(), errno);
-  }
-  struct stat st {};
-  if (::lstat(folder.c_str(), &st) != 0) throw failure("cannot look at " + folder.string(), errno);
-  // Aliases lead the tool to a device: a folder another user could write to, or a link
-  // pointing elsewhere, is not one to put them in.
-  if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 022) != 0) {
-    throw std::runtime_error(folder.string() +
-                             " is not a private folder of this user (a link, another owner, "
-                             "or writable by others)");
-  }
-}
 
 PtyServer::PtyServer(Options options, LogSink sink)
     : options_(std::move(options)), sink_(std::move(sink)), controller_(options_) {}
@@ -139,73 +101,13 @@ void PtyServer::start() {
       closeFd(watch_);
     }
     listeners_ = watch_ >= 0 ? 0 : -1;
-    createAlias();
+    alias_.claim(options_.aliasFolder, options_.comNumber, devicePath_);
   } catch (...) {
     closeAll();
     throw;
   }
   stopping_ = false;
   thread_ = std::thread([this] { run(); });
-}
-
-void PtyServer::createAlias() {
-  std::filesystem::path folder = options_.aliasFolder;
-  if (folder.empty()) {
-    folder = comAliasFolder();
-    ensurePrivateFolder(folder.parent_path());
-  }
-  ensurePrivateFolder(folder);
-
-  auto tryNumber = [&](int n) -> int {
-    const std::filesystem::path path = folder / ("COM" + std::to_string(n));
-    const std::filesystem::path lock = comAliasLockPath(path);
-    struct stat st {};
-    const bool hadLock = ::lstat(lock.c_str(), &st) == 0;
-    const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return errno;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd);
-      return EEXIST;  // a live simulator holds the name
-    }
-    // A lock file nobody holds, beside an alias, was left by a simulator that was killed; so
-    // was an alias whose device is gone. An alias without a lock file is the user's own.
-    if (hadLock || isStaleAlias(path)) ::unlink(path.c_str());
-    if (::symlink(devicePath_.c_str(), path.c_str()) == 0) {
-      comNumber_ = n;
-      aliasPath_ = path;
-      lockPath_ = lock;
-      lockFd_ = fd;
-      return 0;
-    }
-    const int error = errno;
-    if (!hadLock) ::unlink(lock.c_str());
-    ::close(fd);
-    return error;
-  };
-
-  if (options_.comNumber != 0) {
-    if (options_.comNumber < 1 || options_.comNumber > 50) {
-      throw std::runtime_error("COM" + std::to_string(options_.comNumber) +
-                               " is not one of COM1..COM50");
-    }
-    const int error = tryNumber(options_.comNumber);
-    if (error == EEXIST) {
-      throw std::runtime_error("COM" + std::to_string(options_.comNumber) +
-                               " already has an alias in " + folder.string());
-    }
-    if (error != 0) throw failure("cannot create the alias in " + folder.string(), error);
-    return;
-  }
-  for (int n = 1; n <= 50; ++n) {
-    // A real adapter keeps its own COM name.
-    const std::string fixed = fixedComDevice(n);
-    struct stat st {};
-    if (!fixed.empty() && ::stat(fixed.c_str(), &st) == 0) continue;
-    const int error = tryNumber(n);
-    if (error == 0) return;
-    if (error != EEXIST) throw failure("cannot create the alias in " + folder.string(), error);
-  }
-  throw std::runtime_error("no free COM number in " + folder.string());
 }
 
 void PtyServer::stop() {
@@ -225,19 +127,7 @@ void PtyServer::closeAll() {
   closeFd(ownSlave_);
   closeFd(watch_);
   closeFd(stopEvent_);
-  if (!aliasPath_.empty()) {
-    // Only our own alias: another simulator may have taken the name since.
-    std::error_code ec;
-    if (std::filesystem::read_symlink(aliasPath_, ec) == devicePath_ && !ec) {
-      std::filesystem::remove(aliasPath_, ec);
-    }
-    aliasPath_.clear();
-  }
-  if (!lockPath_.empty()) {
-    ::unlink(lockPath_.c_str());
-    lockPath_.clear();
-  }
-  closeFd(lockFd_);
+  alias_.release();
 }
 
 bool PtyServer::hungUp() const {
@@ -440,88 +330,6 @@ void PtyServer::watchOpens() {
   }
 }
 
-std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
-                            std::size_t requestLength, bool oneWrite) {
-  {
-    std::lock_guard lock(mutex_);
-    if (listeners_ == 0) return "nobody has the port open, not sent";
-  }
-  auto lostText = [&](std::size_t written) {
-    return std::to_string(reply.size() - written) + " bytes lost: " +
-           (errno == EAGAIN ? std::string("nobody reads the port") : std::strerror(errno));
-  };
-  const Clock::duration bt = byteTime(options_.baud);
-  // The request took its own wire time to arrive, and the line carries one byte at a time.
-  const Clock::time_point start =
-      std::max(requestEnd + bt * static_cast<long>(requestLength), lineFreeAt_);
-  if (!options_.pacing || oneWrite) {
-    if (options_.pacing) {
-      // Handed over when its last byte would have arrived.
-      lineFreeAt_ = start + bt * static_cast<long>(reply.size());
-      if (!sleepUntil(lineFreeAt_ - bt)) return "stopped while answering";
-    }
-    std::size_t written = 0;
-    while (written < reply.size()) {
-      const ssize_t n = ::write(master_, reply.data() + written, reply.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return lostText(written);
-      written += static_cast<std::size_t>(n);
-    }
-    return {};
-  }
-  for (std::size_t i = 0; i < reply.size(); ++i) {
-    if (!sleepUntil(start + bt * static_cast<long>(i))) return "stopped while answering";
-    ssize_t n = 0;
-    do {
-      n = ::write(master_, &reply[i], 1);
-    } while (n < 0 && errno == EINTR);
-    if (n != 1) return lostText(i);
-  }
-  lineFreeAt_ = start + bt * static_cast<long>(reply.size());
-  return {};
-}
-
-void PtyServer::echoBack(std::span<const std::uint8_t> bytes, Clock::time_point arrived) {
-  const Clock::duration bt = byteTime(options_.baud);
-  const bool whole = options_.echo == Echo::Whole;
-  // The line carries the tool's bytes one after the other: the answer waits until they are out.
-  if (options_.pacing)
-    lineFreeAt_ = std::max(lineFreeAt_, arrived) + bt * static_cast<long>(bytes.size());
-  for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t count = whole ? bytes.size() : 1;
-    if (!whole && options_.pacing && !sleepUntil(arrived + bt * static_cast<long>(at + 1))) return;
-    const ssize_t n = ::write(master_, bytes.data() + at, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;  // nobody reads: the echo is lost, as on a line
-    at += static_cast<std::size_t>(n);
-  }
-}
-
-void PtyServer::dropUnread() {
-  // On a real line whatever the controller sent while nobody listened is gone; here it would
-  // wait in the pseudo-terminal for the next opener. Flushing also drops bytes still on their
-  // way from the master.
-  ::tcflush(ownSlave_, TCIFLUSH);
-}
-
-void PtyServer::waitUntilTaken() {
-  // Cutting the line discards what the tool has not read yet, so give it up to a second to
-  // take the last answer. Polling the device first delivers bytes still on their way, so
-  // "nothing to read" means the tool has them.
-  const Clock::time_point limit = Clock::now() + 1s;
-  for (;;) {
-    const Clock::time_point now = Clock::now();
-    if (now >= limit || stopping_) return;
-    {
-      std::lock_guard lock(mutex_);
-      if (listeners_ == 0) return;
-    }
-    pollfd p{ownSlave_, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0 || (p.revents & POLLIN) == 0) return;
-    if (!sleepUntil(now + 1ms)) return;
-  }
-}
-
 void PtyServer::cutLine(const std::string& why) {
   // Closing the master hangs the line up: the tool's port sees an error or end of file.
   closeFd(master_);
@@ -533,18 +341,6 @@ void PtyServer::cutLine(const std::string& why) {
     hungUp_ = true;
   }
   changed_.notify_all();
-}
-
-bool PtyServer::sleepUntil(Clock::time_point t) {
-  // In slices, so stop() is not kept waiting by a long reply at a low baud rate.
-  for (;;) {
-    if (stopping_) return false;
-    const Clock::time_point now = Clock::now();
-    if (now >= t) return true;
-    const timespec ts = toTimespec(std::min(t, now + 50ms));
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-  }
 }
 
 void PtyServer::dumpImage(const ConfigImage& image) {

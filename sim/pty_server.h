@@ -15,14 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "sim/alias_claim.h"
 #include "sim/controller.h"
 
 namespace qz::sim {
-
-// Creates the folder (and the parents it owns) with mode 0700 when missing and makes sure it
-// is a real folder of this user that nobody else can write to; throws std::runtime_error with
-// the reason otherwise.
-void ensurePrivateFolder(const std::filesystem::path& folder);
 
 class PtyServer {
  public:
@@ -40,10 +36,10 @@ class PtyServer {
   // Stops answering, closes the pseudo-terminal and removes the alias. Safe to call twice.
   void stop();
 
-  [[nodiscard]] int comNumber() const { return comNumber_; }
-  [[nodiscard]] std::string comName() const { return "COM" + std::to_string(comNumber_); }
+  [[nodiscard]] int comNumber() const { return alias_.number(); }
+  [[nodiscard]] std::string comName() const { return "COM" + std::to_string(alias_.number()); }
   [[nodiscard]] const std::string& devicePath() const { return devicePath_; }
-  [[nodiscard]] const std::filesystem::path& aliasPath() const { return aliasPath_; }
+  [[nodiscard]] const std::filesystem::path& aliasPath() const { return alias_.path(); }
 
   // The line was cut (Faults::hangupAfter), or the pseudo-terminal failed.
   [[nodiscard]] bool hungUp() const;
@@ -94,7 +90,6 @@ class PtyServer {
   void logLine(const std::string& text, Clock::time_point time);
   // Rewrites Options::dumpFile; a failure goes to the log.
   void dumpImage(const ConfigImage& image);
-  void createAlias();
   void closeAll();
 
   Options options_;
@@ -114,12 +109,7 @@ class PtyServer {
   int stopEvent_ = -1;
   int watch_ = -1;
   std::string devicePath_;
-  int comNumber_ = 0;
-  std::filesystem::path aliasPath_;
-  // Held locked for as long as the alias is ours: an alias whose lock nobody holds was left
-  // by a simulator that was killed.
-  std::filesystem::path lockPath_;
-  int lockFd_ = -1;
+  AliasClaim alias_;
   std::thread thread_;
   Clock::time_point lineFreeAt_{};
 };
