@@ -58,7 +58,7 @@ FileProblem saveParamFileBytes(const QString& path, std::span<const std::uint8_t
 QString withParamFileExtension(const QString& path) {
   const QFileInfo info(path);
   if (info.fileName().contains(QLatin1Char('.'))) return path;
-  if ((info.exists() || info.isSymLink()) && !info.isFile()) return path;
+  if (info.exists() || info.isSymLink()) return path;
   return path + QStringLiteral(".QZ");
 }
 

@@ -38,9 +38,9 @@ struct LoadedFile {
 [[nodiscard]] FileProblem saveParamFileBytes(const QString& path,
                                              std::span<const std::uint8_t> bytes);
 
-// A name typed without an extension gets ".QZ", so the file shows under the dialogs' filter;
-// a name that stands for something other than a file (a device, a FIFO, a folder, a link to
-// nothing) is kept as it is, so that writing it is refused rather than done beside it.
+// A new name typed without an extension gets ".QZ", so the file shows under the dialogs'
+// filter. A name that is there already is the one meant, kept as it is: a file (or the file
+// a link leads to) is replaced, anything else refused, never a file made beside it.
 [[nodiscard]] QString withParamFileExtension(const QString& path);
 
 }  // namespace qz
