@@ -8,36 +8,30 @@
 
 namespace qz {
 
+namespace {
+
+// The refusal in the terms of the callers, with the reason in English.
+FileProblem problemOf(const FileCheck& check) {
+  if (check.ok()) return {};
+  const bool tooLarge = check.refusal == FileRefusal::TooLarge;
+  return {tooLarge ? FileProblem::Kind::TooLarge : FileProblem::Kind::CannotOpen,
+          tooLarge ? QString() : QString::fromStdString(refusalText(check)), check.refusal};
+}
+
+}  // namespace
+
 LoadedFile loadParamFileBytes(const QString& path) {
+  FileBytes read = readRegularFile(QFile::encodeName(path).toStdString());
   LoadedFile out;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    out.problem = {FileProblem::Kind::CannotOpen, file.errorString()};
-    return out;
-  }
-  // Read one byte past the limit, whatever size the file claims: a device or a growing file
-  // may claim none.
-  constexpr qint64 kLimit = static_cast<qint64>(kMaxParamFileBytes);
-  QByteArray data;
-  while (data.size() <= kLimit) {
-    const QByteArray chunk = file.read(kLimit + 1 - data.size());
-    if (chunk.isEmpty()) break;
-    data.append(chunk);
-  }
-  if (file.error() != QFileDevice::NoError) {
-    out.problem = {FileProblem::Kind::CannotRead, file.errorString()};
-    return out;
-  }
-  if (data.size() > kLimit) {
-    out.problem = {FileProblem::Kind::TooLarge, QString()};
-    return out;
-  }
-  out.bytes.assign(data.begin(), data.end());
+  out.bytes = std::move(read.bytes);
+  out.problem = problemOf(read.check);
   return out;
 }
 
 FileProblem saveParamFileBytes(const QString& path, std::span<const std::uint8_t> bytes) {
-  QSaveFile file(path);
+  const FileCheck target = writableTarget(QFile::encodeName(path).toStdString());
+  if (!target.ok()) return problemOf(target);
+  QSaveFile file(QFile::decodeName(target.path.c_str()));
   // Unbuffered, so that every write reaches the system here and a full disk shows as a failed
   // write. Buffered, Qt flushes the rest on commit, drops the part a short write left over
   // without an error, and renames a cut-off file over the old one.
@@ -62,7 +56,9 @@ FileProblem saveParamFileBytes(const QString& path, std::span<const std::uint8_t
 }
 
 QString withParamFileExtension(const QString& path) {
-  if (QFileInfo(path).fileName().contains(QLatin1Char('.'))) return path;
+  const QFileInfo info(path);
+  if (info.fileName().contains(QLatin1Char('.'))) return path;
+  if (info.exists() || info.isSymLink()) return path;
   return path + QStringLiteral(".QZ");
 }
 

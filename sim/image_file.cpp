@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/param_file.h"
+#include "config/regular_file.h"
 #include "sim/controller.h"
 
 namespace qz::sim {
@@ -45,30 +46,12 @@ class Descriptor {
   int fd_;
 };
 
-std::vector<std::uint8_t> readBounded(const std::filesystem::path& file) {
-  const Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) fail(file, systemReason());
-  std::vector<std::uint8_t> bytes;
-  std::uint8_t buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail(file, systemReason());
-    if (n == 0) break;
-    bytes.insert(bytes.end(), buffer, buffer + n);
-    if (bytes.size() > kMaxParamFileBytes) {
-      fail(file, "larger than " + std::to_string(kMaxParamFileBytes / 1024) +
-                     " KiB, not a parameter file");
-    }
-  }
-  return bytes;
-}
-
 }  // namespace
 
 StartImage loadImageFile(const std::filesystem::path& file, std::optional<int> model) {
-  const std::vector<std::uint8_t> bytes = readBounded(file);
-  const ParamFileRead read = readParamFile(bytes);
+  const FileBytes loaded = readRegularFile(file.string());
+  if (!loaded.check.ok()) fail(file, refusalText(loaded.check));
+  const ParamFileRead read = readParamFile(loaded.bytes);
   if (!read.isParamFile()) fail(file, "no model line and no scene line, not a parameter file");
   if (!read.skippedLines.empty()) {
     fail(file, (read.skippedLines.size() == 1 ? "line " : "lines ") + lineList(read.skippedLines) +
@@ -88,8 +71,11 @@ StartImage loadImageFile(const std::filesystem::path& file, std::optional<int> m
 }
 
 void dumpImageFile(const std::filesystem::path& file, int model, const ConfigImage& image) {
+  // Only a regular file is replaced: through a symbolic link, the file it leads to.
+  const FileCheck target = writableTarget(file.string());
+  if (!target.ok()) fail(file, refusalText(target));
   const std::vector<std::uint8_t> bytes = writeParamFile(model, image);
-  std::filesystem::path aside = file;
+  std::filesystem::path aside = target.path;
   aside += ".XXXXXX";
   std::string name = aside.string();
   Descriptor fd(::mkostemp(name.data(), O_CLOEXEC));
@@ -107,7 +93,7 @@ void dumpImageFile(const std::filesystem::path& file, int model, const ConfigIma
     done += static_cast<std::size_t>(n);
   }
   if (::fsync(fd.get()) != 0 || !fd.close()) failAside(systemReason());
-  if (::rename(aside.c_str(), file.c_str()) != 0) failAside(systemReason());
+  if (::rename(aside.c_str(), target.path.c_str()) != 0) failAside(systemReason());
 }
 
 }  // namespace qz::sim

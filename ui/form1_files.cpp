@@ -38,6 +38,27 @@ QString rowRanges(const std::array<bool, kRows>& present) {
   return runs.join(QStringLiteral(", "));
 }
 
+// Why a file was not read or saved: in the window's words when something other than a regular
+// file stands under the name, otherwise the system's reason.
+QString reasonOf(const FileProblem& problem) {
+  switch (problem.refusal) {
+    case FileRefusal::TooLarge:
+      return QStringLiteral("文件大于 %1 KB，不是参数文件。").arg(kMaxParamFileBytes / 1024);
+    case FileRefusal::Directory:
+      return QStringLiteral("这是文件夹，不是普通文件。");
+    case FileRefusal::Fifo:
+      return QStringLiteral("这是命名管道 (FIFO)，不是普通文件。");
+    case FileRefusal::Device:
+      return QStringLiteral("这是设备，不是普通文件。");
+    case FileRefusal::Socket:
+      return QStringLiteral("这是套接字，不是普通文件。");
+    case FileRefusal::DanglingLink:
+      return QStringLiteral("这是符号链接，它指向的文件不存在。");
+    default:
+      return problem.reason;
+  }
+}
+
 }  // namespace
 
 void Form1::Command5_Click() {
@@ -51,7 +72,7 @@ void Form1::Command5_Click() {
   if (problem.kind == FileProblem::Kind::None) return;
 
   QString text =
-      QStringLiteral("参数文件没有保存:\n%1\n\n原因: %2").arg(shownPath(path), problem.reason);
+      QStringLiteral("参数文件没有保存:\n%1\n\n原因: %2").arg(shownPath(path), reasonOf(problem));
   if (replacing) text += QStringLiteral("\n\n原来的文件没有改动。");
   CommonDialog1.messageBox(text, kSaveTitle, MessageIcon::Exclamation);
 }
@@ -64,17 +85,7 @@ void Form1::Command4_Click() {
 
 void Form1::readParameterFile(const QString& path) {
   const LoadedFile file = loadParamFileBytes(path);
-  QString reason;
-  switch (file.problem.kind) {
-    case FileProblem::Kind::None:
-      break;
-    case FileProblem::Kind::TooLarge:
-      reason = QStringLiteral("文件大于 %1 KB，不是参数文件。").arg(kMaxParamFileBytes / 1024);
-      break;
-    default:
-      reason = file.problem.reason;
-      break;
-  }
+  QString reason = reasonOf(file.problem);
   const ParamFileRead read = readParamFile(file.bytes);
   if (reason.isEmpty() && !read.isParamFile()) {
     reason = QStringLiteral("文件中没有机型行，也没有场景行，不是参数文件。");
