@@ -44,8 +44,14 @@ LoadedFile loadBytes(const std::string& name) {
 
 FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> bytes) {
   if (isUtf8(name)) return saveParamFileBytes(QString::fromStdString(name), bytes);
+  // Only a regular file (or the one a link leads to) is replaced, as for any other name.
+  const FileCheck target = writableTarget(name);
+  if (!target.ok()) {
+    return {FileProblem::Kind::CannotOpen, QString::fromStdString(refusalText(target)),
+            target.refusal};
+  }
   // Saved whole under a name Qt can carry in the same folder, then renamed to the real name.
-  const fs::path path(name);
+  const fs::path path(target.path);
   const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
   const int dir = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return systemProblem(FileProblem::Kind::CannotWrite);
@@ -61,6 +67,10 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
 }
 
 std::string withExtension(const std::string& name) {
+  // A name that is there already is the one meant: a file is replaced, anything else refused,
+  // never a file made beside it.
+  std::error_code error;
+  if (fs::symlink_status(name, error).type() != fs::file_type::not_found) return name;
   if (fs::path(name).filename().string().find('.') != std::string::npos) return name;
   return name + ".QZ";
 }
