@@ -22,7 +22,7 @@ SignalCatcher::SignalCatcher(std::function<void()> onStop) {
   QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, onStop] {
     char buffer[16];
     for (ssize_t n = 0; (n = ::read(signalPipe[0], buffer, sizeof buffer)) > 0;) {
-      if (caught_ == 0) caught_ = buffer[0];
+      if (caught_ == 0) caught_ = static_cast<unsigned char>(buffer[0]);
     }
     onStop();
   });

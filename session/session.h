@@ -132,7 +132,7 @@ class SessionFront {
   virtual void happened(const SessionEvent& e) = 0;
 
  protected:
-  ~SessionFront() = default;
+  virtual ~SessionFront() = default;
 };
 
 class Session {
