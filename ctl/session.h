@@ -54,7 +54,7 @@ class Session final : SessionFront {
   Session(std::string port, std::string device, const Job& job);
   // The same over a port the caller owns, which outlives the session.
   Session(std::string port, SerialPort& line, const Job& job);
-  ~Session();
+  ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
