@@ -47,9 +47,9 @@ FileCheck writableTarget(const std::string& path) {
   if (::lstat(path.c_str(), &st) != 0) {
     if (errno != ENOENT) return refused(FileRefusal::System, errno);
     // A new name: its folder must be there already.
-    std::string folder = std::filesystem::path(path).parent_path().string();
-    if (folder.empty()) folder = ".";
-    if (::stat(folder.c_str(), &st) != 0) return refused(FileRefusal::System, errno);
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    const char* folder = parent.empty() ? "." : parent.c_str();
+    if (::stat(folder, &st) != 0) return refused(FileRefusal::System, errno);
     if (!S_ISDIR(st.st_mode)) return refused(FileRefusal::System, ENOTDIR);
     return {FileRefusal::None, 0, path};
   }
@@ -103,9 +103,11 @@ std::string refusalText(const FileCheck& check) {
       return {};
     case FileRefusal::System:
       return std::strerror(check.error);
-    case FileRefusal::TooLarge:
-      return "larger than " + std::to_string(kMaxParamFileBytes / 1024) +
-             " KiB, not a parameter file";
+    case FileRefusal::TooLarge: {
+      std::string text = "larger than ";
+      text.append(std::to_string(kMaxParamFileBytes / 1024)).append(" KiB, not a parameter file");
+      return text;
+    }
     case FileRefusal::Directory:
       return std::strerror(EISDIR);
     case FileRefusal::Fifo:
