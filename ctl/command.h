@@ -1,6 +1,6 @@
 #pragma once
 // One qzctl command: its name, arguments, help text and what runs it. A new command is a file
-// that defines its CommandSpec (its id may stay Command::None), its name in the table of
+// that defines its CommandEntry (its id may stay Command::None), its name in the table of
 // ctl/commands.cpp, and the file in ctl/CMakeLists.txt.
 
 #include <ostream>
@@ -17,7 +17,7 @@ struct Streams {
   bool progress = false;  // stderr is a terminal: draw a progress line per port
 };
 
-struct CommandSpec {
+struct CommandEntry {
   Command id = Command::None;  // for the code that asks which command runs; may be None
   std::string_view name;
   int arguments = 0;
@@ -31,10 +31,10 @@ struct CommandSpec {
 };
 
 // Every command, in the order the overview lists them.
-[[nodiscard]] std::span<const CommandSpec* const> commands();
+[[nodiscard]] std::span<const CommandEntry* const> commands();
 
-[[nodiscard]] const CommandSpec* findCommand(std::string_view name);
-[[nodiscard]] const CommandSpec* specOf(Command id);
+[[nodiscard]] const CommandEntry* findCommand(std::string_view name);
+[[nodiscard]] const CommandEntry* entryOf(Command id);
 
 // Runs a command that talks to controllers on every port of the invocation.
 int runOnPorts(const Invocation& inv, Streams& s);

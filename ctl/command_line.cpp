@@ -15,22 +15,22 @@ namespace {
 struct OptionHelp {
   std::string_view synopsis;
   std::string_view text;
-  bool (*takenBy)(const CommandSpec&);
+  bool (*takenBy)(const CommandEntry&);
 };
 
-bool everyCommand(const CommandSpec&) {
+bool everyCommand(const CommandEntry&) {
   return true;
 }
-bool portCommands(const CommandSpec& c) {
+bool portCommands(const CommandEntry& c) {
   return c.ports;
 }
-bool fileWriters(const CommandSpec& c) {
+bool fileWriters(const CommandEntry& c) {
   return c.id == Command::Download || c.id == Command::Upload;
 }
-bool sheetWriter(const CommandSpec& c) {
+bool sheetWriter(const CommandEntry& c) {
   return c.id == Command::Sheet;
 }
-bool noCommand(const CommandSpec&) {
+bool noCommand(const CommandEntry&) {
   return false;
 }
 
@@ -53,7 +53,7 @@ upload: replace a file that holds another image)",
 };
 
 // The options as a table in 80 columns, each text beside its option.
-std::string optionsText(const CommandSpec* command) {
+std::string optionsText(const CommandEntry* command) {
   std::string text = "Options:\n";
   for (const OptionHelp& o : kOptionHelp) {
     if (command != nullptr ? !o.takenBy(*command) : false) continue;
@@ -106,15 +106,15 @@ std::string missingValue(std::string_view option) {
 }  // namespace
 
 std::string_view commandName(Command c) {
-  const CommandSpec* spec = specOf(c);
-  return spec != nullptr ? spec->name : std::string_view{};
+  const CommandEntry* entry = entryOf(c);
+  return entry != nullptr ? entry->name : std::string_view{};
 }
 
 std::string helpText(Command c) {
-  return helpText(specOf(c));
+  return helpText(entryOf(c));
 }
 
-std::string helpText(const CommandSpec* info) {
+std::string helpText(const CommandEntry* info) {
   if (info != nullptr) {
     std::string text = "Usage: qzctl [OPTIONS] " + std::string(info->synopsis) + "\n";
     if (!info->alias.empty())
@@ -131,7 +131,7 @@ std::string helpText(const CommandSpec* info) {
       "Usage: qzctl [OPTIONS] COMMAND [ARGS]\n"
       "The QZ lighting-scene controllers from a terminal: back up, restore with\n"
       "verification, compare, several controllers at once.\n\nCommands:\n";
-  for (const CommandSpec* c : commands()) {
+  for (const CommandEntry* c : commands()) {
     std::string line = "  " + std::string(c->synopsis);
     line.resize(std::max<std::size_t>(line.size() + 2, 34), ' ');
     text += line + std::string(c->summary) + "\n";
@@ -211,14 +211,14 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     if (inv.help || inv.version) return result;
     return fail("no command given");
   }
-  const CommandSpec* info = findCommand(words.front());
+  const CommandEntry* info = findCommand(words.front());
   if (info == nullptr) {
     std::vector<std::string_view> names;
-    for (const CommandSpec* c : commands()) names.push_back(c->name);
+    for (const CommandEntry* c : commands()) names.push_back(c->name);
     return fail("unknown command " + words.front() + cli::didYouMean(words.front(), names));
   }
   inv.command = info->id;
-  inv.spec = info;
+  inv.entry = info;
   if (inv.help) return result;
 
   const std::size_t given = words.size() - 1;

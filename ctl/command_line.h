@@ -40,12 +40,12 @@ enum class Command {
 enum class ProtocolChoice { Old1200, New19200, Cancel };
 enum class RunModeChoice { Switch, Overlay };
 
-struct CommandSpec;
+struct CommandEntry;
 
 struct Invocation {
-  Command command = Command::None;    // Command::None also for a command added without an id
-  const CommandSpec* spec = nullptr;  // the command given; nullptr: none
-  std::vector<std::string> ports;     // as given: "COM3", "/dev/ttyUSB0" or "all"
+  Command command = Command::None;      // Command::None also for a command added without an id
+  const CommandEntry* entry = nullptr;  // the command given; nullptr: none
+  std::vector<std::string> ports;       // as given: "COM3", "/dev/ttyUSB0" or "all"
   int baud = 9600;
   bool json = false;
   bool quiet = false;
@@ -70,7 +70,7 @@ struct ParseResult {
 
 // The overview with every command, option and exit code; or one command's own text.
 [[nodiscard]] std::string helpText(Command c = Command::None);
-[[nodiscard]] std::string helpText(const CommandSpec* command);
+[[nodiscard]] std::string helpText(const CommandEntry* command);
 
 // "qzctl 1.0.0"
 [[nodiscard]] std::string versionText();

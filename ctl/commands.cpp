@@ -2,13 +2,13 @@
 
 namespace qz::ctl {
 
-extern const CommandSpec kPortsCommand, kDoctorCommand, kInfoCommand, kUploadCommand,
+extern const CommandEntry kPortsCommand, kDoctorCommand, kInfoCommand, kUploadCommand,
     kDownloadCommand, kCompareCommand, kDiffCommand, kShowCommand, kSetProtocolCommand,
     kSetRunModeCommand, kSheetCommand;
 
 namespace {
 
-const CommandSpec* const kCommands[] = {
+const CommandEntry* const kCommands[] = {
     &kDoctorCommand,      &kPortsCommand,      &kInfoCommand,  &kUploadCommand,
     &kDownloadCommand,    &kCompareCommand,    &kDiffCommand,  &kShowCommand,
     &kSetProtocolCommand, &kSetRunModeCommand, &kSheetCommand,
@@ -16,20 +16,20 @@ const CommandSpec* const kCommands[] = {
 
 }  // namespace
 
-std::span<const CommandSpec* const> commands() {
+std::span<const CommandEntry* const> commands() {
   return kCommands;
 }
 
-const CommandSpec* findCommand(std::string_view name) {
-  for (const CommandSpec* c : kCommands) {
+const CommandEntry* findCommand(std::string_view name) {
+  for (const CommandEntry* c : kCommands) {
     if (c->name == name || (!c->alias.empty() && c->alias == name)) return c;
   }
   return nullptr;
 }
 
-const CommandSpec* specOf(Command id) {
+const CommandEntry* entryOf(Command id) {
   if (id == Command::None) return nullptr;
-  for (const CommandSpec* c : kCommands) {
+  for (const CommandEntry* c : kCommands) {
     if (c->id == id) return c;
   }
   return nullptr;

@@ -4,8 +4,8 @@
 
 namespace qz::ctl {
 
-extern const CommandSpec kInfoCommand;
-const CommandSpec kInfoCommand = {
+extern const CommandEntry kInfoCommand;
+const CommandEntry kInfoCommand = {
     Command::Info,
     "info",
     0,
@@ -21,8 +21,8 @@ Example:
     true,
     &runOnPorts};
 
-extern const CommandSpec kUploadCommand;
-const CommandSpec kUploadCommand = {
+extern const CommandEntry kUploadCommand;
+const CommandEntry kUploadCommand = {
     Command::Upload,
     "upload",
     1,
@@ -42,8 +42,8 @@ Example:
     &runOnPorts,
     "backup"};
 
-extern const CommandSpec kDownloadCommand;
-const CommandSpec kDownloadCommand = {
+extern const CommandEntry kDownloadCommand;
+const CommandEntry kDownloadCommand = {
     Command::Download,
     "download",
     1,
@@ -62,8 +62,8 @@ Example:
     &runOnPorts,
     "restore"};
 
-extern const CommandSpec kCompareCommand;
-const CommandSpec kCompareCommand = {
+extern const CommandEntry kCompareCommand;
+const CommandEntry kCompareCommand = {
     Command::Compare,
     "compare",
     1,
@@ -79,8 +79,8 @@ Example:
     true,
     &runOnPorts};
 
-extern const CommandSpec kSetProtocolCommand;
-const CommandSpec kSetProtocolCommand = {
+extern const CommandEntry kSetProtocolCommand;
+const CommandEntry kSetProtocolCommand = {
     Command::SetProtocol,
     "set-protocol",
     1,
@@ -97,8 +97,8 @@ Example:
     true,
     &runOnPorts};
 
-extern const CommandSpec kSetRunModeCommand;
-const CommandSpec kSetRunModeCommand = {
+extern const CommandEntry kSetRunModeCommand;
+const CommandEntry kSetRunModeCommand = {
     Command::SetRunMode,
     "set-run-mode",
     1,

@@ -53,8 +53,8 @@ int runDiff(const Invocation& inv, Streams& s) {
 
 }  // namespace
 
-extern const CommandSpec kDiffCommand;
-const CommandSpec kDiffCommand = {
+extern const CommandEntry kDiffCommand;
+const CommandEntry kDiffCommand = {
     Command::Diff,
     "diff",
     2,

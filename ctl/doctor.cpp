@@ -128,8 +128,8 @@ std::string doctorHint() {
   return problem.empty() ? std::string() : "hint: " + problem + " (qzctl doctor says what to do)";
 }
 
-extern const CommandSpec kDoctorCommand;
-const CommandSpec kDoctorCommand = {
+extern const CommandEntry kDoctorCommand;
+const CommandEntry kDoctorCommand = {
     Command::Doctor,
     "doctor",
     0,

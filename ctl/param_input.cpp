@@ -44,7 +44,7 @@ ParamFile loadFile(const std::string& name) {
 int fileFailure(const Invocation& inv, Streams& s, const ParamFile& f) {
   if (inv.json) {
     QJsonObject o;
-    o["command"] = q(std::string(inv.spec->name));
+    o["command"] = q(std::string(inv.entry->name));
     o["file"] = q(f.name);
     o["exit"] = kFileFailed;
     o["message"] = q(f.error);

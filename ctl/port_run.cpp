@@ -31,7 +31,7 @@ QJsonObject resultJson(const Invocation& inv, const PortResult& r, const Job& jo
   QJsonObject o;
   o["port"] = q(r.port);
   o["device"] = q(r.device);
-  o["command"] = q(std::string(inv.spec->name));
+  o["command"] = q(std::string(inv.entry->name));
   o["exit"] = r.code;
   o["ok"] = r.code == kDone;
   o["message"] = q(r.text);
@@ -187,7 +187,7 @@ int runOnPorts(const Invocation& inv, Streams& s) {
     if (inv.json) {
       QJsonObject o;
       o["port"] = "all";
-      o["command"] = q(std::string(inv.spec->name));
+      o["command"] = q(std::string(inv.entry->name));
       o["exit"] = kNoAnswer;
       o["message"] = "no controller answered on any port";
       printJson(s.out, o);

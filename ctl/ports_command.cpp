@@ -40,8 +40,8 @@ int runPorts(const Invocation& inv, Streams& s) {
 
 }  // namespace
 
-extern const CommandSpec kPortsCommand;
-const CommandSpec kPortsCommand = {
+extern const CommandEntry kPortsCommand;
+const CommandEntry kPortsCommand = {
     Command::Ports,
     "ports",
     0,

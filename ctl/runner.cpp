@@ -18,14 +18,14 @@ int run(std::span<const std::string_view> args, Streams streams) {
   if (!parsed.error.empty()) return usageError(streams, parsed.error);
   const Invocation& inv = parsed.invocation;
   if (inv.help) {
-    streams.out << helpText(inv.spec);
+    streams.out << helpText(inv.entry);
     return kDone;
   }
   if (inv.version) {
     streams.out << versionText();
     return kDone;
   }
-  return inv.spec->run(inv, streams);
+  return inv.entry->run(inv, streams);
 }
 
 }  // namespace qz::ctl

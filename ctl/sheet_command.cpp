@@ -174,8 +174,8 @@ int runSheet(const Invocation& inv, Streams& s) {
 
 }  // namespace
 
-extern const CommandSpec kSheetCommand;
-const CommandSpec kSheetCommand = {
+extern const CommandEntry kSheetCommand;
+const CommandEntry kSheetCommand = {
     Command::Sheet,
     "sheet",
     1,

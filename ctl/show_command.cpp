@@ -60,8 +60,8 @@ int runShow(const Invocation& inv, Streams& s) {
 
 }  // namespace
 
-extern const CommandSpec kShowCommand;
-const CommandSpec kShowCommand = {
+extern const CommandEntry kShowCommand;
+const CommandEntry kShowCommand = {
     Command::Show,
     "show",
     1,
