@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -137,6 +138,10 @@ int main(int argc, char** argv) {
     return usageError(e.what());
   }
   if (cl.help || cl.version) {
+    // One write for the whole text: a reader that stops at its first match (grep -q) then
+    // finds it all, and the program does not meet a closed pipe halfway.
+    static std::array<char, 1 << 16> whole;
+    std::setvbuf(stdout, whole.data(), _IOFBF, whole.size());
     std::fputs((cl.help ? qz::sim::usageText() : qz::sim::versionText()).data(), stdout);
     return printed() ? 0 : 1;
   }
