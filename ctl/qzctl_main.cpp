@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QString>
+#include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +26,15 @@ bool flushed(std::ostream& stream, std::FILE* file) {
   return stream.good() && std::fflush(file) == 0 && std::ferror(file) == 0;
 }
 
+// The offscreen platform asks for a runtime folder it never uses here; without a login session
+// (sudo, cron, a plain ssh) Qt would warn about it on every sheet. Everything else still shows.
+QtMessageHandler qtHandler = nullptr;
+void quietAboutRuntimeFolder(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message) {
+  if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+  qtHandler(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -34,6 +45,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<QCoreApplication> app;
   if (std::find(args.begin(), args.end(), "sheet") != args.end()) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtHandler = qInstallMessageHandler(quietAboutRuntimeFolder);
     app = std::make_unique<QGuiApplication>(argc, argv);
   } else {
     app = std::make_unique<QCoreApplication>(argc, argv);
