@@ -27,9 +27,9 @@ QString text(std::string_view s) {
 // conditioner in blue.
 QString lampStyle(int brightness, bool machine) {
   const double k = std::clamp(brightness, 0, 255) / 255.0;
-  const int r = machine ? 60 + static_cast<int>(k * 60) : 60 + static_cast<int>(k * 195);
+  const int r = machine ? 40 + static_cast<int>(k * 80) : 60 + static_cast<int>(k * 195);
   const int g = machine ? 60 + static_cast<int>(k * 130) : 60 + static_cast<int>(k * 154);
-  const int b = machine ? 60 + static_cast<int>(k * 195) : 60 - static_cast<int>(k * 60);
+  const int b = machine ? 100 + static_cast<int>(k * 155) : 60 - static_cast<int>(k * 60);
   const char* ink = k > 0.5 ? "black" : "white";
   return QString(
              "QLabel { background-color: rgb(%1, %2, %3); color: %4; border-radius: 8px; "
@@ -117,7 +117,7 @@ QString faultsText(const sim::Options& options) {
   for (const sim::FaultRule& r : faults.rules) parts << ruleText(r);
   if (options.echo == sim::Echo::Whole) parts << "--echo";
   if (options.echo == sim::Echo::ByteByByte) parts << "--echo=bytes";
-  return parts.isEmpty() ? "none" : parts.join("  ");
+  return parts.isEmpty() ? "无" : parts.join("  ");
 }
 
 SimView::SimView(sim::PtyServer& server, sim::Options options, QWidget* parent)
@@ -152,7 +152,7 @@ SimView::SimView(sim::PtyServer& server, sim::Options options, QWidget* parent)
       refresh();
     });
     // 场景1..7, 场景8..13, then the four special keys, as on the editor.
-    const int place = row < 7 ? row : row < 13 ? row + 1 : row + 2;
+    const int place = row < 13 ? row : row + 1;
     keys->addWidget(key, place / 7, place % 7);
     keys_[static_cast<std::size_t>(row)] = key;
   }

@@ -58,7 +58,7 @@ class SimView : public QWidget {
   std::optional<std::uint8_t> runModeRequest_;
 };
 
-// The faults qzsim was started with, in its own option words ("--drop download:5/2"); "none".
+// The faults qzsim was started with, in its own option words ("--drop download:5/2"); "无".
 [[nodiscard]] QString faultsText(const sim::Options& options);
 
 }  // namespace qz::view
