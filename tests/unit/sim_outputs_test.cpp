@@ -165,22 +165,5 @@ TEST(SimOutputs, FramesKeysAndPowerOnDriveTheOutputs) {
   }
 }
 
-TEST(SimOutputs, TheControllerStartsInItsPowerOnStateAndLogsWhatItsOutputsBecame) {
-  Options o;
-  o.model = 1;
-  o.image = defaultImage(1);
-  (*o.image)(17, 0) = 2;  // 排风1 on channel 2, on at power-on
-  (*o.image)(17, 1) = 1;
-  (*o.image)(18, 11) = 2;  // 场景3
-  Controller c(o);
-  EXPECT_EQ(c.outputs(), (Outputs{0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  c.handle(frameOf("D1 D1 01 00 01 00 00 01 00 FA 46 46 82 14 55"));
-  EXPECT_EQ(describe(c.log().back()),
-            "RX D1 D1 01 00 01 00 00 01 00 FA 46 46 82 14 55  scene preview "
-            "(outputs 1 排风1=1 1 0 0 1 | 0 250 70 70 130 20)");
-  c.press(13);
-  EXPECT_EQ(c.outputs(), (Outputs{0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-}
-
 }  // namespace
 }  // namespace qz::sim
