@@ -257,12 +257,14 @@ void SimView::showSettings(const sim::Controller& c) {
   if (const auto both = c.protocolAndRunMode()) {
     parts << "下载时 " + downloadSettingsName(*both);
   }
-  // The latest requests still in the log: newest first.
+  // The latest requests still in the log that the controller took: newest first.
   bool protocolSeen = false;
   bool runModeSeen = false;
   for (auto it = c.log().rbegin(); it != c.log().rend(); ++it) {
     if (it->kind != sim::FrameKind::Service) continue;
     const std::uint8_t request = it->received[6];
+    // A refusal (any other result code) changed nothing.
+    if (it->sent.size() > 6 && it->sent[6] != request) continue;
     const bool runMode = request == 0x10 || request == 0x20;
     if (runMode && !runModeSeen) runModeRequest_ = request;
     if (!runMode && !protocolSeen) protocolRequest_ = request;
