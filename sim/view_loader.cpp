@@ -47,3 +47,14 @@ ViewModule ViewModule::load() {
 }
 
 }  // namespace qz::sim
+
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer sees Qt's own threads (the image and font work of a shown window) without
+// seeing Qt's locks, which it was not built to show: what Qt's libraries do inside themselves
+// is left out, what qzsim's own code does on every thread is still checked.
+extern "C" const char* __tsan_default_suppressions() {
+  return "called_from_lib:libQt6Core.so.6\n"
+         "called_from_lib:libQt6Gui.so.6\n"
+         "called_from_lib:libQt6Widgets.so.6\n";
+}
+#endif
