@@ -260,11 +260,12 @@ void SimView::showSettings(const sim::Controller& c) {
   // The latest requests still in the log that the controller took: newest first.
   bool protocolSeen = false;
   bool runModeSeen = false;
-  for (auto it = c.log().rbegin(); it != c.log().rend(); ++it) {
-    if (it->kind != sim::FrameKind::Service) continue;
-    const std::uint8_t request = it->received[6];
+  for (std::size_t i = c.log().size(); i-- > 0;) {
+    const sim::LogEntry& e = c.log()[i];
+    if (e.kind != sim::FrameKind::Service) continue;
+    const std::uint8_t request = e.received[6];
     // A refusal (any other result code) changed nothing.
-    if (it->sent.size() > 6 && it->sent[6] != request) continue;
+    if (e.sent.size() > 6 && e.sent[6] != request) continue;
     const bool runMode = request == 0x10 || request == 0x20;
     if (runMode && !runModeSeen) runModeRequest_ = request;
     if (!runMode && !protocolSeen) protocolRequest_ = request;
@@ -282,11 +283,12 @@ void SimView::showLine(const sim::Controller& c) {
   // A transfer's progress: the rows the latest download row or upload request has reached.
   transfer_->setValue(0);
   transfer_->setFormat("无传输");
-  for (auto it = log.rbegin(); it != log.rend(); ++it) {
-    const bool down = it->kind == sim::FrameKind::DownloadRow;
-    if (!down && it->kind != sim::FrameKind::UploadRequest) continue;
-    const int row = std::min<int>(it->received[1], kRows);
-    transfer_->setValue(std::min(kRows, it->sent.empty() ? row : row + 1));
+  for (std::size_t i = log.size(); i-- > 0;) {
+    const sim::LogEntry& e = log[i];
+    const bool down = e.kind == sim::FrameKind::DownloadRow;
+    if (!down && e.kind != sim::FrameKind::UploadRequest) continue;
+    const int row = std::min<int>(e.received[1], kRows);
+    transfer_->setValue(std::min(kRows, e.sent.empty() ? row : row + 1));
     transfer_->setFormat(QString(down ? "下载 %v/%m" : "上传 %v/%m"));
     break;
   }
