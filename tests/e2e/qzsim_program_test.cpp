@@ -308,7 +308,7 @@ TEST(QzsimViewProgram, OpensAPreparedImageInTheViewAndLogsWhatTheOutputsBecame) 
   ASSERT_TRUE(tool.write(hex("D1 D1 01 00 01 00 00 01 00 FA 46 46 82 14 55")));
   EXPECT_EQ(tool.ask(frames::kHandshake, 5), hex("AA 55 01 88 66"));
   std::string logged;
-  for (int i = 0; i < 6 && logged.find("scene preview") == std::string::npos; ++i) {
+  for (int i = 0; i < 12 && logged.find("scene preview") == std::string::npos; ++i) {
     logged = sim.line();
   }
   EXPECT_NE(logged.find("(outputs 1 排风1=1 1 0 0 1 | 0 250 70 70 130 20)"), std::string::npos)
