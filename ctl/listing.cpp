@@ -108,7 +108,7 @@ std::vector<NamedSetting> namedSettings(const ConfigImage& image) {
                       : mode == 1 ? "DMX512模式"
                                   : "? (" + std::to_string(mode) + ")");
   const int address = dmxAddress(image);
-  setting(kDmxAddressName, address == 0 ? "none" : std::to_string(address));
+  setting(kDmxAddressName, address == 0 ? "not set" : std::to_string(address));
   if (address != 0) out.back().number = address;
   settingRow = row18::kRow;
   const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);
