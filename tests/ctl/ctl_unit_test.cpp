@@ -149,6 +149,8 @@ TEST(CtlListing, ShowReadsEachSettingAsTheEditorWould) {
   }
   // Address 0 is no address: said in English, the setting's name as the window shows it.
   EXPECT_NE(showText(ConfigImage{}, 2).find("DMX512地址      not set\n"), std::string::npos);
+  EXPECT_EQ(differenceLine({17, 10, 0, 300}, 2, "controller", "file"),
+            "row 17, bytes 10-11 (DMX512地址): controller not set, file 300");
   // QZ-1200 has no levels column; an unknown model shows the bytes as they are.
   EXPECT_NE(showText(image, 4).find("场景1     1 0 1 0 0 0 0 1 9 0 3 0\n"), std::string::npos);
   EXPECT_NE(showText(image, -1).find("机型 no model"), std::string::npos);
