@@ -48,7 +48,7 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
   const FileCheck target = writableTarget(name);
   if (!target.ok()) {
     return {FileProblem::Kind::CannotOpen, QString::fromStdString(refusalText(target)),
-            target.refusal};
+            target.error, target.refusal};
   }
   // Saved whole under a name Qt can carry in the same folder, then renamed to the real name.
   const fs::path path(target.path);

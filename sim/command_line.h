@@ -29,6 +29,11 @@ struct CommandLine {
 
 [[nodiscard]] std::string_view usageText();
 
+// The options among `args` that make the controller misbehave, as they were written
+// ("--drop download:5/2 --twice any"), so that two simulators can be told apart; empty when it
+// behaves. `args` must have passed parseCommandLine.
+[[nodiscard]] std::string faultOptions(std::span<const std::string_view> args);
+
 // "qzsim 1.0.0"
 [[nodiscard]] std::string_view versionText();
 

@@ -241,14 +241,18 @@ int main(int argc, char** argv) {
     const std::string model = o.model >= 0 && o.model < qz::kModels
                                   ? std::string(qz::modelName(o.model))
                                   : "model " + std::to_string(o.model);
+    const std::string faults = qz::sim::faultOptions(args);
     writeLine("qzsim: " + model + " at " + std::to_string(o.baud) + " baud, pacing " +
-              (o.pacing ? "on" : "off") +
+              (o.pacing ? "on" : "off") + (faults.empty() ? ", no faults" : ", faults: " + faults) +
               (o.echo == qz::sim::Echo::None         ? ""
                : o.echo == qz::sim::Echo::ByteByByte ? ", echo byte by byte"
                                                      : ", echo whole") +
               ", alias " + server.aliasPath().string() +
               (cl.imageFile.empty() ? "" : ", image from " + cl.imageFile) +
               (o.dumpFile.empty() ? "" : ", image kept in " + o.dumpFile.string()));
+    // What to do next, for whoever started it by hand.
+    writeLine("qzsim: next: qzconfig → " + server.comName() + " → 建立连接, or qzctl --port " +
+              server.comName() + " info");
     for (const std::string& line : early) writeLine(line);
     early.clear();
   }

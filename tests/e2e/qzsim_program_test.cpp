@@ -162,7 +162,9 @@ TEST(QzsimProgram, NamesItsPortAnswersAndRemovesItsAliasOnSigterm) {
   EXPECT_EQ(tool.ask(frames::kHandshake, 5), kHandshakeReply0804);
   EXPECT_EQ(tool.ask(frames::kVersionQuery, 31).size(), 31u);
   // The log names each frame and its answer after the model line.
-  EXPECT_NE(sim.line().find("QZ-0804 at 9600 baud, pacing on"), std::string::npos);
+  EXPECT_NE(sim.line().find("QZ-0804 at 9600 baud, pacing on, no faults"), std::string::npos);
+  EXPECT_EQ(sim.line(),
+            "qzsim: next: qzconfig → " + com1 + " → 建立连接, or qzctl --port " + com1 + " info");
   std::string logged;
   for (int i = 0; i < 4 && logged.find("handshake") == std::string::npos; ++i) logged = sim.line();
   EXPECT_NE(logged.find("RX A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A  handshake -> AA 55 02 88 66"),
@@ -196,6 +198,10 @@ TEST(QzsimProgram, HangsUpAndEndsWithFaultsFromTheCommandLine) {
   std::ifstream in(logFile);
   std::vector<std::string> lines;
   for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(", faults: --answer-from 2 --corrupt version@0 --hangup-after 3,"),
+            std::string::npos)
+      << lines[0];
   int frames = 0;
   for (const std::string& l : lines) frames += l.find(" RX ") != std::string::npos ? 1 : 0;
   EXPECT_EQ(frames, 3);
