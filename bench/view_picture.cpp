@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -16,11 +17,29 @@
 #include <string>
 
 #include "link/qt_serial_port.h"
-#include "quiet_platform.h"
 #include "sim/pty_server.h"
 #include "support/event_loop.h"
 #include "ui/form1.h"
+#include "ui/platform.h"
 #include "view/sim_view.h"
+
+namespace {
+
+// No desktop, and the same clock on every run, so the picture changes only with what it shows.
+class FixedClock final : public qz::Platform {
+ public:
+  void messageBox(const QString& text, const QString&, qz::MessageIcon) override {
+    std::fprintf(stderr, "message: %s\n", text.toStdString().c_str());
+  }
+  QString openFileName(const QString&) override { return {}; }
+  QString saveFileName(const QString&) override { return {}; }
+  void beep(int, int) override {}
+  [[nodiscard]] QDateTime now() const override {
+    return QDateTime(QDate(2026, 3, 2), QTime(9, 30, 0));
+  }
+};
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -37,7 +56,7 @@ int main(int argc, char* argv[]) {
   qz::sim::PtyServer server(options);
   server.start();
   qz::QtSerialPort port;
-  qz::bench::QuietPlatform platform;
+  FixedClock platform;
   int status = 0;
   {
     qz::Form1 w(port, platform);
