@@ -381,6 +381,7 @@ class Form1 : public QWidget, private SessionFront {
   int sentModel_ = 0;
   QString keptIn_;  // the file last read or saved
   bool leaving_ = false;
+  bool cleanAtConnect_ = false;  // nothing was unsaved when the attempt began
 
   bool unloaded_ = false;
   // While the window is smaller than its layout: the scroll area that fills the window and the

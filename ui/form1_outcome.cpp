@@ -194,8 +194,11 @@ void Form1::showOutcome(const SessionEvent& e) {
     imageSaved(u->image, Combo机型->currentIndex());
   } else if (const auto* a = std::get_if<event::ControllerAnswered>(&e)) {
     Label机型->setText(uiText(modelName(a->model)));
+    // The editor taking the controller's model is no edit of the user's.
+    if (a->first && cleanAtConnect_) imageSaved(SetData, Combo机型->currentIndex());
   } else if (std::holds_alternative<event::Connecting>(e)) {
     startOver();
+    cleanAtConnect_ = !editsUnsaved();
   } else if (std::holds_alternative<event::AttemptFailed>(e)) {
     explain(
         QStringLiteral("%1 次握手都没有应答。请检查：所选串口 %2 是否接着控制器，控制器是否通电，"
