@@ -100,11 +100,12 @@ void Form1::wireOutcomes() {
 
   // Any key or mouse press in the window is the user's next action.
   qApp->installEventFilter(new EventHook(this, [this](QObject* watched, QEvent* event) {
-    const bool press = event->type() == QEvent::MouseButtonPress ||
-                       (event->type() == QEvent::KeyPress &&
-                        !isModifierKey(static_cast<QKeyEvent*>(event)->key()));
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::KeyPress) return;
+    if (event->type() == QEvent::KeyPress && isModifierKey(static_cast<QKeyEvent*>(event)->key())) {
+      return;
+    }
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (press && widget != nullptr && widget->window() == this) userActed();
+    if (widget != nullptr && widget->window() == this) userActed();
   }));
   // On a screen too small for the window, what appears at its bottom is scrolled into view.
   auto* shown = new EventHook(this, [this](QObject* watched, QEvent* event) {

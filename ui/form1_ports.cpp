@@ -27,6 +27,13 @@ namespace {
 const QString kDeviceFolder = QStringLiteral("/dev");
 constexpr int kHintRole = Qt::UserRole + 1;
 
+// The lines of the open list that are no port.
+void dropHints(QComboBox* list) {
+  for (int i = list->count() - 1; i >= 0; --i) {
+    if (list->itemData(i, kHintRole).toBool()) list->removeItem(i);
+  }
+}
+
 QString aliasFolder() {
   return QString::fromStdString(comAliasFolder().string());
 }
@@ -90,12 +97,7 @@ void Form1::wirePortList() {
   Combo串口->setItemDelegate(new WholeEntry(Combo串口));
   if (auto* list = dynamic_cast<PortList*>(Combo串口)) {
     list->opening = [this] { Combo串口_DropDown(); };
-    // The lines of the open list that are no port go with it.
-    list->closed = [this] {
-      for (int i = Combo串口->count() - 1; i >= 0; --i) {
-        if (Combo串口->itemData(i, kHintRole).toBool()) Combo串口->removeItem(i);
-      }
-    };
+    list->closed = [this] { dropHints(Combo串口); };
   }
   wantedPort_ = Combo串口->currentText();
   QObject::connect(Combo串口, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -114,6 +116,7 @@ void Form1::wirePortList() {
 }
 
 void Form1::Combo串口_DropDown() {
+  dropHints(Combo串口);
   fillPortList();
   const bool usb = describePorts();
   auto* model = qobject_cast<QStandardItemModel*>(Combo串口->model());
