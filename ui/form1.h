@@ -38,8 +38,8 @@
 #include "ui/status_texts.h"
 
 class QCheckBox;
-class QFileSystemWatcher;
 class QComboBox;
+class QFileSystemWatcher;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -374,7 +374,7 @@ class Form1 : public QWidget, private SessionFront {
   bool portsStale_ = false;    // devices came or went while the port was held
   QString wantedPort_;         // the port the user chose or was given; kept while it exists
   QStringList deviceNames_;    // the serial devices and aliases seen last
-  QFileSystemWatcher* deviceWatch_ = nullptr;
+  QFileSystemWatcher* deviceWatch_ = nullptr;  // the program's one watch of /dev and the aliases
   ConfigImage savedImage_;
   int savedModel_ = 0;
   ConfigImage sentImage_;  // the image of the download under way, as at its press

@@ -7,9 +7,11 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QPointer>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
@@ -47,6 +49,13 @@ QString watchable(QString folder) {
     folder = up;
   }
   return folder;
+}
+
+// One watch for every window of the program: the system gives each user few of them.
+QFileSystemWatcher* sharedDeviceWatch() {
+  static QPointer<QFileSystemWatcher> watch;
+  if (watch == nullptr) watch = new QFileSystemWatcher(QCoreApplication::instance());
+  return watch;
 }
 
 void watchDevices(QFileSystemWatcher* watch) {
@@ -107,7 +116,7 @@ void Form1::wirePortList() {
     Combo串口->setToolTip(Combo串口->currentData(Qt::ToolTipRole).toString());
     Combo串口->setAccessibleDescription(Combo串口->toolTip());
   });
-  deviceWatch_ = new QFileSystemWatcher(this);
+  deviceWatch_ = sharedDeviceWatch();
   QObject::connect(deviceWatch_, &QFileSystemWatcher::directoryChanged, this,
                    [this] { serialDevicesChanged(); });
   watchDevices(deviceWatch_);

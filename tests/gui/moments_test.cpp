@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTemporaryDir>
