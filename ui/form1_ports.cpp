@@ -134,6 +134,7 @@ void Form1::Combo串口_DropDown() {
         QStringLiteral("没有找到 USB 串口适配器：在终端运行 qzctl doctor 查看原因"));
     hint->setFlags(Qt::NoItemFlags);  // read, never chosen
     hint->setData(true, kHintRole);
+    hint->setData(hint->text(), Qt::AccessibleTextRole);
     model->appendRow(hint);
   }
   // The open list is as wide as its widest line.
