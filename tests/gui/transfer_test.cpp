@@ -148,7 +148,7 @@ TEST(Download, SilenceRepeatsFailsAndCloses_LateAnswerCarriesOn) {
   EXPECT_EQ(w.Label提示->text(), "    下载失败");
   EXPECT_TRUE(shown(w, w.Frame提示));
   w.Timer下载超时_Timer();  // 15 after the last answer
-  EXPECT_TRUE(shown(w, w.Frame提示));  // the failure stays until the user acts
+  EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(shown(w, w.Shape1));
   EXPECT_TRUE(w.Command下载->isEnabled());
   EXPECT_FALSE(w.Timer下载超时->isActive());
