@@ -106,7 +106,8 @@ void Form1::wirePortList() {
   Combo串口->setItemDelegate(new WholeEntry(Combo串口));
   if (auto* list = dynamic_cast<PortList*>(Combo串口)) {
     list->opening = [this] { Combo串口_DropDown(); };
-    list->closed = [this] { dropHints(Combo串口); };
+    // Also when the window goes with the list open: nothing of the window is used.
+    list->closed = [list] { dropHints(list); };
   }
   wantedPort_ = Combo串口->currentText();
   QObject::connect(Combo串口, &QComboBox::currentIndexChanged, this, [this](int i) {
