@@ -72,6 +72,7 @@ void Form1::happened(const SessionEvent& e) {
   } else {
     connectionEvent(e);
   }
+  showOutcome(e);
 }
 
 }  // namespace qz
