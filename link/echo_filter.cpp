@@ -32,7 +32,6 @@ EchoFilter::Step EchoFilter::take(std::uint8_t b) {
   // A changed byte is told from an answer only by the bytes around it; the first one only
   // once the adapter is known to echo.
   const bool mayChange = n >= kShortestChanged && !quiet();
-  const int strayLimit = echoing_ ? kStrayBytes : 0;
   std::vector<Place> next;
   auto add = [&](Place p) {
     if (std::find(next.begin(), next.end(), p) == next.end()) next.push_back(p);
@@ -41,14 +40,11 @@ EchoFilter::Step EchoFilter::take(std::uint8_t b) {
   for (const Place& p : places_) {
     if (p.next >= n) continue;
     if (b == echo[p.next]) {
-      add({p.next + 1, p.changed, p.stray});
+      add({p.next + 1, p.changed});
       inPlace = inPlace || p.next + 1 >= 2;
     } else if (mayChange && p.changed == 0 && (p.next > 0 || echoing_)) {
-      add({p.next + 1, 1, p.stray});
+      add({p.next + 1, 1});
     }
-    // Stray bytes only ahead of the echo: inside it they could not be told from an answer
-    // behind an echo cut short.
-    if (p.next == 0 && p.stray < strayLimit) add({p.next, p.changed, p.stray + 1});
   }
   candidate_.push_back(b);
   if (inPlace) echoEnd_ = candidate_.size();
@@ -65,7 +61,8 @@ void EchoFilter::releaseFrom(std::size_t from, std::vector<std::uint8_t>& input)
   }
 }
 
-void EchoFilter::feed(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& input) {
+void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
+                      std::vector<std::uint8_t>& input) {
   std::deque<std::uint8_t> todo(bytes.begin(), bytes.end());
   while (!todo.empty()) {
     const std::uint8_t b = todo.front();
@@ -75,9 +72,22 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>
       continue;
     }
     const std::size_t before = input.size();
+    if (candidate_.empty() && latency_) {
+      const Echo& e = expected_.front();
+      const Clock::time_point firstByte =
+          e.wireEnd - byteTime_ * static_cast<long>(e.bytes.size() - 1) + *latency_;
+      if (now + kJitter < firstByte) {
+        input.push_back(b);
+        inputWhileDue_ = true;
+        continue;
+      }
+    }
+    if (candidate_.empty()) heldSince_ = now;
     const Step step = take(b);
     if (step == Step::Open) continue;
     if (step == Step::Whole) {
+      const Clock::duration late = std::max(now - expected_.front().wireEnd, Clock::duration{});
+      latency_ = std::min(latency_.value_or(late), late);
       expected_.pop_front();
       echoing_ = true;
       restart();
@@ -107,11 +117,20 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>
   }
 }
 
-void EchoFilter::received(std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& input) {
-  feed({bytes.begin(), bytes.end()}, input);
+void EchoFilter::received(std::span<const std::uint8_t> bytes, Clock::time_point now,
+                          std::vector<std::uint8_t>& input) {
+  feed({bytes.begin(), bytes.end()}, now, input);
 }
 
 void EchoFilter::expire(Clock::time_point now, std::vector<std::uint8_t>& input) {
+  // A byte held only as an echo's changed first byte, whose next byte did not follow: input.
+  while (doubtful() && heldSince_ + kDoubt <= now) {
+    if (gone_ == 0) input.push_back(candidate_.front());
+    std::vector<std::uint8_t> rest(
+        candidate_.begin() + static_cast<long>(std::max<std::size_t>(1, gone_)), candidate_.end());
+    restart();
+    feed(std::move(rest), now, input);
+  }
   while (!expected_.empty() && due(expected_.front()) <= now) {
     // Once the adapter is known to echo, a start that did not go on is an echo cut short.
     if (!echoing_) releaseFrom(0, input);
@@ -124,6 +143,7 @@ void EchoFilter::expire(Clock::time_point now, std::vector<std::uint8_t>& input)
 
 std::optional<EchoFilter::Clock::time_point> EchoFilter::deadline() const {
   if (expected_.empty()) return std::nullopt;
+  if (doubtful()) return std::min(due(expected_.front()), heldSince_ + kDoubt);
   return due(expected_.front());
 }
 
@@ -131,6 +151,7 @@ void EchoFilter::clear() {
   expected_.clear();
   restart();
   echoing_ = false;
+  latency_.reset();
   quiet_ = false;
   inputWhileDue_ = false;
   lineFree_ = {};

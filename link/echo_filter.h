@@ -8,10 +8,13 @@
 // byte of it, a burst of noise slips in before or inside it, a USB adapter hands it on up to
 // some 300 ms late, and an adapter that switches its receiver late cuts it short. So the bytes
 // that come after a write are the echo when they are the written bytes in their places with at
-// most one byte changed (frames of six bytes and more) and, once this adapter has been heard
-// echoing, with up to four stray bytes (noise) ahead of them. Once the adapter is known to echo,
-// what came as the start of an echo is never released as input, even when the rest does not come:
-// half an echo must never become part of a reply. Bytes that come ahead of the echo (a late
+// most one byte changed (frames of six bytes and more; the first byte only once this adapter
+// has been heard echoing). Bytes ahead of an echo are never taken for noise and dropped: with a
+// late adapter they are as likely the answer to an earlier frame. The time matters too: an
+// adapter hands its echoes on about equally late, so bytes that come well before the echo of
+// the frame written last could come are no part of it. Once the adapter is known to
+// echo, what came as the start of an echo is never released as input, even when the rest does not
+// come: half an echo must never become part of a reply. Bytes that come ahead of the echo (a late
 // answer the line still carried) are input, and the echo behind them is still recognised. With
 // an adapter that does not echo nothing is taken out: an answer that begins like the frame
 // just written is held back until it stops matching or the echo is due. Once answers have come
@@ -40,10 +43,14 @@ class EchoFilter {
   // How late an adapter may hand the echo on besides: some deliver 150 ms and more late, and
   // then byte by byte.
   static constexpr std::chrono::milliseconds kLate{300};
-  // Stray bytes (a burst of noise) an echo may follow once the adapter is known to echo.
-  static constexpr int kStrayBytes = 4;
   // The shortest frame whose echo may come with a byte changed.
   static constexpr std::size_t kShortestChanged = 6;
+  // How long a byte that would be an echo's first only with a change is held for the next one:
+  // as likely it is the last byte of an answer ahead of the echo, which must not wait.
+  static constexpr std::chrono::milliseconds kDoubt{20};
+  // How much sooner than the adapter's latency so far an echo may begin: USB packets and a
+  // busy event loop move bytes by a few tens of milliseconds.
+  static constexpr std::chrono::milliseconds kJitter{50};
 
   explicit EchoFilter(int baud = 9600) {
     setBaud(baud);
@@ -53,9 +60,14 @@ class EchoFilter {
 
   // `bytes` were written at `now`; they go on the line behind what is still going out.
   void sent(std::span<const std::uint8_t> bytes, Clock::time_point now);
-  // Bytes that came from the line, in order; those that are no echo are appended to `input`.
-  // Bytes that may be the start of an echo are held back until that is decided.
-  void received(std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& input);
+  // Bytes that came from the line at `now`, in order; those that are no echo are appended to
+  // `input`. Bytes that may be the start of an echo are held back until that is decided.
+  void received(std::span<const std::uint8_t> bytes, Clock::time_point now,
+                std::vector<std::uint8_t>& input);
+  // The same, the bytes having come just now.
+  void received(std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& input) {
+    received(bytes, Clock::now(), input);
+  }
   // Echoes due by `now` did not come (whole): bytes held back as their start are dropped when
   // the adapter is known to echo (the echo was cut short), input otherwise. Call it only once
   // what has arrived by now has been passed to received().
@@ -79,18 +91,20 @@ class EchoFilter {
     Clock::time_point wireEnd;  // when its last byte has gone out on the line
   };
   [[nodiscard]] Clock::time_point due(const Echo& e) const;
-  // One way the bytes held so far line up with the echo: its next position, the bytes changed
-  // and the stray bytes among them.
+  // One way the bytes held so far line up with the echo: its next position and the bytes
+  // changed.
   struct Place {
     std::size_t next = 0;
     int changed = 0;
-    int stray = 0;
     bool operator==(const Place&) const = default;
   };
   enum class Step { Open, Whole, Broken };
   Step take(std::uint8_t b);
   void restart();
-  void feed(std::vector<std::uint8_t> bytes, std::vector<std::uint8_t>& input);
+  void feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
+            std::vector<std::uint8_t>& input);
+  // Held bytes not one of which stands yet in its place behind another.
+  [[nodiscard]] bool doubtful() const { return !candidate_.empty() && echoEnd_ == 0; }
   // The held bytes from `from` on that were not discarded, as input.
   void releaseFrom(std::size_t from, std::vector<std::uint8_t>& input) const;
 
@@ -99,6 +113,10 @@ class EchoFilter {
   std::vector<Place> places_;            // how they may line up with it
   std::size_t echoEnd_ = 0;  // held bytes that surely are echo: they end on a byte in its place
   std::size_t gone_ = 0;     // held bytes whose input was discarded
+  Clock::time_point heldSince_{};
+  // The least time an echo has come after its wire time on this port: bytes that come sooner
+  // after a frame was written are no part of its echo (an answer ahead of it on a late line).
+  std::optional<Clock::duration> latency_;
   bool echoing_ = false;
   // Answers came while echoes were due and none of them did: this adapter does not echo, so an
   // echo is matched byte for byte and waited for no longer than its margin.

@@ -239,7 +239,7 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
 struct LineStep {
   enum { Sent, Came, Look } what;
   Bytes bytes;
-  int ms = 0;  // Sent, Look: milliseconds after the start
+  int ms = 0;  // milliseconds after the start
 };
 
 TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
@@ -301,21 +301,28 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
        {{S::Sent, request, 0},
         {S::Came, request},
         {S::Sent, request, 50},
-        {S::Came, Bytes(request.begin(), request.begin() + 8)},
+        {S::Came, Bytes(request.begin(), request.begin() + 8), 60},
         {S::Look, {}, 500}},
        {}},
       {"an echoing adapter: an echo cut short, then the answer",
        {{S::Sent, request, 0},
         {S::Came, request},
         {S::Sent, row, 50},
-        {S::Came, join({Bytes(row.begin(), row.begin() + 12), ack})}},
+        {S::Came, join({Bytes(row.begin(), row.begin() + 12), ack}), 80}},
        ack},
-      {"an echoing adapter: a burst of noise ahead of the echo goes with it",
+      {"an echoing adapter: a late answer ahead of an echo with its first byte changed",
        {{S::Sent, request, 0},
         {S::Came, request},
         {S::Sent, row, 50},
-        {S::Came, join({{0x13, 0xD0, 0x77}, changed(row, 14), ack})}},
-       ack},
+        {S::Came, join({serviceReply, changed(row, 0), ack}), 80}},
+       join({serviceReply, ack})},
+      {"an echoing adapter 300 ms late: an answer ahead of the next echo does not wait for it",
+       {{S::Sent, request, 0},
+        {S::Sent, request, 200},
+        {S::Came, request, 300},
+        {S::Came, serviceReply, 310},
+        {S::Look, {}, 330}},
+       serviceReply},
       {"no echo: answers came where echoes were due, so later echoes are due within the margin",
        {{S::Sent, request, 0},
         {S::Came, ack},
@@ -335,9 +342,9 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
         if (step.what == LineStep::Sent) filter.sent(step.bytes, at);
         if (step.what == LineStep::Look) filter.expire(at, input);
         if (step.what != LineStep::Came) continue;
-        if (!byteByByte) filter.received(step.bytes, input);
+        if (!byteByByte) filter.received(step.bytes, at, input);
         for (std::size_t i = 0; byteByByte && i < step.bytes.size(); ++i) {
-          filter.received({&step.bytes[i], 1}, input);
+          filter.received({&step.bytes[i], 1}, at, input);
         }
       }
       EXPECT_EQ(input, c.input) << c.what << (byteByByte ? ", byte by byte" : ", whole");
