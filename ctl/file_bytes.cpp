@@ -51,13 +51,9 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
     return {FileProblem::Kind::CannotOpen, QString::fromStdString(refusalText(target)),
             target.refusal};
   }
-  // Replaced as Qt replaces any other name: a file that may not be written is refused, and
-  // the new one keeps the old one's mode and owner.
+  // Replaced as Qt replaces any other name: the new file keeps the old one's mode and owner.
   struct stat old {};
   const bool replacing = ::stat(target.path.c_str(), &old) == 0;
-  if (replacing && ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
-    return systemProblem(FileProblem::Kind::CannotOpen);
-  }
   // Saved whole under a name Qt can carry in the same folder, then renamed to the real name.
   const fs::path path(target.path);
   const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
