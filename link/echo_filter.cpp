@@ -29,8 +29,7 @@ void EchoFilter::restart() {
 EchoFilter::Step EchoFilter::take(std::uint8_t b) {
   const std::vector<std::uint8_t>& echo = expected_.front().bytes;
   const std::size_t n = echo.size();
-  // A changed byte is told from an answer only by the bytes around it; the first one only
-  // once the adapter is known to echo.
+  // A changed byte is told from an answer only by the bytes around it.
   const bool mayChange = n >= kShortestChanged && !quiet();
   std::vector<Place> next;
   auto add = [&](Place p) {
@@ -41,8 +40,8 @@ EchoFilter::Step EchoFilter::take(std::uint8_t b) {
     if (p.next >= n) continue;
     if (b == echo[p.next]) {
       add({p.next + 1, p.changed});
-      inPlace = inPlace || p.next + 1 >= 2;
-    } else if (mayChange && p.changed == 0 && (p.next > 0 || echoing_)) {
+      inPlace = inPlace || (p.changed == 0 && p.next + 1 >= kSureEcho);
+    } else if (mayChange && p.changed == 0) {
       add({p.next + 1, 1});
     }
   }
@@ -72,7 +71,7 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
       continue;
     }
     const std::size_t before = input.size();
-    if (candidate_.empty() && latency_) {
+    if (candidate_.empty() && echoesTimed_ >= 2 && *latency_ >= kLateLine) {
       const Echo& e = expected_.front();
       const Clock::time_point firstByte =
           e.wireEnd - byteTime_ * static_cast<long>(e.bytes.size() - 1) + *latency_;
@@ -88,6 +87,7 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
     if (step == Step::Whole) {
       const Clock::duration late = std::max(now - expected_.front().wireEnd, Clock::duration{});
       latency_ = std::min(latency_.value_or(late), late);
+      ++echoesTimed_;
       expected_.pop_front();
       echoing_ = true;
       restart();
@@ -96,12 +96,13 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
     // The held bytes stopped lining up with the echo. Looked at again from where they may
     // belong to something else; bytes whose input was discarded are not brought back.
     std::size_t from = 1;
-    if (echoing_ && echoEnd_ >= 2) {
+    if (echoing_ && echoEnd_ > 0) {
       // The echo was cut short (or ended in a changed byte): what came after its last byte in
       // place is the next thing on the line.
       from = echoEnd_;
       expected_.pop_front();
-    } else if (expected_.size() > 1 && candidate_.front() == expected_[1].bytes.front()) {
+    } else if (expected_.size() > 1 && candidate_.front() != expected_[0].bytes.front() &&
+               candidate_.front() == expected_[1].bytes.front()) {
       // This echo never came; the next one did.
       from = 0;
       expected_.pop_front();
@@ -133,7 +134,7 @@ void EchoFilter::expire(Clock::time_point now, std::vector<std::uint8_t>& input)
   }
   while (!expected_.empty() && due(expected_.front()) <= now) {
     // Once the adapter is known to echo, a start that did not go on is an echo cut short.
-    if (!echoing_) releaseFrom(0, input);
+    if (!echoing_ || doubtful()) releaseFrom(0, input);
     quiet_ = quiet_ || (inputWhileDue_ && !echoing_);
     inputWhileDue_ = false;
     expected_.pop_front();
@@ -152,6 +153,7 @@ void EchoFilter::clear() {
   restart();
   echoing_ = false;
   latency_.reset();
+  echoesTimed_ = 0;
   quiet_ = false;
   inputWhileDue_ = false;
   lineFree_ = {};

@@ -8,14 +8,13 @@
 // byte of it, a burst of noise slips in before or inside it, a USB adapter hands it on up to
 // some 300 ms late, and an adapter that switches its receiver late cuts it short. So the bytes
 // that come after a write are the echo when they are the written bytes in their places with at
-// most one byte changed (frames of six bytes and more; the first byte only once this adapter
-// has been heard echoing). Bytes ahead of an echo are never taken for noise and dropped: with a
-// late adapter they are as likely the answer to an earlier frame. The time matters too: an
-// adapter hands its echoes on about equally late, so bytes that come well before the echo of
-// the frame written last could come are no part of it. Once the adapter is known to
-// echo, what came as the start of an echo is never released as input, even when the rest does not
-// come: half an echo must never become part of a reply. Bytes that come ahead of the echo (a late
-// answer the line still carried) are input, and the echo behind them is still recognised. With
+// most one byte changed (frames of six bytes and more). Bytes ahead of an echo are never taken for
+// noise and dropped: with a late adapter they are as likely the answer to an earlier frame. The
+// time matters too: an adapter hands its echoes on about equally late, so bytes that come well
+// before the echo of the frame written last could come are no part of it. Once the adapter is known
+// to echo, what came as the start of an echo is never released as input, even when the rest does
+// not come: half an echo must never become part of a reply. Bytes that come ahead of the echo (a
+// late answer the line still carried) are input, and the echo behind them is still recognised. With
 // an adapter that does not echo nothing is taken out: an answer that begins like the frame
 // just written is held back until it stops matching or the echo is due. Once answers have come
 // where echoes were due and none did, the adapter is taken not to echo: an echo is then only
@@ -45,12 +44,18 @@ class EchoFilter {
   static constexpr std::chrono::milliseconds kLate{300};
   // The shortest frame whose echo may come with a byte changed.
   static constexpr std::size_t kShortestChanged = 6;
+  // How many written bytes, unchanged in their places, make an echo cut short: fewer could be
+  // an answer that begins like its request ("A2 r" of an upload row).
+  static constexpr std::size_t kSureEcho = 4;
   // How long a byte that would be an echo's first only with a change is held for the next one:
   // as likely it is the last byte of an answer ahead of the echo, which must not wait.
-  static constexpr std::chrono::milliseconds kDoubt{20};
+  static constexpr std::chrono::milliseconds kDoubt{40};
   // How much sooner than the adapter's latency so far an echo may begin: USB packets and a
   // busy event loop move bytes by a few tens of milliseconds.
   static constexpr std::chrono::milliseconds kJitter{50};
+  // The latency from which that counts: below it answers come behind the echo anyway, and a
+  // busy event loop that read two echoes late must not make a prompt one look too early.
+  static constexpr std::chrono::milliseconds kLateLine{100};
 
   explicit EchoFilter(int baud = 9600) {
     setBaud(baud);
@@ -103,20 +108,23 @@ class EchoFilter {
   void restart();
   void feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
             std::vector<std::uint8_t>& input);
-  // Held bytes not one of which stands yet in its place behind another.
-  [[nodiscard]] bool doubtful() const { return !candidate_.empty() && echoEnd_ == 0; }
+  // Held bytes of which only the first, changed, or no more than the first stands in its
+  // place: an answer's last byte as likely as an echo's first.
+  [[nodiscard]] bool doubtful() const { return candidate_.size() == 1; }
   // The held bytes from `from` on that were not discarded, as input.
   void releaseFrom(std::size_t from, std::vector<std::uint8_t>& input) const;
 
   std::deque<Echo> expected_;
   std::vector<std::uint8_t> candidate_;  // bytes held as the start of the first echo
   std::vector<Place> places_;            // how they may line up with it
-  std::size_t echoEnd_ = 0;  // held bytes that surely are echo: they end on a byte in its place
-  std::size_t gone_ = 0;     // held bytes whose input was discarded
+  // Held bytes that surely are echo: the written bytes unchanged, at least kSureEcho of them.
+  std::size_t echoEnd_ = 0;
+  std::size_t gone_ = 0;  // held bytes whose input was discarded
   Clock::time_point heldSince_{};
   // The least time an echo has come after its wire time on this port: bytes that come sooner
   // after a frame was written are no part of its echo (an answer ahead of it on a late line).
   std::optional<Clock::duration> latency_;
+  int echoesTimed_ = 0;
   bool echoing_ = false;
   // Answers came while echoes were due and none of them did: this adapter does not echo, so an
   // echo is matched byte for byte and waited for no longer than its margin.

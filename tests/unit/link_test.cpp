@@ -248,6 +248,8 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
   const Bytes row = {0xD0, 5, 0x55, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x55};
   const Bytes ack = {0xD0, 5, 0x55};  // the controller wants row 5 again; row 5 starts 55
   const Bytes options = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x11, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  auto uploadRequest = [](std::uint8_t r) { return Bytes{0xA2, r, r, 0xAA, 0xFE, 0xFF}; };
+  const Bytes uploadRow = {0xA2, 0, 1, 1, 0, 0, 1, 0, 1, 0, 9, 2, 0, 5};
   auto changed = [](Bytes b, std::size_t at) {
     b[at] ^= 0x40;
     return b;
@@ -320,9 +322,17 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
        {{S::Sent, request, 0},
         {S::Sent, request, 200},
         {S::Came, request, 300},
-        {S::Came, serviceReply, 310},
-        {S::Look, {}, 330}},
+        {S::Sent, request, 400},
+        {S::Came, request, 500},
+        {S::Came, serviceReply, 510},
+        {S::Look, {}, 560}},
        serviceReply},
+      {"an echoing adapter: an upload row like the next request ahead of its echo is input",
+       {{S::Sent, uploadRequest(0), 0},
+        {S::Came, join({uploadRequest(0), uploadRow}), 5},
+        {S::Sent, uploadRequest(1), 20},
+        {S::Came, join({uploadRow, uploadRequest(1)}), 70}},
+       join({uploadRow, uploadRow})},
       {"no echo: answers came where echoes were due, so later echoes are due within the margin",
        {{S::Sent, request, 0},
         {S::Came, ack},
