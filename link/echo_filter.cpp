@@ -42,7 +42,10 @@ EchoFilter::Step EchoFilter::take(std::uint8_t b) {
       add({p.next + 1, p.changed});
       inPlace = inPlace || (p.changed == 0 && p.next + 1 >= kSureEcho);
     } else if (mayChange && p.changed == 0) {
-      add({p.next + 1, 1});
+      add({p.next + 1, 1});  // changed by a collision
+      // Or lost: a collision can cost a byte, and input dropped while an echo comes in may
+      // take one of its bytes with it.
+      if (p.next + 1 < n && b == echo[p.next + 1]) add({p.next + 2, 1});
     }
   }
   candidate_.push_back(b);

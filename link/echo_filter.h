@@ -8,16 +8,16 @@
 // byte of it, a burst of noise slips in before or inside it, a USB adapter hands it on up to
 // some 300 ms late, and an adapter that switches its receiver late cuts it short. So the bytes
 // that come after a write are the echo when they are the written bytes in their places with at
-// most one byte changed (frames of six bytes and more). Bytes ahead of an echo are never taken for
-// noise and dropped: with a late adapter they are as likely the answer to an earlier frame. The
-// time matters too: an adapter hands its echoes on about equally late, so bytes that come well
-// before the echo of the frame written last could come are no part of it. Once the adapter is known
-// to echo, what came as the start of an echo is never released as input, even when the rest does
-// not come: half an echo must never become part of a reply. Bytes that come ahead of the echo (a
-// late answer the line still carried) are input, and the echo behind them is still recognised. With
-// an adapter that does not echo nothing is taken out: an answer that begins like the frame
-// just written is held back until it stops matching or the echo is due. Once answers have come
-// where echoes were due and none did, the adapter is taken not to echo: an echo is then only
+// most one byte changed or lost (frames of six bytes and more). Bytes ahead of an echo are never
+// taken for noise and dropped: with a late adapter they are as likely the answer to an earlier
+// frame. The time matters too: an adapter hands its echoes on about equally late, so bytes that
+// come well before the echo of the frame written last could come are no part of it. Once the
+// adapter is known to echo, what came as the start of an echo is never released as input, even when
+// the rest does not come: half an echo must never become part of a reply. Bytes that come ahead of
+// the echo (a late answer the line still carried) are input, and the echo behind them is still
+// recognised. With an adapter that does not echo nothing is taken out: an answer that begins like
+// the frame just written is held back until it stops matching or the echo is due. Once answers have
+// come where echoes were due and none did, the adapter is taken not to echo: an echo is then only
 // the written bytes unchanged, due within its margin.
 //
 // No clock and no port of its own: the adapter says when it wrote, what came, and when it

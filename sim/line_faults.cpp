@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "sim/pty_server.h"
@@ -15,7 +16,12 @@ void PtyServer::deliverLate(std::span<const std::uint8_t> bytes, Clock::time_poi
   // The adapter hands each byte on as it has come, the whole stream shifted by its latency.
   const Clock::duration bt = byteTime(options_.baud);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    outbox_.emplace_back(first + options_.line.late + bt * static_cast<long>(i), bytes[i]);
+    // In the order they were on the line: noise may fall between the bytes of an answer.
+    const Clock::time_point at = first + options_.line.late + bt * static_cast<long>(i);
+    const auto place =
+        std::upper_bound(outbox_.begin(), outbox_.end(), at,
+                         [](Clock::time_point t, const auto& e) { return t < e.first; });
+    outbox_.emplace(place, at, bytes[i]);
   }
 }
 

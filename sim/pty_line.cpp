@@ -52,6 +52,8 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
   }
   for (std::size_t i = 0; i < reply.size(); ++i) {
     if (!sleepUntil(start + bt * static_cast<long>(i))) return "stopped while answering";
+    // Noise falls inside answers too.
+    (void)noiseDue(Clock::now());
     ssize_t n = 0;
     do {
       n = ::write(master_, &reply[i], 1);

@@ -250,6 +250,10 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
   const Bytes options = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x11, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
   auto uploadRequest = [](std::uint8_t r) { return Bytes{0xA2, r, r, 0xAA, 0xFE, 0xFF}; };
   const Bytes uploadRow = {0xA2, 0, 1, 1, 0, 0, 1, 0, 1, 0, 9, 2, 0, 5};
+  auto lost = [](Bytes b, std::size_t at) {
+    b.erase(b.begin() + static_cast<long>(at));
+    return b;
+  };
   auto changed = [](Bytes b, std::size_t at) {
     b[at] ^= 0x40;
     return b;
@@ -296,6 +300,9 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
       {"a collision changed byte 5 of the echo: it is still echo",
        {{S::Sent, request, 0}, {S::Came, join({changed(request, 5), serviceReply})}},
        serviceReply},
+      {"a byte of the echo lost: it is still echo",
+       {{S::Sent, row, 0}, {S::Came, join({lost(row, 3), ack})}},
+       ack},
       {"the echo and the answer 300 ms late",
        {{S::Sent, request, 0}, {S::Look, {}, 300}, {S::Came, join({request, serviceReply})}},
        serviceReply},
