@@ -1,6 +1,5 @@
 #include "sim/command_line.h"
 
-#include <charconv>
 #include <optional>
 #include <stdexcept>
 
@@ -125,8 +124,16 @@ bool parseLineFault(std::string_view option, std::string_view v, LineFaults& lin
   if (option == "--noise") {
     // Bursts a second, with a decimal part: 0.5 is one burst every two seconds.
     double rate = 0;
-    const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), rate);
-    if (error != std::errc{} || end != v.data() + v.size() || !(rate >= 0.01 && rate <= 100)) {
+    if (!v.empty() && v.find_first_not_of("0123456789.") == std::string_view::npos) {
+      try {
+        std::size_t used = 0;
+        rate = std::stod(std::string(v), &used);
+        if (used != v.size()) rate = 0;
+      } catch (const std::exception&) {
+        rate = 0;
+      }
+    }
+    if (!(rate >= 0.01 && rate <= 100)) {
       fail(option, "\"" + std::string(v) + "\" is not a rate from 0.01 to 100 bursts a second");
     }
     line.noisePerSecond = rate;
