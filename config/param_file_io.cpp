@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
 
 #include "config/param_file.h"
 
@@ -15,7 +16,8 @@ FileProblem problemOf(const FileCheck& check) {
   if (check.ok()) return {};
   const bool tooLarge = check.refusal == FileRefusal::TooLarge;
   return {tooLarge ? FileProblem::Kind::TooLarge : FileProblem::Kind::CannotOpen,
-          tooLarge ? QString() : QString::fromStdString(refusalText(check)), check.refusal};
+          tooLarge ? QString() : QString::fromStdString(refusalText(check)), check.error,
+          check.refusal};
 }
 
 }  // namespace
@@ -35,8 +37,10 @@ FileProblem saveParamFileBytes(const QString& path, std::span<const std::uint8_t
   // Unbuffered, so that every write reaches the system here and a full disk shows as a failed
   // write. Buffered, Qt flushes the rest on commit, drops the part a short write left over
   // without an error, and renames a cut-off file over the old one.
+  // errno is taken at once after a failed call, before anything else can change it.
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    return {FileProblem::Kind::CannotOpen, file.errorString()};
+    const int error = errno;
+    return {FileProblem::Kind::CannotOpen, file.errorString(), error};
   }
   const char* data = reinterpret_cast<const char*>(bytes.data());
   const auto size = static_cast<qint64>(bytes.size());
@@ -45,13 +49,17 @@ FileProblem saveParamFileBytes(const QString& path, std::span<const std::uint8_t
     // A short write is followed by one more, which then fails with the system's reason.
     const qint64 n = file.write(data + done, size - done);
     if (n <= 0) {
+      const int error = errno;
       const QString reason = file.errorString();
       file.cancelWriting();
-      return {FileProblem::Kind::CannotWrite, reason};
+      return {FileProblem::Kind::CannotWrite, reason, error};
     }
     done += n;
   }
-  if (!file.commit()) return {FileProblem::Kind::CannotWrite, file.errorString()};
+  if (!file.commit()) {
+    const int error = errno;
+    return {FileProblem::Kind::CannotWrite, file.errorString(), error};
+  }
   return {};
 }
 

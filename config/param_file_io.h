@@ -23,6 +23,7 @@ struct FileProblem {
   };
   Kind kind = Kind::None;
   QString reason;  // the system's reason, as it gives it; empty for TooLarge
+  int error = 0;   // the system's error number (errno) behind `reason`; 0 when not known
   FileRefusal refusal = FileRefusal::None;  // what stands there instead of a regular file
 };
 

@@ -58,6 +58,11 @@ std::string optionsText(const CommandEntry* command) {
   for (const OptionHelp& o : kOptionHelp) {
     if (command != nullptr ? !o.takenBy(*command) : false) continue;
     std::string line = "  " + std::string(o.synopsis);
+    // A synopsis too long for the column stands on a line of its own, its text below it.
+    if (line.size() > 14) {
+      text += line + "\n";
+      line.clear();
+    }
     line.resize(16, ' ');
     std::string_view rest = o.text;
     for (bool first = true; !rest.empty(); first = false) {

@@ -49,7 +49,7 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
   const FileCheck target = writableTarget(name);
   if (!target.ok()) {
     return {FileProblem::Kind::CannotOpen, QString::fromStdString(refusalText(target)),
-            target.refusal};
+            target.error, target.refusal};
   }
   // Replaced as Qt replaces any other name: the new file keeps the old one's mode and owner.
   struct stat old {};

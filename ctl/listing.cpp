@@ -67,9 +67,13 @@ std::string differenceLine(const Difference& d, int model, std::string_view left
   const std::string where = isDmxAddress(d) ? ", bytes " + std::to_string(row17::kDmxHigh) + "-" +
                                                   std::to_string(row17::kDmxLow)
                                             : ", byte " + std::to_string(d.column);
+  // DMX512 address 0 is no address at all.
+  const auto value = [&](int v) {
+    return isDmxAddress(d) && v == 0 ? std::string("not set") : std::to_string(v);
+  };
   return "row " + std::to_string(d.row) + where + " (" + differenceName(d, model) +
-         "): " + std::string(left) + " " + std::to_string(d.left) + ", " + std::string(right) +
-         " " + std::to_string(d.right);
+         "): " + std::string(left) + " " + value(d.left) + ", " + std::string(right) + " " +
+         value(d.right);
 }
 
 std::string modelText(int model) {
@@ -108,7 +112,7 @@ std::vector<NamedSetting> namedSettings(const ConfigImage& image) {
                       : mode == 1 ? "DMX512模式"
                                   : "? (" + std::to_string(mode) + ")");
   const int address = dmxAddress(image);
-  setting(kDmxAddressName, address == 0 ? "none" : std::to_string(address));
+  setting(kDmxAddressName, address == 0 ? "not set" : std::to_string(address));
   if (address != 0) out.back().number = address;
   settingRow = row18::kRow;
   const std::uint8_t sceneMode = image(row18::kRow, row18::kSceneMode);

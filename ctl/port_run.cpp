@@ -7,6 +7,7 @@
 #include "ctl/file_bytes.h"
 #include "ctl/output.h"
 #include "ctl/param_input.h"
+#include "ctl/port_words.h"
 #include "ctl/session.h"
 #include "ctl/signal_catcher.h"
 #include "ctl/targets.h"
@@ -175,8 +176,15 @@ int runOnPorts(const Invocation& inv, Streams& s) {
     if (inv.quiet && r.code == kDone) continue;
     // Results on standard output; a port that failed on standard error.
     std::ostream& o = inv.quiet || r.code > kDifferent ? s.err : s.out;
-    o << r.port << ": " << r.text << "\n";
+    // A port that failed names its device, and under it the likely cause.
+    const bool failed = (r.code == kPortFailed || r.code == kNoAnswer) && catcher.caught() == 0;
+    o << (failed ? portAndDevice(r.port, r.device) : r.port) << ": " << r.text << "\n";
     if (inv.quiet) continue;
+    if (failed) {
+      const std::string cause =
+          likelyCauseHere(r.code == kPortFailed, r.model >= 0, r.text, r.port, r.device);
+      if (!cause.empty()) o << "  " << cause << "\n";
+    }
     const char* left = "controller";
     const char* right = inv.command == Command::Download ? "sent" : "file";
     for (const Difference& d : r.differences) {

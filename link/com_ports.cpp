@@ -179,7 +179,12 @@ OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_
         result.message = "COM" + n + "已被其它程序打开，请选择其它串口！";
         break;
       case PortError::AccessDenied:
-        result.message = "COM" + n + "没有访问权限，请把用户加入dialout组！";
+        // The first line as the tool always said it, then what to type.
+        result.message = "COM" + n +
+                         "没有访问权限，请把用户加入dialout组！\n"
+                         "在终端中运行: sudo adduser $USER dialout\n"
+                         "然后注销并重新登录，新的组才生效。";
+        result.mustFix = true;
         break;
       case PortError::None:
       case PortError::Other:

@@ -76,8 +76,10 @@ using ComProbe = std::function<ComPortState(int n)>;
 
 struct OpenResult {
   bool opened = false;
-  // The message the user gets, when the failure has one (title "提示信息!", information icon).
+  // The message the user gets, when the failure has one (title "提示信息!").
   std::optional<std::string> message;
+  // The user must change something before any port will open (the critical icon).
+  bool mustFix = false;
 };
 
 // Configures and opens the port: "COMn", then "baud,P,data,stop". True only when this call

@@ -1,5 +1,6 @@
 #include "sim/command_line.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -70,7 +71,8 @@ ReplySelector parseSelector(std::string_view option, std::string_view text) {
   if (colon != std::string_view::npos) {
     const std::string_view arg = text.substr(colon + 1);
     if (s.kind == ReplyKind::Download || s.kind == ReplyKind::Upload) {
-      s.argument = number(option, arg, 0, 255);
+      // Rows end at 18: a rule for a row past them would wait for a reply that never comes.
+      s.argument = number(option, arg, 0, kRows - 1);
     } else if (s.kind == ReplyKind::Service) {
       s.argument = hexByte(option, arg);
     } else {
@@ -201,37 +203,17 @@ FaultRule parseFaultRule(FaultAction action, std::string_view text) {
 
 // Every option qzsim takes, with the name of its value; a flag has none.
 const cli::Option kOptions[] = {
-    {{"h", "help"}, ""},
-    {{"model"}, "M"},
-    {{"baud"}, "B"},
-    {{"no-pacing"}, ""},
-    {{"echo"}, "HOW", true},
-    {{"com"}, "N"},
-    {{"firmware"}, "TEXT"},
-    {{"version-hex"}, "HEX"},
-    {{"silent"}, ""},
-    {{"answer-from"}, "N"},
-    {{"hangup-after"}, "N"},
-    {{"store-wrong"}, "ROW"},
-    {{"drop"}, "REPLY"},
-    {{"duplicate"}, "REPLY"},
-    {{"corrupt"}, "REPLY"},
-    {{"extra"}, "HEX"},
-    {{"ack-earlier"}, "ROW"},
-    {{"merge"}, "REPLY"},
-    {{"twice"}, "REPLY"},
-    {{"hangup-at"}, "REPLY"},
-    {{"result"}, "XX=YY"},
-    {{"image"}, "FILE"},
-    {{"dump"}, "FILE"},
-    {{"log"}, "FILE"},
-    {{"version"}, ""},
-    {{"noise"}, "RATE"},
-    {{"seed"}, "N"},
-    {{"echo-collide"}, "WRITE"},
-    {{"echo-cut"}, "WRITE=BYTES"},
-    {{"late"}, "MS"},
-    {{"row-time"}, "MS"},
+    {{"h", "help"}, ""},    {{"model"}, "M"},         {{"baud"}, "B"},
+    {{"no-pacing"}, ""},    {{"echo"}, "HOW", true},  {{"com"}, "N"},
+    {{"firmware"}, "TEXT"}, {{"version-hex"}, "HEX"}, {{"silent"}, ""},
+    {{"answer-from"}, "N"}, {{"hangup-after"}, "N"},  {{"store-wrong"}, "ROW"},
+    {{"drop"}, "REPLY"},    {{"duplicate"}, "REPLY"}, {{"corrupt"}, "REPLY"},
+    {{"extra"}, "HEX"},     {{"ack-earlier"}, "ROW"}, {{"merge"}, "REPLY"},
+    {{"twice"}, "REPLY"},   {{"hangup-at"}, "REPLY"}, {{"result"}, "XX=YY"},
+    {{"image"}, "FILE"},    {{"dump"}, "FILE"},       {{"log"}, "FILE"},
+    {{"version"}, ""},      {{"view"}, ""},           {{"noise"}, "RATE"},
+    {{"seed"}, "N"},        {{"echo-collide"}, "N"},  {{"echo-cut"}, "N=B"},
+    {{"late"}, "MS"},       {{"row-time"}, "MS"},
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
@@ -307,6 +289,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       if (v.empty()) fail(option, "needs a file name");
       if (option == "--image") cl.imageFile = v;
       if (option == "--dump") o.dumpFile = v;
+    } else if (option == "--view") {
+      cl.view = true;
     } else if (option == "--log") {
       cl.logFile = std::string(v);
       if (cl.logFile.empty()) fail(option, "needs a file name");
@@ -319,14 +303,32 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
   return cl;
 }
 
+std::string faultOptions(std::span<const std::string_view> args) {
+  // What sets up a controller that behaves; every other option is a fault.
+  constexpr std::string_view kBehaving[] = {
+      "-h",         "--help",        "--model", "--baud", "--no-pacing", "--echo",    "--com",
+      "--firmware", "--version-hex", "--image", "--dump", "--log",       "--version", "--view"};
+  std::string text;
+  for (const cli::Given& given : cli::parse(kOptions, args).options) {
+    if (std::find(std::begin(kBehaving), std::end(kBehaving), given.name) != std::end(kBehaving)) {
+      continue;
+    }
+    text.append(text.empty() ? "" : " ").append(given.name);
+    if (!given.value.empty()) text.append(" ").append(given.value);
+  }
+  return text;
+}
+
 std::string_view usageText() {
   return R"(Usage: qzsim [OPTION]...
 A simulated QZ lighting-scene controller on a pseudo-terminal, for qzconfig and
 its tests.
 
 It prints "COMn DEVICE" on its first line, makes COMn an alias of DEVICE in
-$XDG_RUNTIME_DIR/qzconfig/ports (or /tmp/qzconfig-<uid>/ports), then logs every
-frame it receives, one line each: time, bytes, what they are and the answer.
+$XDG_RUNTIME_DIR/qzconfig/ports (or /tmp/qzconfig-<uid>/ports), says which
+model it plays with which faults and what to do next in qzconfig, then logs
+every frame it receives, one line each: time, bytes, what they are and the
+answer.
 Ctrl+C, SIGTERM or SIGHUP stops it and removes the alias. It takes only a free
 COM number: never one a serial device or another alias has, and it never
 removes an alias made by hand.
@@ -382,9 +384,15 @@ Line:
                      neither a serial device on this machine nor an alias yet
   --log FILE         write the log to FILE instead of standard output
 
+View:
+  --view             also show a window of the installation: the lamps the
+                     controller drives (previews, channel tests, its own keys),
+                     its keys and "开机", its settings and the line's activity;
+                     needs a display (or QT_QPA_PLATFORM=offscreen)
+
 Faults (counted since start; REPLY chooses replies):
   REPLY is N (the N-th reply), any, handshake, version, download, upload,
-  service, download:ROW or upload:ROW (decimal row: the answer to that row's
+  service, download:ROW or upload:ROW (row 0 to 18: the answer to that row's
   frame or request), service:XX (hex request byte); a rule ending in /K
   affects only the first K replies it matches.
   --silent           receive and store everything, answer nothing

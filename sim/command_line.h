@@ -15,6 +15,7 @@ struct CommandLine {
   // A parameter file to start from (--image); empty: the factory image.
   std::string imageFile;
   bool modelGiven = false;  // --model was given: it wins over the model of --image
+  bool view = false;        // --view: a window shows the lamps the controller drives
   bool help = false;
   bool version = false;  // --version: the program's own, not the simulated firmware's
 };
@@ -27,6 +28,11 @@ struct CommandLine {
 [[nodiscard]] FaultRule parseFaultRule(FaultAction action, std::string_view text);
 
 [[nodiscard]] std::string_view usageText();
+
+// The options among `args` that make the controller misbehave, as they were written
+// ("--drop download:5/2 --twice any"), so that two simulators can be told apart; empty when it
+// behaves. `args` must have passed parseCommandLine.
+[[nodiscard]] std::string faultOptions(std::span<const std::string_view> args);
 
 // "qzsim 1.0.0"
 [[nodiscard]] std::string_view versionText();

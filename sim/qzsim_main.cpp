@@ -26,6 +26,7 @@
 #include "sim/command_line.h"
 #include "sim/image_file.h"
 #include "sim/pty_server.h"
+#include "sim/view_loader.h"
 
 namespace {
 
@@ -176,6 +177,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The view is loaded before anything starts, so a missing display stops nothing half-way.
+  std::optional<qz::sim::ViewModule> view;
+  if (cl.view) {
+    try {
+      view = qz::sim::ViewModule::load();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "qzsim: %s\n", e.what());
+      return 1;
+    }
+  }
+
   std::FILE* log = stdout;
   if (!cl.logFile.empty()) {
     log = std::fopen(cl.logFile.c_str(), "w");
@@ -229,23 +241,34 @@ int main(int argc, char** argv) {
     const std::string model = o.model >= 0 && o.model < qz::kModels
                                   ? std::string(qz::modelName(o.model))
                                   : "model " + std::to_string(o.model);
+    const std::string faults = qz::sim::faultOptions(args);
     writeLine("qzsim: " + model + " at " + std::to_string(o.baud) + " baud, pacing " +
-              (o.pacing ? "on" : "off") +
+              (o.pacing ? "on" : "off") + (faults.empty() ? ", no faults" : ", faults: " + faults) +
               (o.echo == qz::sim::Echo::None         ? ""
                : o.echo == qz::sim::Echo::ByteByByte ? ", echo byte by byte"
                                                      : ", echo whole") +
               ", alias " + server.aliasPath().string() +
               (cl.imageFile.empty() ? "" : ", image from " + cl.imageFile) +
               (o.dumpFile.empty() ? "" : ", image kept in " + o.dumpFile.string()));
+    // What to do next, for whoever started it by hand.
+    writeLine("qzsim: next: qzconfig → " + server.comName() + " → 建立连接, or qzctl --port " +
+              server.comName() + " info");
     for (const std::string& line : early) writeLine(line);
     early.clear();
   }
 
-  for (;;) {
-    const timespec slice{0, 100'000'000};
-    const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
-    if (signal > 0) break;
-    if (server.hungUp()) break;
+  if (view) {
+    view->run({&server, &cl, [&] {
+                 const timespec now{};
+                 return sigtimedwait(&stopSignals, nullptr, &now) > 0 || server.hungUp();
+               }});
+  } else {
+    for (;;) {
+      const timespec slice{0, 100'000'000};
+      const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
+      if (signal > 0) break;
+      if (server.hungUp()) break;
+    }
   }
   server.stop();
   output.finish(std::chrono::milliseconds(500));

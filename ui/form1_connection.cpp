@@ -21,7 +21,7 @@ void Form1::Command建立连接_Click() {
                                         Combo波特率->currentText().toStdString(), "NONE", "8", "1");
   if (opened.message) {
     CommonDialog1.messageBox(QString::fromStdString(*opened.message), QStringLiteral("提示信息!"),
-                             MessageIcon::Information);
+                             opened.mustFix ? MessageIcon::Critical : MessageIcon::Information);
   }
   if (!opened.opened) return;
   session.connect();

@@ -12,6 +12,7 @@
 #include "config/param_file_io.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
+#include "ui/system_error_words.h"
 
 namespace qz {
 
@@ -38,8 +39,8 @@ QString rowRanges(const std::array<bool, kRows>& present) {
   return runs.join(QStringLiteral(", "));
 }
 
-// Why a file was not read or saved: in the window's words when something other than a regular
-// file stands under the name, otherwise the system's reason.
+// Why a file was not read or saved, in the window's words: what stands under the name when it
+// is not a regular file, otherwise the system's reason in Chinese.
 QString reasonOf(const FileProblem& problem) {
   switch (problem.refusal) {
     case FileRefusal::TooLarge:
@@ -55,8 +56,12 @@ QString reasonOf(const FileProblem& problem) {
     case FileRefusal::DanglingLink:
       return QStringLiteral("这是符号链接，它指向的文件不存在。");
     default:
-      return problem.reason;
+      break;
   }
+  if (problem.kind == FileProblem::Kind::None) return {};
+  if (problem.error != 0) return systemErrorWords(problem.error);
+  return problem.kind == FileProblem::Kind::CannotWrite ? QStringLiteral("写入时出错")
+                                                        : QStringLiteral("打不开这个文件");
 }
 
 }  // namespace

@@ -25,6 +25,11 @@ namespace {
 
 using namespace ctl_e2e;
 
+// A port that failed as qzctl names it: the COM name and the device behind it.
+std::string named(const Sim& sim) {
+  return sim.com().toStdString() + " (" + sim->devicePath() + ")";
+}
+
 TEST_F(Ctl, InfoConnectsAsTheWindowDoesAndSaysGoodbye) {
   sim::Options o;
   o.model = 3;
@@ -84,7 +89,7 @@ TEST_F(Ctl, ServiceCommandsGiveTheControllersAnswer) {
   sim->setServiceResult(0xFF, 0x0F);
   const Ran c = qzctl({"--port", sim.com(), "set-protocol", "cancel"});
   EXPECT_EQ(c.code, 4);
-  EXPECT_EQ(c.err, sim.com().toStdString() + ": 取消485协议配置失败! (接口协议配置)\n");
+  EXPECT_EQ(c.err, named(sim) + ": 取消485协议配置失败! (接口协议配置)\n");
 
   // An answer that belongs to another command, or a code nobody knows, is a refusal.
   for (const int code : {0x10, 0x33}) {
@@ -107,7 +112,7 @@ TEST_F(Ctl, SilentControllerAfterThirtyHandshakes) {
   Sim sim(o);
   const Ran r = qzctl({"--port", sim.com(), "info"});
   EXPECT_EQ(r.code, 4);
-  EXPECT_EQ(r.err, sim.com().toStdString() + ": no controller answered 30 handshakes\n");
+  EXPECT_EQ(r.err, named(sim) + ": no controller answered 30 handshakes\n");
   EXPECT_EQ(count(*sim.server, kHandshake), 30);
   EXPECT_EQ(count(*sim.server, kDisconnect), 0);  // never connected, as the window
 }
@@ -119,7 +124,7 @@ TEST_F(Ctl, HangUpInTheMiddleOfADownload) {
   writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
   const Ran r = qzctl({"--port", sim.com(), "download", path("site.QZ")});
   EXPECT_EQ(r.code, 4);
-  EXPECT_EQ(r.err, sim.com().toStdString() +
+  EXPECT_EQ(r.err, named(sim) +
                        ": the port went away in the middle of the transfer (adapter unplugged "
                        "or line cut); the transfer did not finish\n");
 }
@@ -143,7 +148,7 @@ TEST_F(Ctl, FourControllersAtOnceOneSilent) {
                 (dir / "site.QZ").string() + " and read it back: all 228 bytes arrived\n";
   }
   EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(r.err, (*sims[2])->comName() + ": no controller answered 30 handshakes\n");
+  EXPECT_EQ(r.err, named(*sims[2]) + ": no controller answered 30 handshakes\n");
   for (int i : {0, 1, 3}) EXPECT_EQ((*sims[static_cast<std::size_t>(i)])->image(), patternImage());
   // The silent one held nobody up: the others were done and gone long before its last try.
   const auto silentLog = (*sims[2])->log();
@@ -174,7 +179,11 @@ TEST_F(Ctl, PortsThatCannotBeOpenedSayWhy) {
   Sim sim;
   const Ran missing = qzctl({"--port", "COM49", "info"});
   EXPECT_EQ(missing.code, 3);
-  EXPECT_EQ(missing.err, "COM49: cannot open the port: it does not exist (adapter unplugged?)\n");
+  // A COM name with no device behind it: the likely cause points to the doctor.
+  EXPECT_TRUE(missing.err.starts_with(
+      "COM49: cannot open the port: it does not exist (adapter unplugged?)\n  likely: "))
+      << missing.err;
+  EXPECT_NE(missing.err.find("qzctl doctor"), std::string::npos) << missing.err;
 
   // Another program holds the port.
   QtSerialPort holder;
@@ -182,8 +191,10 @@ TEST_F(Ctl, PortsThatCannotBeOpenedSayWhy) {
   ASSERT_TRUE(holder.open());
   const Ran busy = qzctl({"--port", sim.com(), "info"});
   EXPECT_EQ(busy.code, 3);
-  EXPECT_EQ(busy.err,
-            sim.com().toStdString() + ": cannot open the port: another program is using it\n");
+  EXPECT_EQ(busy.err, named(sim) +
+                          ": cannot open the port: another program is using it\n"
+                          "  likely: a terminal program or another qzctl holds it; qzctl ports "
+                          "names it\n");
   const Ran list = qzctl({"ports"});
   EXPECT_EQ(list.code, 0);
   EXPECT_NE(list.out.find(sim.com().toStdString()), std::string::npos);

@@ -4,6 +4,7 @@
 
 #include "ctl/command_line.h"
 #include "ctl/listing.h"
+#include "ctl/port_words.h"
 
 namespace qz::ctl {
 namespace {
@@ -146,6 +147,10 @@ TEST(CtlListing, ShowReadsEachSettingAsTheEditorWould) {
        }) {
     EXPECT_NE(text.find(line), std::string::npos) << line;
   }
+  // Address 0 is no address: said in English, the setting's name as the window shows it.
+  EXPECT_NE(showText(ConfigImage{}, 2).find("DMX512地址      not set\n"), std::string::npos);
+  EXPECT_EQ(differenceLine({17, 10, 0, 300}, 2, "controller", "file"),
+            "row 17, bytes 10-11 (DMX512地址): controller not set, file 300");
   // QZ-1200 has no levels column; an unknown model shows the bytes as they are.
   EXPECT_NE(showText(image, 4).find("场景1     1 0 1 0 0 0 0 1 9 0 3 0\n"), std::string::npos);
   EXPECT_NE(showText(image, -1).find("机型 no model"), std::string::npos);
@@ -164,6 +169,40 @@ TEST(CtlListing, VersionTextLosesItsPaddingAndShowsControlBytesAsEscapes) {
       {{0, 0, ' '}, ""},
   };
   for (const Case& c : cases) EXPECT_EQ(printableVersion(c.bytes), c.text) << c.text;
+}
+
+// A port that failed: its device, and the likely cause with the next step.
+TEST(CtlPortWords, AFailedPortNamesItsDeviceAndTheLikelyCause) {
+  EXPECT_EQ(portAndDevice("COM17", "/dev/ttyS0"), "COM17 (/dev/ttyS0)");
+  EXPECT_EQ(portAndDevice("/dev/ttyUSB0", "/dev/ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(portAndDevice("COM49", ""), "COM49");
+  const std::string inUse = portWords(PortError::InUse, {}).sentence;
+  const std::string missing = portWords(PortError::NoSuchPort, {}).sentence;
+  const struct {
+    PortFailure failure;
+    const char* cause;  // part of the line; "" for none
+  } cases[] = {
+      // No answer on an on-board port, with no USB adapter at all, or with one.
+      {{false, false, "", "COM17", "/dev/ttyS0", true, true, 0}, "on-board serial port"},
+      {{false, false, "", "COM17", "/dev/ttyS0", true, true, 0}, "qzctl doctor"},
+      {{false, false, "", "COM17", "/dev/ttyS0", true, true, 1}, "COM1 to COM8"},
+      {{false, false, "", "COM1", "/dev/ttyUSB0", true, true, 1}, "A and B swapped"},
+      {{false, true, "", "COM1", "/dev/ttyUSB0", true, true, 1}, ""},  // it answered once
+      {{false, false, "", "COM40", "/dev/pts/3", true, true, 0}, ""},  // a simulator
+      {{true, false, missing, "COM1", "/dev/ttyUSB0", false, false, 0}, "no USB serial adapter"},
+      {{true, false, missing, "COM2", "/dev/ttyUSB1", false, false, 1}, "brltty"},
+      {{true, false, inUse, "COM1", "/dev/ttyUSB0", true, true, 1}, "qzctl ports names it"},
+      {{true, false, "", "COM1", "/dev/ttyUSB0", true, false, 1}, "sudo adduser $USER dialout"},
+  };
+  for (const auto& c : cases) {
+    const std::string cause = likelyCause(c.failure);
+    if (*c.cause == 0) {
+      EXPECT_EQ(cause, "") << c.failure.device;
+    } else {
+      EXPECT_TRUE(cause.starts_with("likely: ")) << cause;
+      EXPECT_NE(cause.find(c.cause), std::string::npos) << cause;
+    }
+  }
 }
 
 }  // namespace

@@ -26,6 +26,7 @@
 #include "link/com_ports.h"
 #include "protocol/frames.h"
 #include "sim/command_line.h"
+#include "sim/image_file.h"
 #include "support/pty.h"
 
 #include "e2e/tool_side.h"
@@ -161,7 +162,9 @@ TEST(QzsimProgram, NamesItsPortAnswersAndRemovesItsAliasOnSigterm) {
   EXPECT_EQ(tool.ask(frames::kHandshake, 5), kHandshakeReply0804);
   EXPECT_EQ(tool.ask(frames::kVersionQuery, 31).size(), 31u);
   // The log names each frame and its answer after the model line.
-  EXPECT_NE(sim.line().find("QZ-0804 at 9600 baud, pacing on"), std::string::npos);
+  EXPECT_NE(sim.line().find("QZ-0804 at 9600 baud, pacing on, no faults"), std::string::npos);
+  EXPECT_EQ(sim.line(),
+            "qzsim: next: qzconfig → " + com1 + " → 建立连接, or qzctl --port " + com1 + " info");
   std::string logged;
   for (int i = 0; i < 4 && logged.find("handshake") == std::string::npos; ++i) logged = sim.line();
   EXPECT_NE(logged.find("RX A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A  handshake -> AA 55 02 88 66"),
@@ -195,6 +198,10 @@ TEST(QzsimProgram, HangsUpAndEndsWithFaultsFromTheCommandLine) {
   std::ifstream in(logFile);
   std::vector<std::string> lines;
   for (std::string l; std::getline(in, l);) lines.push_back(l);
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(", faults: --answer-from 2 --corrupt version@0 --hangup-after 3,"),
+            std::string::npos)
+      << lines[0];
   int frames = 0;
   for (const std::string& l : lines) frames += l.find(" RX ") != std::string::npos ? 1 : 0;
   EXPECT_EQ(frames, 3);
@@ -289,6 +296,31 @@ TEST(QzsimProgram, RefusesBadOptions) {
   EXPECT_EQ(sim.line(), "");
   EXPECT_EQ(sim.exitStatus(), 2);
   EXPECT_FALSE(fs::exists(runtime.path() / "qzconfig"));
+}
+
+TEST(QzsimViewProgram, OpensAPreparedImageInTheViewAndLogsWhatTheOutputsBecame) {
+  QZ_SKIP_WITHOUT_PTY();
+  TempDir runtime;
+  ConfigImage image = defaultImage(1);
+  image(17, 0) = 2;  // 排风1 on channel 2, on at power-on
+  image(17, 1) = 1;
+  const fs::path site = runtime.path() / "site.QZ";
+  dumpImageFile(site, 1, image);
+  // The test's environment has QT_QPA_PLATFORM=offscreen: the window is drawn off screen.
+  Program sim(runtime, {"--view", "--image", site.string(), "--no-pacing"});
+  const Named named = parseFirstLine(sim.line());
+  ASSERT_FALSE(named.com.empty());
+  ToolSide tool((runtime.path() / "qzconfig" / "ports" / named.com).string());
+  ASSERT_TRUE(tool.write(hex("D1 D1 01 00 01 00 00 01 00 FA 46 46 82 14 55")));
+  EXPECT_EQ(tool.ask(frames::kHandshake, 5), hex("AA 55 01 88 66"));
+  std::string logged;
+  for (int i = 0; i < 12 && logged.find("scene preview") == std::string::npos; ++i) {
+    logged = sim.line();
+  }
+  EXPECT_NE(logged.find("(outputs 1 排风1=1 1 0 0 1 | 0 250 70 70 130 20)"), std::string::npos)
+      << logged;
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.exitStatus(), 0);
 }
 
 }  // namespace

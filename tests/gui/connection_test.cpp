@@ -303,10 +303,15 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
   struct Case {
     PortError error;
     QString text;
+    MessageIcon icon = MessageIcon::Information;
   };
   const Case cases[] = {
       {PortError::NoSuchPort, "COM4已移除，请选择其它串口！"},
       {PortError::InUse, "COM4已被其它程序打开，请选择其它串口！"},
+      {PortError::AccessDenied,
+       "COM4没有访问权限，请把用户加入dialout组！\n在终端中运行: sudo adduser $USER dialout\n"
+       "然后注销并重新登录，新的组才生效。",
+       MessageIcon::Critical},
   };
   for (const auto& c : cases) {
     Window t({{4, PortError::None}});
@@ -316,7 +321,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
     ASSERT_EQ(t.platform.messages.size(), 1U);
     EXPECT_EQ(t.platform.messages[0].text, c.text);
     EXPECT_EQ(t.platform.messages[0].title, "提示信息!");
-    EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(t.platform.messages[0].icon, c.icon);
     EXPECT_EQ(t.w->Command建立连接->text(), "建立连接");
     EXPECT_TRUE(t.w->isEnabled());
     EXPECT_FALSE(t.w->Timer2->isActive());

@@ -8,10 +8,13 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <csignal>
 
 #include "support/editor_window.h"
+#include "ui/system_error_words.h"
 
 namespace qz {
 namespace {
@@ -22,6 +25,11 @@ QByteArray contents(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
+}
+
+// One language per message: no English word (a unit such as "KB" aside) in a reason.
+bool inChinese(const QString& reason) {
+  return !reason.isEmpty() && !reason.contains(QRegularExpression("[A-Za-z]{3,}"));
 }
 
 void put(const QString& path, const QByteArray& data) {
@@ -199,6 +207,7 @@ TEST(ParamFiles, AFileThatCannotBeReadChangesNothing) {
         << m.text.toStdString();
     EXPECT_FALSE(m.text.contains("原因: \n")) << c.name;  // a reason is given
     EXPECT_TRUE(m.text.contains(QString::fromUtf8(c.reason))) << m.text.toStdString();
+    EXPECT_TRUE(inChinese(m.text.section("原因: ", 1))) << m.text.toStdString();
     EXPECT_TRUE(m.text.endsWith("当前参数没有改动。"));
     EXPECT_EQ(w.SetData, before) << c.name;
     EXPECT_EQ(w.Label机型->text(), "QZ-0804");
@@ -291,6 +300,7 @@ TEST(ParamFiles, AFailedSaveSaysWhyAndKeepsTheOldFile) {
         << m.text.toStdString();
     EXPECT_FALSE(m.text.contains("原因: \n")) << name;
     EXPECT_FALSE(m.text.endsWith("原因: ")) << name;
+    EXPECT_TRUE(inChinese(m.text.section("原因: ", 1))) << m.text.toStdString();
   }
   EXPECT_EQ(contents(dir.filePath("plain")), "a regular file");
   EXPECT_EQ(contents(dir.filePath("folder.QZ/inside")), "kept");
@@ -308,6 +318,8 @@ TEST(ParamFiles, AFailedSaveSaysWhyAndKeepsTheOldFile) {
   EXPECT_TRUE(t.platform.messages[0].text.startsWith("参数文件没有保存:\n" +
                                                      dir.filePath("old.QZ") + "\n\n原因: "));
   EXPECT_TRUE(t.platform.messages[0].text.endsWith("\n\n原来的文件没有改动。"));
+  EXPECT_TRUE(inChinese(t.platform.messages[0].text.section("原因: ", 1)))
+      << t.platform.messages[0].text.toStdString();
   EXPECT_EQ(contents(dir.filePath("old.QZ")), old);
   // No temporary file left beside it.
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"old.QZ", "plain"}));
@@ -317,6 +329,17 @@ TEST(ParamFiles, AFailedSaveSaysWhyAndKeepsTheOldFile) {
   w.Command5->click();
   EXPECT_TRUE(t.platform.messages.empty());
   EXPECT_EQ(contents(dir.filePath("old.QZ")).size(), 806);
+}
+
+// Every reason the system can give reads in Chinese, with or without Qt's translations.
+TEST(ParamFiles, EverySystemReasonIsWordedInChinese) {
+  for (int error = 1; error < 134; ++error) {
+    EXPECT_TRUE(inChinese(systemErrorWords(error))) << error;
+  }
+  // Those a parameter file meets have words of their own, not only a number.
+  for (const int error : {ENOENT, EACCES, ENOSPC, EFBIG, EDQUOT, EROFS, ENOTDIR, EIO}) {
+    EXPECT_FALSE(systemErrorWords(error).contains("错误号")) << error;
+  }
 }
 
 }  // namespace

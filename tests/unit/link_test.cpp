@@ -201,7 +201,9 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
   const Case cases[] = {
       {"COM4", "9600", "COM4已移除，请选择其它串口！"},
       {"COM2", "9600", "COM2已被其它程序打开，请选择其它串口！"},
-      {"COM5", "9600", "COM5没有访问权限，请把用户加入dialout组！"},
+      {"COM5", "9600",
+       "COM5没有访问权限，请把用户加入dialout组！\n在终端中运行: sudo adduser $USER dialout\n"
+       "然后注销并重新登录，新的组才生效。"},
       {"COM1", "0", "波特率不适应，请重新设置波特率！"},
       {"COM1", "", "波特率不适应，请重新设置波特率！"},
       {"COM6", "9600", std::nullopt},

@@ -92,6 +92,9 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
            {"--baud", "fast"},
            {"--com", "51"},
            {"--drop", "download:x"},
+           {"--drop", "download:99"},  // rows end at 18
+           {"--twice", "upload:19/2"},
+           {"--drop", "download:5/0"},
            {"--drop", "version:3"},
            {"--drop", "handshake@2"},
            {"--drop", "nothing"},
@@ -105,6 +108,11 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
        }) {
     EXPECT_THROW((void)parseCommandLine(bad), std::invalid_argument) << bad[0];
   }
+  // The faults as written, for the start line; options of a controller that behaves left out.
+  const std::vector<std::string_view> args = {"--model",  "1",     "--drop", "download:18/2",
+                                              "--silent", "--com", "40"};
+  EXPECT_EQ(faultOptions(args), "--drop download:18/2 --silent");
+  EXPECT_EQ(faultOptions(std::vector<std::string_view>{"--echo=bytes", "--no-pacing"}), "");
 }
 
 TEST(SimCommandLine, ReadsTheLineFaultsAndRefusesOnesThatCannotOccur) {
