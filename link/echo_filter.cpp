@@ -76,9 +76,9 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
     const std::size_t before = input.size();
     if (candidate_.empty() && echoesTimed_ >= 2 && *latency_ >= kLateLine) {
       const Echo& e = expected_.front();
-      const Clock::time_point firstByte =
-          e.wireEnd - byteTime_ * static_cast<long>(e.bytes.size() - 1) + *latency_;
-      if (now + kJitter < firstByte) {
+      const Clock::time_point earliest =
+          e.wireEnd - byteTime_ * static_cast<long>(e.bytes.size() - 1) + *latency_ / 2;
+      if (now < earliest) {
         input.push_back(b);
         inputWhileDue_ = true;
         continue;

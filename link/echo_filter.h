@@ -50,11 +50,10 @@ class EchoFilter {
   // How long a byte that would be an echo's first only with a change is held for the next one:
   // as likely it is the last byte of an answer ahead of the echo, which must not wait.
   static constexpr std::chrono::milliseconds kDoubt{40};
-  // How much sooner than the adapter's latency so far an echo may begin: USB packets and a
-  // busy event loop move bytes by a few tens of milliseconds.
-  static constexpr std::chrono::milliseconds kJitter{50};
-  // The latency from which that counts: below it answers come behind the echo anyway, and a
-  // busy event loop that read two echoes late must not make a prompt one look too early.
+  // The latency from which the time an echo comes counts: below it answers come behind the
+  // echo anyway. Bytes that come within half the adapter's latency after a frame was written
+  // are no part of its echo; half, so that echoes a busy event loop read late do not make a
+  // prompt one look too early.
   static constexpr std::chrono::milliseconds kLateLine{100};
 
   explicit EchoFilter(int baud = 9600) {
