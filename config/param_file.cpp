@@ -103,6 +103,12 @@ bool onlyDigitsAndBlanks(const std::vector<Bytes>& piece) {
                      [](Bytes c) { return isBlank(c) || (c.size() == 1 && isDigit(c[0])); });
 }
 
+// Nothing but blanks from character `first` to the end of the line.
+bool onlyBlanksFrom(const Characters& chars, std::size_t first) {
+  const auto rest = chars.piece(first, chars.size() - std::min(first, chars.size()));
+  return std::all_of(rest.begin(), rest.end(), isBlank);
+}
+
 // The decimal number a piece of text starts with, blanks ignored; 0 when it starts with no
 // digit. Pieces are at most three characters, so the value stays small.
 int numericValue(const std::vector<Bytes>& piece) {
@@ -184,8 +190,10 @@ ParamFileRead readParamFile(std::span<const std::uint8_t> bytes) {
       // what is left of it would pass a broken file off as a whole one.
       const auto rowField = chars.piece(2, 2);
       entry.row = numericValue(rowField);
-      bool fits =
-          chars.size() >= kSceneLineLength && onlyDigitsAndBlanks(rowField) && entry.row < kRows;
+      // A line longer than 40 characters has a digit too many somewhere, which shifts every
+      // field behind it; only blanks may trail.
+      bool fits = chars.size() >= kSceneLineLength && onlyBlanksFrom(chars, kSceneLineLength) &&
+                  onlyDigitsAndBlanks(rowField) && entry.row < kRows;
       for (std::size_t c = 0; c < kRowBytes && fits; ++c) {
         const auto field = chars.piece(4 + 3 * c, 3);
         const int value = numericValue(field);

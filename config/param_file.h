@@ -44,7 +44,8 @@ struct ParamFileEntry {
 
 struct ParamFileRead {
   std::vector<ParamFileEntry> entries;  // model selections and stored rows, in file order
-  // Scene lines that do not fit the image: shorter than 40 characters, a field with anything
+  // Scene lines that do not fit the image: shorter or longer than 40 characters (blanks may
+  // trail), a field with anything
   // but digits and blanks, a row above 18 or a byte above 255. Skipped whole.
   std::vector<int> skippedLines;
   // Model lines whose last character is a digit from 5 to 9: they leave the model unchanged.

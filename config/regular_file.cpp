@@ -42,6 +42,22 @@ FileCheck followed(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// A file that is there is replaced only when it may be written: a file made read-only (a
+// backup kept safe) is refused, by root too, whatever bytes its name has.
+FileCheck writable(FileCheck check) {
+  struct stat st {};
+  if (!check.ok() || ::stat(check.path.c_str(), &st) != 0) return check;
+  if ((st.st_mode & 0222) == 0 ||
+      ::faccessat(AT_FDCWD, check.path.c_str(), W_OK, AT_EACCESS) != 0) {
+    return refused(FileRefusal::System, EACCES);
+  }
+  return check;
+}
+
+}  // namespace
+
 FileCheck writableTarget(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) {
@@ -56,7 +72,7 @@ FileCheck writableTarget(const std::string& path) {
   if (!S_ISLNK(st.st_mode)) {
     FileCheck check = kindOf(st.st_mode);
     if (check.ok()) check.path = path;
-    return check;
+    return writable(check);
   }
   FileCheck check = followed(path);
   if (!check.ok()) return check;
@@ -65,7 +81,7 @@ FileCheck writableTarget(const std::string& path) {
                                                            &std::free);
   if (!target) return refused(FileRefusal::System, errno);
   check.path = target.get();
-  return check;
+  return writable(check);
 }
 
 FileBytes readRegularFile(const std::string& path) {

@@ -71,18 +71,25 @@ void printFindings(const std::vector<Finding>& findings, std::ostream& out) {
     const char* mark = f.level == Level::Problem ? "FIX "
                        : f.level == Level::Note  ? "note"
                                                  : "ok  ";
-    out << "  " << mark << "  " << f.topic << ": " << f.text << "\n";
-    for (const std::string& fix : f.fixes) out << "          - " << fix << "\n";
+    // Findings name processes and files, which may hold anything: no control character
+    // reaches the terminal.
+    out << "  " << mark << "  " << f.topic << ": " << doctor::printable(f.text, false) << "\n";
+    for (const std::string& fix : f.fixes) {
+      out << "          - " << doctor::printable(fix, false) << "\n";
+    }
   }
 }
 
 std::string identity(const Adapter& a) {
-  std::string s = "USB adapter " + a.usb + ": " + a.ids.vendorId + ":" + a.ids.productId;
+  // What the device says of itself is escaped as the firmware text is.
+  using doctor::printable;
+  std::string s = "USB adapter " + printable(a.usb) + ": " + printable(a.ids.vendorId) + ":" +
+                  printable(a.ids.productId);
   for (const std::string* part : {&a.ids.manufacturer, &a.ids.product}) {
-    if (!part->empty()) s.append(", ").append(*part);
+    if (!part->empty()) s.append(", ").append(printable(*part));
   }
-  if (!a.ids.serial.empty()) s.append(", serial ").append(a.ids.serial);
-  s.append(a.driver.empty() ? ", no driver" : ", driver " + a.driver);
+  if (!a.ids.serial.empty()) s.append(", serial ").append(printable(a.ids.serial));
+  s.append(a.driver.empty() ? ", no driver" : ", driver " + printable(a.driver));
   return s;
 }
 
@@ -113,7 +120,7 @@ int printDiagnosis(const doctor::Diagnosis& d, bool json, std::ostream& out) {
     if (!d.adapters.empty()) out << "all adapters:\n";
     printFindings(d.machine, out);
   }
-  out << d.last << "\n";
+  out << doctor::printable(d.last, false) << "\n";
   return code;
 }
 
@@ -125,7 +132,9 @@ int runDoctor(const Invocation& inv, Streams& s) {
 
 std::string doctorHint() {
   const std::string problem = doctor::firstProblem(diagnoseThisMachine(), false);
-  return problem.empty() ? std::string() : "hint: " + problem + " (qzctl doctor says what to do)";
+  return problem.empty()
+             ? std::string()
+             : "hint: " + doctor::printable(problem, false) + " (qzctl doctor says what to do)";
 }
 
 extern const CommandEntry kDoctorCommand;

@@ -1,6 +1,7 @@
 #include "ctl/file_bytes.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -50,6 +51,9 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
     return {FileProblem::Kind::CannotOpen, QString::fromStdString(refusalText(target)),
             target.error, target.refusal};
   }
+  // Replaced as Qt replaces any other name: the new file keeps the old one's mode and owner.
+  struct stat old {};
+  const bool replacing = ::stat(target.path.c_str(), &old) == 0;
   // Saved whole under a name Qt can carry in the same folder, then renamed to the real name.
   const fs::path path(target.path);
   const std::string folder = path.has_parent_path() ? path.parent_path().string() : ".";
@@ -57,11 +61,20 @@ FileProblem saveBytes(const std::string& name, std::span<const std::uint8_t> byt
   if (dir < 0) return systemProblem(FileProblem::Kind::CannotWrite);
   const std::string temporary = ".qzctl-" + std::to_string(::getpid()) + ".QZ";
   FileProblem problem = saveParamFileBytes(fdPath(dir) + "/" + temporary.c_str(), bytes);
+  if (problem.kind == FileProblem::Kind::None && replacing) {
+    // The owner only when the system lets us give it, as Qt does.
+    if (::fchownat(dir, temporary.c_str(), old.st_uid, old.st_gid, 0) != 0) {
+      // Not ours to give: the file is ours now, with the old mode.
+    }
+    if (::fchmodat(dir, temporary.c_str(), old.st_mode & 07777, 0) != 0) {
+      problem = systemProblem(FileProblem::Kind::CannotWrite);
+    }
+  }
   if (problem.kind == FileProblem::Kind::None &&
       ::renameat(dir, temporary.c_str(), dir, path.filename().c_str()) != 0) {
     problem = systemProblem(FileProblem::Kind::CannotWrite);
-    ::unlinkat(dir, temporary.c_str(), 0);
   }
+  if (problem.kind != FileProblem::Kind::None) ::unlinkat(dir, temporary.c_str(), 0);
   ::close(dir);
   return problem;
 }

@@ -28,7 +28,7 @@ ParamFile loadFile(const std::string& name) {
   }
   if (!read.skippedLines.empty()) {
     f.warnings.push_back("line(s) " + lineList(read.skippedLines) +
-                         " left out: not a whole scene line (shorter than 40 characters, a field "
+                         " left out: not a whole scene line (not 40 characters long, a field "
                          "that is not digits, a row above 18 or a byte above 255)");
   }
   if (!read.ignoredModelLines.empty()) {

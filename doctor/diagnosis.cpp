@@ -332,4 +332,49 @@ std::string firstProblem(const Diagnosis& d, bool withFix) {
   return {};
 }
 
+std::string printable(std::string_view reported, bool backslashes) {
+  std::string out;
+  auto escape = [&](unsigned char b) {
+    char text[5];
+    std::snprintf(text, sizeof text, "\\x%02X", b);
+    out += text;
+  };
+  for (std::size_t i = 0; i < reported.size();) {
+    const auto b = static_cast<unsigned char>(reported[i]);
+    if (b < 0x80) {
+      if (b == '\\' && backslashes) {
+        out += "\\\\";
+      } else if (b < 0x20 || b == 0x7F) {
+        escape(b);
+      } else {
+        out += static_cast<char>(b);
+      }
+      ++i;
+      continue;
+    }
+    // A whole UTF-8 sequence, shortest form, no surrogate, and no C1 control (U+0080..U+009F).
+    const std::size_t n = b >= 0xF0 && b <= 0xF4  ? 4
+                          : b >= 0xE0             ? 3
+                          : b >= 0xC2 && b < 0xE0 ? 2
+                                                  : 0;
+    std::uint32_t c = n == 4 ? b & 0x07u : n == 3 ? b & 0x0Fu : b & 0x1Fu;
+    bool whole = n > 0 && i + n <= reported.size();
+    for (std::size_t k = 1; whole && k < n; ++k) {
+      const auto t = static_cast<unsigned char>(reported[i + k]);
+      whole = (t & 0xC0) == 0x80;
+      c = (c << 6) | (t & 0x3Fu);
+    }
+    whole = whole && c >= 0xA0 && !(c >= 0xD800 && c <= 0xDFFF) && c <= 0x10FFFF &&
+            !(n == 3 && c < 0x800) && !(n == 4 && c < 0x10000);
+    if (whole) {
+      out.append(reported.substr(i, n));
+      i += n;
+    } else {
+      escape(b);
+      ++i;
+    }
+  }
+  return out;
+}
+
 }  // namespace qz::doctor

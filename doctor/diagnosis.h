@@ -4,6 +4,7 @@
 // whether ModemManager may get in the way. Words only, no I/O.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "doctor/machine.h"
@@ -49,6 +50,12 @@ struct Diagnosis {
 
 // "pid 123 (minicom)".
 [[nodiscard]] std::string describe(const Process& p);
+
+// A string a device or the system reported (a maker, a product, a process name), as a
+// terminal may show it: printable UTF-8 kept, a control character or a byte that is no UTF-8
+// written \xNN, so that nothing a device says can move the cursor or rewrite the screen. With
+// `backslashes` a backslash is written \\, so that the escapes stay unambiguous.
+[[nodiscard]] std::string printable(std::string_view reported, bool backslashes = true);
 
 // The first problem in one line, with its first fix or without; empty when there is none.
 [[nodiscard]] std::string firstProblem(const Diagnosis& d, bool withFix = true);

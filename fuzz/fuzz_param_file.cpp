@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Applied to an image: the model the file leaves selected, and every row the file holds as
   // its last line for that row says, wherever the model line stands. A stored row is a whole
-  // line of 40 characters or more.
+  // line of 40 characters (blanks may trail).
   qz::ConfigImage image;
   int model = 2;
   read.applyTo(image, model);

@@ -1,5 +1,7 @@
 #include "link/qt_serial_port.h"
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -89,7 +91,11 @@ bool QtSerialPort::open() {
 
   // Qt opens with its defaults (9600,N,8,1, no flow control); the settings go on afterwards so
   // that a refused setting is told apart from a device that does not open.
-  d.serial.setPortName(QString::fromLocal8Bit(path.c_str()));
+  // Qt names its lock file after the port's name: two names of one device (the device and a
+  // link to it) must take the one lock, so Qt is given the device itself.
+  std::error_code resolving;
+  const std::string device = std::filesystem::canonical(path, resolving).string();
+  d.serial.setPortName(QString::fromLocal8Bit(resolving ? path.c_str() : device.c_str()));
   d.serial.setBaudRate(QSerialPort::Baud9600);
   d.serial.setDataBits(QSerialPort::Data8);
   d.serial.setParity(QSerialPort::NoParity);
@@ -142,7 +148,9 @@ bool QtSerialPort::probe() {
     d.fail(PortError::NoSuchPort, osWords(ENOENT));
     return false;
   }
-  if (heldByLockFile(path)) {
+  std::error_code resolving;
+  if (heldByLockFile(std::filesystem::canonical(path, resolving).string()) ||
+      heldByLockFile(path)) {
     d.fail(PortError::InUse, "locked by another program");
     return false;
   }

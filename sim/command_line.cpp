@@ -115,6 +115,53 @@ std::optional<FaultAction> faultAction(std::string_view option) {
   return std::nullopt;
 }
 
+// The echo of which write: N (1-based) or every.
+int whichEcho(std::string_view option, std::string_view text) {
+  if (text == "every") return LineFaults::kEvery;
+  return number(option, text, 1, 1'000'000);
+}
+
+// The options of the line's own faults; false for any other option.
+bool parseLineFault(std::string_view option, std::string_view v, LineFaults& line) {
+  if (option == "--noise") {
+    // Bursts a second, with a decimal part: 0.5 is one burst every two seconds.
+    double rate = 0;
+    if (!v.empty() && v.find_first_not_of("0123456789.") == std::string_view::npos) {
+      try {
+        std::size_t used = 0;
+        rate = std::stod(std::string(v), &used);
+        if (used != v.size()) rate = 0;
+      } catch (const std::exception&) {
+        rate = 0;
+      }
+    }
+    if (!(rate >= 0.01 && rate <= 100)) {
+      fail(option, "\"" + std::string(v) + "\" is not a rate from 0.01 to 100 bursts a second");
+    }
+    line.noisePerSecond = rate;
+  } else if (option == "--seed") {
+    line.seed = static_cast<std::uint32_t>(number(option, v, 1, 2'000'000'000));
+  } else if (option == "--echo-collide") {
+    const std::size_t at = v.find('@');
+    line.collideEcho = whichEcho(option, v.substr(0, at));
+    if (at != std::string_view::npos) {
+      line.collideAt = static_cast<std::size_t>(number(option, v.substr(at + 1), 0, 254));
+    }
+  } else if (option == "--echo-cut") {
+    const std::size_t eq = v.find('=');
+    if (eq == std::string_view::npos) fail(option, "expects WRITE=BYTES, for example 9=8");
+    line.cutEcho = whichEcho(option, v.substr(0, eq));
+    line.cutTo = static_cast<std::size_t>(number(option, v.substr(eq + 1), 0, 254));
+  } else if (option == "--late") {
+    line.late = std::chrono::milliseconds(number(option, v, 1, 1000));
+  } else if (option == "--row-time") {
+    line.rowTime = std::chrono::milliseconds(number(option, v, 1, 5000));
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 FaultRule parseFaultRule(FaultAction action, std::string_view text) {
@@ -164,7 +211,9 @@ const cli::Option kOptions[] = {
     {{"extra"}, "HEX"},     {{"ack-earlier"}, "ROW"}, {{"merge"}, "REPLY"},
     {{"twice"}, "REPLY"},   {{"hangup-at"}, "REPLY"}, {{"result"}, "XX=YY"},
     {{"image"}, "FILE"},    {{"dump"}, "FILE"},       {{"log"}, "FILE"},
-    {{"version"}, ""},      {{"view"}, ""},
+    {{"version"}, ""},      {{"view"}, ""},           {{"noise"}, "RATE"},
+    {{"seed"}, "N"},        {{"echo-collide"}, "N"},  {{"echo-cut"}, "N=B"},
+    {{"late"}, "MS"},       {{"row-time"}, "MS"},
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
@@ -228,6 +277,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       o.faults.hangupAfter = number(option, v, 1, 1'000'000);
     } else if (option == "--store-wrong") {
       o.faults.wrongRow = number(option, v, 0, kRows - 1);
+    } else if (parseLineFault(option, v, o.line)) {
+      // One of the line's own faults.
     } else if (const auto action = faultAction(option)) {
       o.faults.rules.push_back(parseFaultRule(*action, v));
     } else if (option == "--result") {
@@ -244,6 +295,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       cl.logFile = std::string(v);
       if (cl.logFile.empty()) fail(option, "needs a file name");
     }
+  }
+  if ((o.line.collideEcho != 0 || o.line.cutEcho != 0) && o.echo == Echo::None) {
+    fail(o.line.collideEcho != 0 ? "--echo-collide" : "--echo-cut",
+         "changes the echo, so it needs --echo");
   }
   return cl;
 }
@@ -307,6 +362,24 @@ Line:
                      answer, as a two-wire RS-485 adapter that hears itself
                      does: each write whole at once (default), or byte by byte
                      as each has gone out on the line
+  --echo-collide WRITE[@BYTE]
+                     a collision changes byte BYTE (default 5; past the end: the
+                     last) of the echo of the tool's WRITE-th write (1, 2, ...,
+                     or every); needs --echo
+  --echo-cut WRITE=BYTES
+                     the echo of the tool's WRITE-th write (or every) stops
+                     after BYTES bytes, as an adapter that turns its receiver
+                     off early does; needs --echo
+  --late MS          the adapter hands the echo, the answers and the noise on
+                     MS milliseconds late (1..1000), byte by byte
+  --noise RATE       bursts of 1 to 4 random bytes, as dimmers put on the line,
+                     on average RATE a second (0.01..100, for example 0.5), at
+                     random times; the controller hears them too
+  --seed N           start the noise's random numbers from N, to play a run
+                     again (default: a new seed each start)
+  --row-time MS      the controller takes MS milliseconds (1..5000) to store a
+                     download row or read an upload row, and reads nothing
+                     meanwhile: frames sent then wait in its input
   --com N            alias COMn (1..50); default: the lowest n whose COMn is
                      neither a serial device on this machine nor an alias yet
   --log FILE         write the log to FILE instead of standard output

@@ -3,6 +3,7 @@
 // and no clock of its own, so every answer can be checked byte for byte.
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -76,6 +77,25 @@ enum class Echo : std::uint8_t {
   ByteByByte,  // each byte as it has gone out on the line
 };
 
+// What a real RS-485 line does besides: noise from dimmers, collisions that change a byte of
+// the echo, an adapter that cuts its echo short or hands everything on late, and a controller
+// that is busy storing a row while more frames arrive.
+struct LineFaults {
+  static constexpr int kEvery = -1;  // an echo fault on every echo
+  double noisePerSecond = 0;  // bursts of 1..4 random bytes towards the tool (and the controller)
+  std::uint32_t seed = 0;     // of the noise; 0: a seed of its own
+  int collideEcho = 0;        // the echo of the tool's N-th write (1-based) has a byte changed
+  std::size_t collideAt = 5;  // which byte (past the end: the last)
+  int cutEcho = 0;            // the echo of the tool's N-th write is cut short
+  std::size_t cutTo = 0;      // the bytes of it that come back
+  std::chrono::milliseconds late{0};     // echo and answers reach the tool this late, byte by byte
+  std::chrono::milliseconds rowTime{0};  // a row takes this long to store or read; busy meanwhile
+  [[nodiscard]] bool any() const {
+    return noisePerSecond > 0 || collideEcho != 0 || cutEcho != 0 || late.count() > 0 ||
+           rowTime.count() > 0;
+  }
+};
+
 struct Options {
   int model = 2;  // 0..4: QZ-0408, QZ-0606, QZ-0804, QZ-1002, QZ-1200
   // Entries the in-memory log keeps, the most recent ones (at least 1); the qzsim program,
@@ -94,6 +114,7 @@ struct Options {
   // argument itself, the success code of each request (01, 02, FF, 10, 20).
   std::map<std::uint8_t, std::uint8_t> serviceResults;
   Faults faults;
+  LineFaults line;
 };
 
 // One received frame and what became of it.

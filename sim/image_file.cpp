@@ -55,7 +55,7 @@ StartImage loadImageFile(const std::filesystem::path& file, std::optional<int> m
   if (!read.isParamFile()) fail(file, "no model line and no scene line, not a parameter file");
   if (!read.skippedLines.empty()) {
     fail(file, (read.skippedLines.size() == 1 ? "line " : "lines ") + lineList(read.skippedLines) +
-                   ": not a whole scene line (shorter than 40 characters, a field that is not "
+                   ": not a whole scene line (not 40 characters long, a field that is not "
                    "digits, a row above 18 or a byte above 255)");
   }
   if (!read.ignoredModelLines.empty()) {

@@ -30,6 +30,11 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
   // The request took its own wire time to arrive, and the line carries one byte at a time.
   const Clock::time_point start =
       std::max(requestEnd + bt * static_cast<long>(requestLength), lineFreeAt_);
+  if (options_.line.late.count() > 0) {
+    deliverLate(reply, start);
+    lineFreeAt_ = start + bt * static_cast<long>(reply.size());
+    return {};
+  }
   if (!options_.pacing || oneWrite) {
     if (options_.pacing) {
       // Handed over when its last byte would have arrived.
@@ -47,6 +52,8 @@ std::string PtyServer::send(const Bytes& reply, Clock::time_point requestEnd,
   }
   for (std::size_t i = 0; i < reply.size(); ++i) {
     if (!sleepUntil(start + bt * static_cast<long>(i))) return "stopped while answering";
+    // Noise falls inside answers too.
+    (void)noiseDue(Clock::now());
     ssize_t n = 0;
     do {
       n = ::write(master_, &reply[i], 1);
@@ -63,6 +70,10 @@ void PtyServer::echoBack(std::span<const std::uint8_t> bytes, Clock::time_point 
   // The line carries the tool's bytes one after the other: the answer waits until they are out.
   if (options_.pacing)
     lineFreeAt_ = std::max(lineFreeAt_, arrived) + bt * static_cast<long>(bytes.size());
+  if (options_.line.late.count() > 0) {
+    deliverLate(bytes, arrived + bt);
+    return;
+  }
   for (std::size_t at = 0; at < bytes.size();) {
     const std::size_t count = whole ? bytes.size() : 1;
     if (!whole && options_.pacing && !sleepUntil(arrived + bt * static_cast<long>(at + 1))) return;

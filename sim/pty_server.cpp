@@ -57,7 +57,10 @@ void closeFd(int& fd) {
 }  // namespace
 
 PtyServer::PtyServer(Options options, LogSink sink)
-    : options_(std::move(options)), sink_(std::move(sink)), controller_(options_) {}
+    : options_(std::move(options)),
+      sink_(std::move(sink)),
+      controller_(options_),
+      random_(options_.line.seed != 0 ? options_.line.seed : std::random_device{}()) {}
 
 PtyServer::~PtyServer() {
   stop();
@@ -245,6 +248,8 @@ void PtyServer::run() {
     // While reading is paused, look again now and then whether it still is.
     if (paused)
       deadline = std::min(deadline.value_or(Clock::time_point::max()), Clock::now() + 10ms);
+    if (const auto line = lineDeadline())
+      deadline = std::min(deadline.value_or(Clock::time_point::max()), *line);
     timespec wait{};
     if (deadline) wait = toTimespec(*deadline - Clock::now());
     if (::ppoll(fds.data(), fds.size(), deadline ? &wait : nullptr, nullptr) < 0) {
@@ -256,13 +261,15 @@ void PtyServer::run() {
     // Opens are looked at first: an open comes before the frames written after it.
     watchOpens();
     const Clock::time_point now = Clock::now();
+    flushOutbox(now);
     std::vector<Frame> frames;
+    if (const Bytes noise = noiseDue(now); !noise.empty()) frames = reader.feed(noise, now);
     if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(master_, buffer.data(), buffer.size());
       if (n > 0) {
         const std::span<const std::uint8_t> came(buffer.data(), static_cast<std::size_t>(n));
-        if (options_.echo != Echo::None) echoBack(came, now);
-        frames = reader.feed(came, now);
+        if (options_.echo != Echo::None) echoBack(echoOf(came), now);
+        for (Frame& f : reader.feed(came, now)) frames.push_back(std::move(f));
       } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
         continue;
       } else {
@@ -271,7 +278,7 @@ void PtyServer::run() {
         return;
       }
     } else {
-      frames = reader.idle(now);
+      for (Frame& f : reader.idle(now)) frames.push_back(std::move(f));
     }
     for (const Frame& frame : frames) {
       Controller::Response response;
@@ -285,6 +292,7 @@ void PtyServer::run() {
         }
       }
       std::string lost;
+      busyWithRow(frame);
       if (!response.reply.empty()) {
         lost = send(response.reply, frame.time, frame.bytes.size(), response.oneWrite);
       }

@@ -7,10 +7,13 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <random>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +98,17 @@ class PtyServer {
   // Rewrites Options::dumpFile; a failure goes to the log.
   void dumpImage(const ConfigImage& image);
   void closeAll();
+  // The line's own faults (sim/line_faults.cpp). Bytes towards the tool that an adapter hands
+  // on late wait in the outbox until their time; the loop writes them one at a time.
+  void deliverLate(std::span<const std::uint8_t> bytes, Clock::time_point first);
+  void flushOutbox(Clock::time_point now);
+  [[nodiscard]] std::optional<Clock::time_point> lineDeadline() const;
+  // A burst of noise when one is due: written towards the tool, and heard by the controller.
+  [[nodiscard]] Bytes noiseDue(Clock::time_point now);
+  // The echo as the adapter gives it back: with a byte changed or cut short when asked.
+  [[nodiscard]] Bytes echoOf(std::span<const std::uint8_t> bytes);
+  // A slow controller storing or reading a row: busy until `until`, reading nothing.
+  void busyWithRow(const Frame& frame);
 
   Options options_;
   LogSink sink_;
@@ -116,6 +130,10 @@ class PtyServer {
   AliasClaim alias_;
   std::thread thread_;
   Clock::time_point lineFreeAt_{};
+  std::deque<std::pair<Clock::time_point, std::uint8_t>> outbox_;
+  std::optional<Clock::time_point> nextNoise_;
+  std::mt19937 random_;
+  int echoes_ = 0;
 };
 
 }  // namespace qz::sim

@@ -116,7 +116,7 @@ void Form1::readParameterFile(const QString& path) {
   // What the file did not give is said in one message: lines left out, rows it lacks.
   QStringList said;
   if (!read.skippedLines.empty()) {
-    said.append(QStringLiteral("以下各行不是完整的场景行（不足 40 个字符、含有数字和空格以外的"
+    said.append(QStringLiteral("以下各行不是完整的场景行（不是 40 个字符、含有数字和空格以外的"
                                "字符、场景号大于 18 或数值大于 255），没有读入:\n第 %1 行")
                     .arg(QString::fromStdString(lineList(read.skippedLines))));
   }

@@ -125,6 +125,22 @@ TEST_F(Ctl, UploadKeepsAnotherImageAndNamesAsTheirBytes) {
                         dir);
   EXPECT_EQ(odd.code, 0) << odd.err;
   EXPECT_EQ(readFile(dir / "caf\xE9.QZ"), uploaded);
+  // Whatever its bytes, a name is replaced the same way: its mode kept, a read-only file
+  // refused (or, for root, replaced) alike.
+  for (const std::string mode : {"600", "444"}) {
+    std::vector<std::pair<int, std::string>> seen;  // exit code, the file's mode after
+    for (const std::string name : {"same", "sam\\351"}) {
+      const std::string file = "\"$D/$(printf '" + name + ".QZ')\"";
+      const Ran r =
+          shell("rm -f " + file + "; printf x >" + file + " && chmod " + mode + " " + file +
+                    " && \"$QZCTL\" --port " + sim->comName() + " --force upload " + file +
+                    " >/dev/null; c=$?; stat -c %a " + file + "; exit $c",
+                dir);
+      seen.emplace_back(r.code, r.out);
+    }
+    EXPECT_EQ(seen[0], seen[1]) << mode;
+    EXPECT_EQ(seen[0].second, mode + "\n");
+  }
 
   // On a terminal the progress lines redraw themselves, unless the terminal is a dumb one.
   for (const std::string term : {"xterm", "dumb"}) {

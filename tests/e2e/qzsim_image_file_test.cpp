@@ -226,8 +226,8 @@ TEST(QzsimImageFile, RefusesAFileWithAFaultAndDoesNotStart) {
     Sim sim(dir, {"--image", (dir / "odd.QZ").string(), "--dump", (dir / "kept.QZ").string()});
     EXPECT_EQ(sim.exitStatus(), 1);
     EXPECT_EQ(sim.errors(), "qzsim: " + (dir / "odd.QZ").string() +
-                                ": lines 2, 3: not a whole scene line (shorter than 40 "
-                                "characters, a field that is not digits, a row above 18 or a "
+                                ": lines 2, 3: not a whole scene line (not 40 characters "
+                                "long, a field that is not digits, a row above 18 or a "
                                 "byte above 255)\n");
   }
   EXPECT_FALSE(fs::exists(dir / "kept.QZ"));

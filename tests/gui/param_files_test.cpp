@@ -239,7 +239,7 @@ TEST(ParamFiles, LinesThatDoNotFitAreSkippedAndNamedInOneMessage) {
   w.Command4->click();
   ASSERT_EQ(t.platform.messages.size(), 1u);
   EXPECT_EQ(t.platform.messages[0].text,
-            "以下各行不是完整的场景行（不足 40 个字符、含有数字和空格以外的字符、场景号大于 18 "
+            "以下各行不是完整的场景行（不是 40 个字符、含有数字和空格以外的字符、场景号大于 18 "
             "或数值大于 255），没有读入:\n第 3, 5 行\n\n"
             "文件中没有以下各行，这些参数保持读入前的值:\nCJ00-CJ01, CJ03-CJ15, CJ17-CJ18");
   EXPECT_EQ(t.platform.messages[0].title, "读取参数");

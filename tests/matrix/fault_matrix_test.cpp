@@ -48,6 +48,7 @@ struct Fault {
   Expect download;
   Expect upload;
   bool longForm = false;
+  int runs = 1;  // a fault played at random: each run against a qzsim of its own
 };
 
 const std::vector<Fault> kFaults = {
@@ -103,6 +104,31 @@ const std::vector<Fault> kFaults = {
     {{"--echo=bytes", "--ack-earlier", "7=5"}, S, S, true},
     {{"--echo", "--ack-earlier", "7=7/1000000"}, F, S, true},
     {{"--echo=bytes", "--hangup-at", "{dir}:9"}, F, F, true},
+    // A real line: an echo changed by a collision, cut short or handed on late, noise from
+    // dimmers, a controller busy writing its memory.
+    {{"--echo", "--echo-collide", "9@5"}, S, S},
+    {{"--echo=bytes", "--echo-collide", "every@5"}, S, S},
+    {{"--echo", "--echo-cut", "9=10"}, S, S},
+    {{"--echo", "--late", "150"}, S, S},
+    {{"--echo", "--late", "300"}, S, S},
+    {{"--late", "300"}, S, S},
+    {{"--row-time", "100"}, S, S},
+    {{"--echo", "--echo-collide", "every@0"}, S, S, true},
+    {{"--echo", "--echo-collide", "every@14"}, S, S, true},
+    {{"--echo", "--echo-cut", "9=14"}, S, S, true},
+    {{"--echo", "--echo-cut", "every=8"}, E, E, true},  // no whole echo ever: never connects
+    {{"--echo", "--echo-cut", "every=14"}, E, E, true},
+    {{"--echo", "--late", "150", "--echo-collide", "every@5"}, S, S, true},
+    {{"--echo", "--late", "300", "--echo-cut", "9=10"}, S, S, true},
+    {{"--row-time", "150"}, S, S, true},
+    {{"--row-time", "250"}, S, S, true},
+    {{"--row-time", "300"}, S, S, true},
+    {{"--echo", "--row-time", "250"}, S, S, true},
+    {{"--noise", "0.2"}, E, E, true, 5},
+    {{"--noise", "1"}, E, E, true, 20},
+    {{"--echo", "--noise", "1"}, E, E, true, 20},
+    {{"--noise", "3"}, E, E, true, 5},
+    {{"--echo", "--late", "150", "--noise", "1"}, E, E, true, 5},
 };
 
 constexpr qint64 kRunLimitMs = 30'000;
@@ -154,7 +180,15 @@ struct Outcome {
   bool bytesMatch = false;
   qint64 ms = -1;  // until the transfer ended; -1: it did not
   std::string said;
+  int rowFrames = 0;  // download rows or upload requests qzsim received
 };
+
+int rowFramesOf(const sim::PtyServer& server) {
+  const std::vector<sim::LogEntry> log = server.log();
+  return static_cast<int>(std::count_if(log.begin(), log.end(), [](const sim::LogEntry& e) {
+    return e.kind == sim::FrameKind::DownloadRow || e.kind == sim::FrameKind::UploadRequest;
+  }));
+}
 using Outcomes = std::vector<Outcome>;
 
 std::string problem(const Outcome& o) {
@@ -173,25 +207,48 @@ void inBatches(const char* program, Direction d, const std::function<void(Batch,
   std::vector<const Fault*> all;
   const char* form = std::getenv("QZ_FAULT_MATRIX");
   for (const Fault& f : kFaults) {
-    if (!f.longForm || (form != nullptr && std::string(form) == "long")) all.push_back(&f);
+    if (f.longForm && (form == nullptr || std::string(form) != "long")) continue;
+    for (int i = 0; i < f.runs; ++i) all.push_back(&f);
   }
   Outcomes outcomes;
   for (std::size_t at = 0; at < all.size(); at += 20) {
     run(Batch(all).subspan(at, std::min<std::size_t>(20, all.size() - at)), outcomes);
   }
   int wrong = 0;
+  int wrongData = 0;
+  int successes = 0;
+  // A fault played more than once: how many of its runs succeeded.
+  std::vector<std::pair<std::string, std::pair<int, int>>> played;
   for (const Outcome& o : outcomes) {
     const std::string p = problem(o);
     wrong += p.empty() ? 0 : 1;
+    wrongData += o.success && !o.bytesMatch ? 1 : 0;
+    successes += o.success && o.bytesMatch ? 1 : 0;
+    auto at = std::find_if(played.begin(), played.end(),
+                           [&](const auto& e) { return e.first == o.fault; });
+    if (at == played.end()) at = played.insert(played.end(), {o.fault, {0, 0}});
+    at->second.first += o.success && o.bytesMatch ? 1 : 0;
+    ++at->second.second;
     std::printf(
-        "%-6s %-8s %-44s %-7s %s  %s  [%s]\n", program, name(d),
+        "%-6s %-8s %-44s %-7s %3d rows %s  %s  [%s]\n", program, name(d),
         o.fault.empty() ? "(no fault)" : o.fault.c_str(), o.success ? "success" : "failed",
+        o.rowFrames,
         o.ms < 0 ? "  (busy)"
                  : QString::asprintf("%5.1f s", static_cast<double>(o.ms) / 1000).toUtf8().data(),
         p.empty() ? "ok" : ("WRONG: " + p).c_str(), o.said.c_str());
     EXPECT_EQ(p, "") << program << " " << name(d) << " " << o.fault << ": " << o.said;
   }
-  std::printf("%s %s: %zu combinations, %d wrong\n", program, name(d), outcomes.size(), wrong);
+  for (const auto& [fault, counts] : played) {
+    if (counts.second > 1) {
+      std::printf("%-6s %-8s %-44s %d of %d runs succeeded\n", program, name(d), fault.c_str(),
+                  counts.first, counts.second);
+    }
+  }
+  std::printf(
+      "%s %s: %zu combinations: %d succeeded, %zu failed honestly, %d wrong results "
+      "(success said with bytes that differ); %d not as expected\n",
+      program, name(d), outcomes.size(), successes,
+      outcomes.size() - static_cast<std::size_t>(successes + wrongData), wrongData, wrong);
   std::fflush(stdout);
 }
 
@@ -260,6 +317,7 @@ void runWindows(Direction d, Batch batch, Outcomes& outcomes) {
     o.success = run->w->Label提示->text() == uiText(down ? kDownloadedText : kUploadedText);
     o.bytesMatch = run->server->image() == sentImage() && run->w->SetData == sentImage();
     if (o.said.empty()) o.said = run->w->Label提示->text().trimmed().toStdString();
+    o.rowFrames = rowFramesOf(*run->server);
     outcomes.push_back(o);
     run->w.reset();
     run->server->stop();
@@ -309,6 +367,7 @@ void runQzctl(Direction d, Batch batch, Outcomes& outcomes) {
     upload << std::ifstream(runtime.root() / ("site-" + com + ".QZ"), std::ios::binary).rdbuf();
     o.bytesMatch = d == Direction::Download ? servers[i]->image() == sentImage()
                                             : upload.str() == paramFileOf(sentImage());
+    o.rowFrames = rowFramesOf(*servers[i]);
     outcomes.push_back(o);
     servers[i]->stop();
   }

@@ -225,5 +225,18 @@ TEST(Doctor, EachCauseOnAFabricatedMachine) {
   }
 }
 
+TEST(Doctor, WhatDevicesReportIsShownEscaped) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"QinHeng Electronics", "QinHeng Electronics"},
+      {"\x1B]0;owned\x07\x1B[2J", "\\x1B]0;owned\\x07\\x1B[2J"},  // escape sequences
+      {"\xC2\x9B"
+       "31m",
+       "\\xC2\\x9B31m"},                                   // a C1 control in UTF-8
+      {"\xE5\x8D\x8E USB\\", "\xE5\x8D\x8E USB\\\\"},      // Chinese kept, \\ doubled
+      {"caf\xE9\x7F\xC0\xAF", "caf\\xE9\\x7F\\xC0\\xAF"},  // no UTF-8, overlong form
+  };
+  for (const auto& [reported, shown] : cases) EXPECT_EQ(printable(reported), shown) << shown;
+}
+
 }  // namespace
 }  // namespace qz::doctor

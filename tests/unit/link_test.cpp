@@ -241,7 +241,7 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
 struct LineStep {
   enum { Sent, Came, Look } what;
   Bytes bytes;
-  int ms = 0;  // Sent, Look: milliseconds after the start
+  int ms = 0;  // milliseconds after the start
 };
 
 TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
@@ -250,6 +250,16 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
   const Bytes row = {0xD0, 5, 0x55, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 0x55};
   const Bytes ack = {0xD0, 5, 0x55};  // the controller wants row 5 again; row 5 starts 55
   const Bytes options = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x11, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
+  auto uploadRequest = [](std::uint8_t r) { return Bytes{0xA2, r, r, 0xAA, 0xFE, 0xFF}; };
+  const Bytes uploadRow = {0xA2, 0, 1, 1, 0, 0, 1, 0, 1, 0, 9, 2, 0, 5};
+  auto lost = [](Bytes b, std::size_t at) {
+    b.erase(b.begin() + static_cast<long>(at));
+    return b;
+  };
+  auto changed = [](Bytes b, std::size_t at) {
+    b[at] ^= 0x40;
+    return b;
+  };
   auto join = [](std::initializer_list<Bytes> parts) {
     Bytes all;
     for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
@@ -266,29 +276,71 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
        {{S::Sent, request, 0}, {S::Came, join({request, serviceReply})}},
        serviceReply},
       {"no echo: a reply that begins like its request is all input",
-       {{S::Sent, request, 0}, {S::Came, serviceReply}, {S::Look, {}, 200}},
+       {{S::Sent, request, 0}, {S::Came, serviceReply}, {S::Look, {}, 420}},
        serviceReply},
       {"no echo: a reply that is the start of its request waits until the echo is due",
-       {{S::Sent, row, 0}, {S::Came, ack}, {S::Look, {}, 100}, {S::Look, {}, 116}},
+       {{S::Sent, row, 0}, {S::Came, ack}, {S::Look, {}, 400}, {S::Look, {}, 416}},
        ack},
       {"two frames written back to back come back in order",
        {{S::Sent, row, 0}, {S::Sent, options, 0}, {S::Came, join({row, options, ack})}},
        ack},
       {"the echo of the first frame lost: the second frame's echo is not taken for input",
        {{S::Sent, row, 0},
-        {S::Look, {}, 200},
-        {S::Sent, options, 300},
+        {S::Look, {}, 420},
+        {S::Sent, options, 500},
         {S::Came, join({options, ack})}},
        ack},
       {"an echo that is late is input",
-       {{S::Sent, ack, 0}, {S::Look, {}, 104}, {S::Came, ack}},
+       {{S::Sent, ack, 0}, {S::Look, {}, 404}, {S::Came, ack}},
        ack},
       {"a late answer ahead of the echo is input, and the echo behind it is not",
        {{S::Sent, row, 0}, {S::Came, join({ack, row, ack})}},
        join({ack, ack})},
-      {"a changed echo byte: what came is input",
+      {"a changed byte in an echo of three bytes: what came is input",
        {{S::Sent, ack, 0}, {S::Came, {0xD0, 5, 0x54, 0xD0, 6, 0x55}}},
        {0xD0, 5, 0x54, 0xD0, 6, 0x55}},
+      {"a collision changed byte 5 of the echo: it is still echo",
+       {{S::Sent, request, 0}, {S::Came, join({changed(request, 5), serviceReply})}},
+       serviceReply},
+      {"a byte of the echo lost: it is still echo",
+       {{S::Sent, row, 0}, {S::Came, join({lost(row, 3), ack})}},
+       ack},
+      {"an echoing adapter: an echo cut to 8 bytes is never an answer",
+       {{S::Sent, request, 0},
+        {S::Came, request},
+        {S::Sent, request, 50},
+        {S::Came, Bytes(request.begin(), request.begin() + 8), 60},
+        {S::Look, {}, 500}},
+       {}},
+      {"an echoing adapter: an echo cut short, then the answer",
+       {{S::Sent, request, 0},
+        {S::Came, request},
+        {S::Sent, row, 50},
+        {S::Came, join({Bytes(row.begin(), row.begin() + 12), ack}), 80}},
+       ack},
+      {"an echoing adapter 300 ms late: an answer ahead of the next echo does not wait for it",
+       {{S::Sent, request, 0},
+        {S::Sent, request, 200},
+        {S::Came, request, 300},
+        {S::Sent, request, 400},
+        {S::Came, request, 500},
+        {S::Came, serviceReply, 510},
+        {S::Look, {}, 560}},
+       serviceReply},
+      {"an echoing adapter: an upload row like the next request ahead of its echo is input",
+       {{S::Sent, uploadRequest(0), 0},
+        {S::Came, join({uploadRequest(0), uploadRow}), 5},
+        {S::Sent, uploadRequest(1), 20},
+        {S::Came, join({uploadRow, uploadRequest(1)}), 70}},
+       join({uploadRow, uploadRow})},
+      {"no echo: answers came where echoes were due, so later echoes are due within the margin",
+       {{S::Sent, request, 0},
+        {S::Came, ack},
+        {S::Look, {}, 420},
+        {S::Sent, request, 500},
+        {S::Look, {}, 620},
+        {S::Came, request}},
+       join({ack, request})},
   };
   const auto t0 = EchoFilter::Clock::time_point{} + std::chrono::hours(1);
   for (const Case& c : cases) {
@@ -300,9 +352,9 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
         if (step.what == LineStep::Sent) filter.sent(step.bytes, at);
         if (step.what == LineStep::Look) filter.expire(at, input);
         if (step.what != LineStep::Came) continue;
-        if (!byteByByte) filter.received(step.bytes, input);
+        if (!byteByByte) filter.received(step.bytes, at, input);
         for (std::size_t i = 0; byteByByte && i < step.bytes.size(); ++i) {
-          filter.received({&step.bytes[i], 1}, input);
+          filter.received({&step.bytes[i], 1}, at, input);
         }
       }
       EXPECT_EQ(input, c.input) << c.what << (byteByByte ? ", byte by byte" : ", whole");

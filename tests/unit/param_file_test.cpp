@@ -204,17 +204,19 @@ TEST(ParamFileRead, LinesThatDoNotFitAreSkippedWhole) {
                "CJ04ZZ0000000000000000000000000000000000\r\n" +  // 9: letters in a field
                "CJ1x000000000000000000000000000000000000\r\n" +  // 10: letters in the row
                "CJ06000000000000000000000000000000000-01\r\n" +  // 11: a sign
-               "CJ18255255255255255255255255255255255255\r\n");
-  EXPECT_EQ(read.skippedLines, (std::vector<int>{2, 4, 5, 6, 7, 8, 9, 10, 11}));
-  EXPECT_EQ(lineList(read.skippedLines), "2, 4, 5, 6, 7, 8, 9, 10, 11");
-  EXPECT_EQ(read.sceneLines, 11);
+               "CJ18255255255255255255255255255255255255\r\n" +
+               "CJ070010010010010010010010010010010010010\r\n" +  // 13: a digit too many
+               "CJ08001001001001001001001001001001001001 \t\r\n");
+  EXPECT_EQ(read.skippedLines, (std::vector<int>{2, 4, 5, 6, 7, 8, 9, 10, 11, 13}));
+  EXPECT_EQ(lineList(read.skippedLines), "2, 4, 5, 6, 7, 8, 9, 10, 11, 13");
+  EXPECT_EQ(read.sceneLines, 13);
   read.applyTo(image, model);
   EXPECT_EQ(image.rows[2], (Row{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
   EXPECT_EQ(image.rows[3], Row{});
   EXPECT_EQ(image.rows[4], Row{});
   EXPECT_EQ(image.rows[18], (Row{255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}));
   const auto present = read.rowsPresent();
-  EXPECT_EQ(std::count(present.begin(), present.end(), true), 2);
+  EXPECT_EQ(std::count(present.begin(), present.end(), true), 3);  // 2, 8 (blanks trail), 18
 }
 
 TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
@@ -236,11 +238,11 @@ TEST(ParamFileRead, Utf8FilesAndOtherLineEnds) {
   EXPECT_EQ(mixed.entries.size(), 3u);
   EXPECT_EQ(mixed.entries[2].line, 4);
 
-  // A Chinese character is one character in either encoding: after the 40 it says nothing,
-  // in a field it is no digit.
+  // A Chinese character is one character in either encoding: after the 40 it makes the line
+  // too long, in a field it is no digit.
   const std::string line = "CJ00005000000000000000000000000000000000";
   for (const std::string& ji : {std::string("\xE6\x9C\xBA"), std::string("\xBB\xFA")}) {
-    EXPECT_EQ(readText(line + ji).entries.at(0).bytes[0], 5);
+    EXPECT_EQ(readText(line + ji).skippedLines, std::vector<int>{1});
     const ParamFileRead inField = readText(line.substr(0, 38) + ji + "0");
     EXPECT_EQ(inField.skippedLines, std::vector<int>{1});
   }

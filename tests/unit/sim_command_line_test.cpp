@@ -115,5 +115,30 @@ TEST(SimCommandLine, ReadsEveryOptionAndRefusesBadOnes) {
   EXPECT_EQ(faultOptions(std::vector<std::string_view>{"--echo=bytes", "--no-pacing"}), "");
 }
 
+TEST(SimCommandLine, ReadsTheLineFaultsAndRefusesOnesThatCannotOccur) {
+  using namespace std::chrono_literals;
+  const std::vector<std::string_view> args = {
+      "--echo",  "--noise", "0.5", "--seed",     "7",  "--echo-collide", "9@3", "--echo-cut",
+      "every=8", "--late",  "300", "--row-time", "250"};
+  const LineFaults line = parseCommandLine(args).options.line;
+  EXPECT_EQ(line.noisePerSecond, 0.5);
+  EXPECT_EQ(line.seed, 7u);
+  EXPECT_EQ(std::pair(line.collideEcho, line.collideAt), std::pair(9, std::size_t{3}));
+  EXPECT_EQ(std::pair(line.cutEcho, line.cutTo), std::pair(LineFaults::kEvery, std::size_t{8}));
+  EXPECT_EQ(line.late, 300ms);
+  EXPECT_EQ(line.rowTime, 250ms);
+  for (const auto& bad : std::vector<std::vector<std::string_view>>{
+           {"--noise", "0"},
+           {"--noise", "1x"},
+           {"--echo-collide", "3"},  // no echo to change
+           {"--echo", "--echo-collide", "0"},
+           {"--echo", "--echo-cut", "3"},
+           {"--late", "0"},
+           {"--late", "1001"},
+       }) {
+    EXPECT_THROW((void)parseCommandLine(bad), std::invalid_argument) << bad.back();
+  }
+}
+
 }  // namespace
 }  // namespace qz::sim

@@ -109,7 +109,7 @@ TEST(SimImageFile, RefusesAFileWithAFaultAndSaysWhy) {
   EXPECT_EQ(refusal(dir / "text.QZ"),
             at("text.QZ") + "no model line and no scene line, not a parameter file");
   const std::string why =
-      ": not a whole scene line (shorter than 40 characters, a field that is not digits, a row "
+      ": not a whole scene line (not 40 characters long, a field that is not digits, a row "
       "above 18 or a byte above 255)";
   EXPECT_EQ(refusal(dir / "odd.QZ", 3), at("odd.QZ") + "lines 2, 3, 4" + why);
   EXPECT_EQ(refusal(dir / "one.QZ"), at("one.QZ") + "line 1" + why);
