@@ -14,7 +14,7 @@ set(QZ_LAYER_USES_cli "")
 set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
 set(QZ_LAYER_USES_session config protocol link)
-set(QZ_LAYER_USES_ui session config protocol link)
+set(QZ_LAYER_USES_ui session config protocol link report doctor)
 set(QZ_LAYER_USES_sim config protocol link cli)
 # The sheet reads images (config/, whose shape comes from protocol/) and draws with Qt Gui.
 set(QZ_LAYER_USES_report config protocol)

@@ -23,6 +23,7 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
   static const bool windowRoleKnown = (QAccessible::installFactory(windowInterface), true);
   (void)windowRoleKnown;
   buildWindow();
+  buildMenu();
   MSComm1.onComm = [this] { MSComm1_OnComm(); };
   Form_Load();
 }

@@ -32,7 +32,15 @@
 #include "ui/platform.h"
 #include "ui/status_texts.h"
 
+namespace qz::report {
+struct SheetInput;
+}  // namespace qz::report
+
+class QAction;
 class QCheckBox;
+class QDialog;
+class QMenu;
+class QMenuBar;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -162,6 +170,12 @@ class Form1 : public QWidget, private SessionFront {
   QLabel* Image1{};
   QLabel* LBDATA{};
 
+  // ---- Menu bar above the form (form1_menu.cpp) ----
+  QMenuBar* MenuBar{};
+  QAction* MenuConnect{};  // 建立连接 / 断开连接, as the button says
+  QAction* MenuVerify{};   // 下载后校验, checkable, remembered
+  QMenu* MenuRecent{};     // the files read last
+
   // ---- Timers ----
   QTimer* Timer1{};          // clock, 333 ms
   QTimer* Timer2{};          // handshake attempts, 200 ms
@@ -266,6 +280,17 @@ class Form1 : public QWidget, private SessionFront {
   // the file, with the same messages. qzconfig FILE.QZ starts with this.
   void readParameterFile(const QString& path);
 
+  // ---- What the menu bar reaches besides the buttons ----
+  void printSheet();             // form1_sheet.cpp: 打印配置单
+  void diagnoseAdapters();       // form1_doctor.cpp: 适配器诊断
+  void compareWithController();  // form1_compare.cpp: 与控制器比较
+  void showTour();               // form1_menu.cpp: 使用说明
+  void showAbout();              // 关于
+  // A file read into the editor goes first in the menu's list of files read last.
+  void rememberFile(const QString& path);
+  [[nodiscard]] bool verifyAfterDownload() const;
+  [[nodiscard]] int menuHeight() const;  // 0 before the bar exists
+
   // The window takes the size of its layout. On a screen whose free area is smaller, it takes
   // as much of the screen as there is and its content scrolls. Done when shown, when the screen
   // changes and when the layout changes width.
@@ -283,7 +308,15 @@ class Form1 : public QWidget, private SessionFront {
 
  private:
   void buildWindow();  // form1_layout.cpp
-  void wireWindow();   // form1_wiring.cpp
+  void buildMenu();    // form1_menu.cpp
+  void fillRecentFiles();
+  // The sheet of the editor's image with the customer, site and room of the sheet dialog.
+  [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
+  QString sheetSource_;  // the name of the file read last; empty: none was read
+  // A window of the form's own, not modal, showing text the user can select and copy; one of
+  // each name at a time.
+  QDialog* textDialog(const QString& name, const QString& title, const QString& text);
+  void wireWindow();  // form1_wiring.cpp
   // What the conversation asks of the port and the timers (form1_dispatch.cpp), and what the
   // window makes of what happened in it: connecting (form1_connection.cpp), transfers
   // (form1_transfer.cpp), service answers (form1_service.cpp).

@@ -107,6 +107,7 @@ void Form1::readParameterFile(const QString& path) {
   // written) before any of its rows is stored.
   read.applyTo(SetData, [this](int model) { selectPosition(Combo机型, model); });
   Show_Set(1);
+  rememberFile(path);
 
   // What the file did not give is said in one message: lines left out, rows it lacks.
   QStringList said;
