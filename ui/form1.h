@@ -35,6 +35,9 @@
 namespace qz::report {
 struct SheetInput;
 }  // namespace qz::report
+namespace qz::doctor {
+struct Diagnosis;
+}  // namespace qz::doctor
 
 class QAction;
 class QCheckBox;
@@ -281,8 +284,9 @@ class Form1 : public QWidget, private SessionFront {
   void readParameterFile(const QString& path);
 
   // ---- What the menu bar reaches besides the buttons ----
-  void printSheet();             // form1_sheet.cpp: 打印配置单
-  void diagnoseAdapters();       // form1_doctor.cpp: 适配器诊断
+  void printSheet();        // form1_sheet.cpp: 打印配置单
+  void diagnoseAdapters();  // form1_doctor.cpp: 适配器诊断 of this machine
+  void showDiagnosis(const doctor::Diagnosis& d);
   void compareWithController();  // form1_compare.cpp: 与控制器比较
   void showTour();               // form1_menu.cpp: 使用说明
   void showAbout();              // 关于
