@@ -317,6 +317,14 @@ class Form1 : public QWidget, private SessionFront {
   // The sheet of the editor's image with the customer, site and room of the sheet dialog.
   [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
   QString sheetSource_;  // the name of the file read last; empty: none was read
+  // Compare and verify (form1_compare.cpp): an upload whose image goes to them, not the
+  // editor. True when the event was theirs to show.
+  enum class ReadBack : std::uint8_t { None, Compare, Verify };
+  ReadBack readBack_ = ReadBack::None;
+  bool verifyArmed_ = false;  // the download under way is read back once it closes
+  ConfigImage sentImage_;     // what that download sent
+  bool readBackEvent(const SessionEvent& e);
+  void checkReadBack(const ConfigImage& controller);
   // A window of the form's own, not modal, showing text the user can select and copy; one of
   // each name at a time.
   QDialog* textDialog(const QString& name, const QString& title, const QString& text);

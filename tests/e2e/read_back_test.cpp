@@ -1,0 +1,107 @@
+// 与控制器比较 and 下载后校验 through the real window and port adapter against qzsim: the
+// controller's image read back, the editor untouched, the differences in the window's words.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "config/settings.h"
+#include "sim/command_line.h"
+#include "support/editor_window.h"
+#include "support/pty.h"
+#include "support/qzsim_rig.h"
+
+namespace qz {
+namespace {
+
+using test::Rig;
+
+int framesOf(const Rig& rig, sim::FrameKind kind) {
+  int n = 0;
+  for (const auto& e : rig.server->log()) n += e.kind == kind ? 1 : 0;
+  return n;
+}
+
+bool statusIs(const Rig& rig, const char* text) {
+  return rig.w->Label提示->text() == QString::fromUtf8(text);
+}
+
+TEST(ReadBack, CompareListsTheDifferencesInTheWindowsWordsAndLeavesTheEditor) {
+  QZ_SKIP_WITHOUT_PTY();
+  Rig rig;
+  Form1& w = *rig.w;
+  ASSERT_TRUE(rig.connect());
+  w.Command上传->click();
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 8000));
+  ASSERT_EQ(w.SetData, rig.server->image());
+  w.Command6[3]->click();
+  w.TD3[1]->setChecked(!w.TD3[1]->isChecked());
+  w.Combo开机场景->setCurrentIndex(13);
+  w.Combo空调排风[0]->setCurrentIndex(8);
+  const ConfigImage edited = w.SetData;
+
+  w.compareWithController();
+  ASSERT_TRUE(
+      test::pumpUntil([&] { return w.findChild<QDialog*>("compareDialog") != nullptr; }, 8000));
+  const auto shown = [&] {
+    return w.findChild<QDialog*>("compareDialog")->findChild<QLabel*>("text")->text();
+  };
+  const ConfigImage controller = rig.server->image();
+  const QString was = controller(2, 1) == 1 ? "开" : "关";
+  const QString is = edited(2, 1) == 1 ? "开" : "关";
+  EXPECT_EQ(shown(), "有 3 处不同:\n场景3 开关通道2: 控制器 " + was + ", 编辑中 " + is +
+                         "\n排风1: 控制器 关闭, 编辑中 通道8"
+                         "\n开机场景: 控制器 " +
+                         QString::fromStdString(std::string(sceneKeyName(controller(18, 11)))) +
+                         ", 编辑中 灯光全关");
+  EXPECT_EQ(w.SetData, edited);
+  EXPECT_EQ(framesOf(rig, sim::FrameKind::DownloadRow), 0);
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command上传->isEnabled(); }, 3000));
+
+  // Downloaded, the controller holds the editor's image: nothing differs.
+  w.Command下载->click();
+  ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 8000));
+  w.compareWithController();
+  ASSERT_TRUE(
+      test::pumpUntil([&] { return shown() == "控制器中的参数与编辑中的参数相同。"; }, 8000));
+}
+
+TEST(ReadBack, VerifyReadsADownloadBackAndNamesTheRowTheControllerStoredWrong) {
+  QZ_SKIP_WITHOUT_PTY();
+  struct Case {
+    int wrongRow;  // -1: the controller stores what it gets
+    bool verify;
+    int readBack;  // upload requests after the download
+    const char* status;
+  };
+  for (const Case c : {Case{-1, false, 0, "  参数下载成功"}, Case{-1, true, 20, "  参数下载成功"},
+                       Case{7, true, 20, "    下载失败"}}) {
+    SCOPED_TRACE(c.wrongRow);
+    SCOPED_TRACE(c.verify);
+    sim::Options options;
+    options.faults.wrongRow = c.wrongRow;
+    Rig rig(options);
+    Form1& w = *rig.w;
+    w.MenuVerify->setChecked(c.verify);
+    ASSERT_TRUE(rig.connect());
+    w.Command下载->click();
+    ASSERT_TRUE(test::pumpUntil([&] { return statusIs(rig, c.status); }, 10000))
+        << w.Label提示->text().toStdString();
+    ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 8000));
+    EXPECT_EQ(framesOf(rig, sim::FrameKind::UploadRequest), c.readBack);
+    if (c.wrongRow < 0) {
+      EXPECT_TRUE(rig.platform.messages.empty());
+    } else {
+      ASSERT_EQ(rig.platform.messages.size(), 1U);
+      EXPECT_TRUE(rig.platform.messages[0].text.contains("不同的行: CJ07（场景8）"))
+          << rig.platform.messages[0].text.toStdString();
+    }
+    w.MenuVerify->setChecked(false);
+  }
+}
+
+}  // namespace
+}  // namespace qz
