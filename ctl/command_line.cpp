@@ -32,6 +32,9 @@ bool fileWriters(const CommandEntry& c) {
 bool sheetWriter(const CommandEntry& c) {
   return c.id == Command::Sheet;
 }
+bool portLister(const CommandEntry& c) {
+  return c.id == Command::Ports;
+}
 bool noCommand(const CommandEntry&) {
   return false;
 }
@@ -51,6 +54,9 @@ upload: replace a file that holds another image)",
     {"-o, --output SHEET", R"(the sheet to write: NAME.pdf, or NAME.html for one HTML
 file; a NAME without an ending gets .pdf)",
      sheetWriter},
+    {"--probe", R"(ports: try each free port with the window's handshake and
+list those where a controller answers, with its model)",
+     portLister},
     {"--customer TEXT", "the customer the sheet names", sheetWriter},
     {"--site TEXT", "the site (building, address) the sheet names", sheetWriter},
     {"--room TEXT", "the room the sheet names", sheetWriter},
@@ -105,7 +111,7 @@ bool validPort(std::string_view p) {
 const cli::Option kOptionTable[] = {
     {{"h", "help"}, ""},    {{"json"}, ""},     {{"q", "quiet"}, ""},       {{"force"}, ""},
     {{"port"}, "PORT"},     {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"}, {{"version"}, ""},
-    {{"customer"}, "TEXT"}, {{"site"}, "TEXT"}, {{"room"}, "TEXT"},
+    {{"customer"}, "TEXT"}, {{"site"}, "TEXT"}, {{"room"}, "TEXT"},         {{"probe"}, ""},
 };
 
 // A sheet is a PDF or an HTML file; a name without an ending gets .pdf, any other ending is
@@ -228,6 +234,8 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     } else if (name == "-o" || name == "--output") {
       if (v.empty()) return fail(missingValue(name));
       inv.output = v;
+    } else if (name == "--probe") {
+      inv.probe = true;
     } else if (name == "--customer" || name == "--site" || name == "--room") {
       (name == "--customer" ? inv.customer : name == "--site" ? inv.site : inv.room) = v;
     }
@@ -313,6 +321,7 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     return fail("--customer, --site and --room are for sheet only");
   }
   if (inv.force && !fileWriters(*info)) return fail("--force is for download and upload only");
+  if (inv.probe && inv.command != Command::Ports) return fail("--probe is for ports only");
   if (inv.version) return fail("--version takes no command");
   return result;
 }

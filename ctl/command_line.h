@@ -54,6 +54,7 @@ struct Invocation {
   bool version = false;
   std::vector<std::string> files;  // FILE, or A and B for diff
   std::string output;              // sheet: -o SHEET, ending in .pdf, .html or .htm
+  bool probe = false;              // ports: --probe
   std::string customer;            // sheet: --customer, --site, --room as given
   std::string site;
   std::string room;

@@ -462,3 +462,26 @@ int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
+
+namespace qz::ctl_e2e {
+namespace {
+
+// A controller on COM7 is found among other ports; a port where nothing answers is not listed.
+TEST_F(Ctl, PortsProbeListsEachPortWhereAControllerAnswers) {
+  sim::Options silent;
+  silent.comNumber = 3;
+  silent.faults.silent = true;
+  sim::Options seven;
+  seven.comNumber = 7;
+  const Sim quiet(silent);
+  const Sim sim(seven);
+  const Ran r = qzctl({"ports", "--probe"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("COM7   " + sim->devicePath()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("QZ-0804"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("COM3"), std::string::npos) << r.out;
+  EXPECT_EQ(qzctl({"info", "--probe"}).code, 2);
+}
+
+}  // namespace
+}  // namespace qz::ctl_e2e
