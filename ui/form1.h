@@ -17,6 +17,7 @@
 //   form1_files.cpp       parameter files
 //   form1_screen.cpp      the window on a screen too small for it
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -285,6 +286,7 @@ class Form1 : public QWidget, private SessionFront {
 
   // ---- What the menu bar reaches besides the buttons ----
   void printSheet();        // form1_sheet.cpp: 打印配置单
+  void findController();    // form1_find.cpp: 查找控制器
   void diagnoseAdapters();  // form1_doctor.cpp: 适配器诊断 of this machine
   void showDiagnosis(const doctor::Diagnosis& d);
   void compareWithController();  // form1_compare.cpp: 与控制器比较
@@ -325,6 +327,7 @@ class Form1 : public QWidget, private SessionFront {
   ConfigImage sentImage_;     // what that download sent
   bool readBackEvent(const SessionEvent& e);
   void checkReadBack(const ConfigImage& controller);
+  QPointer<QObject> finder_;  // the search 查找控制器 runs, while it runs
   // A window of the form's own, not modal, showing text the user can select and copy; one of
   // each name at a time.
   QDialog* textDialog(const QString& name, const QString& title, const QString& text);

@@ -4,6 +4,7 @@
 // button is; the buttons themselves do not change.
 
 #include <QAction>
+#include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -31,7 +32,7 @@ const QString kVerifyKey = QStringLiteral("verifyAfterDownload");
 // is enabled or disabled.
 class FollowButton final : public QObject {
  public:
-  FollowButton(QPushButton* button, QAction* action) : QObject(action), action_(action) {
+  FollowButton(QWidget* button, QAction* action) : QObject(action), action_(action) {
     button->installEventFilter(this);
     action->setEnabled(button->isEnabled());
   }
@@ -99,6 +100,10 @@ void Form1::buildMenu() {
   QObject::connect(MenuVerify, &QAction::toggled, this,
                    [](bool on) { QSettings().setValue(kVerifyKey, on); });
   controller->addSeparator();
+  // Searching needs the port list, which is off while connected.
+  QAction* find =
+      item(controller, QStringLiteral("查找控制器…"), {}, nullptr, &Form1::findController);
+  new FollowButton(Combo串口, find);
   item(controller, QStringLiteral("适配器诊断…"), {}, nullptr, &Form1::diagnoseAdapters);
 
   QMenu* help = MenuBar->addMenu(QStringLiteral("帮助(&H)"));
