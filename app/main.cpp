@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
   qz::QtSerialPort port;
   qz::DesktopPlatform platform;
   qz::Form1 window(port, platform);
+  if (!request.port.isEmpty()) window.preselectPort(request.port);
   window.show();
   // The file is read once the window is up, as if "读取参数" had chosen it.
   if (!request.file.isEmpty()) {

@@ -26,6 +26,11 @@ class NoDesktop final : public qz::Platform {
                  qPrintable(text));
     said = true;
   }
+  // Nothing is edited for the picture; a question would be a failure of it as well.
+  qz::SaveChoice askToSave(const QString& text, const QString& title) override {
+    messageBox(text, title, qz::MessageIcon::None);
+    return qz::SaveChoice::Cancel;
+  }
   QString openFileName(const QString&) override { return {}; }
   QString saveFileName(const QString&) override { return {}; }
   void beep(int, int) override {}

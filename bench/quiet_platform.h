@@ -14,6 +14,8 @@ class QuietPlatform final : public Platform {
   void messageBox(const QString& text, const QString&, MessageIcon) override {
     std::fprintf(stderr, "message: %s\n", text.toStdString().c_str());
   }
+  // Nothing a benchmark edits is kept.
+  SaveChoice askToSave(const QString&, const QString&) override { return SaveChoice::Discard; }
   QString openFileName(const QString&) override { return {}; }
   QString saveFileName(const QString&) override { return {}; }
   void beep(int, int) override {}

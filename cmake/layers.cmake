@@ -16,6 +16,8 @@ set(QZ_LAYER_USES_config protocol link)
 set(QZ_LAYER_USES_session config protocol link)
 set(QZ_LAYER_USES_ui session config protocol link report doctor)
 set(QZ_LAYER_USES_sim config protocol link cli)
+# The window of the simulated controller's lamps (qzsim --view), loaded only for --view.
+set(QZ_LAYER_USES_view sim config protocol link cli)
 # The sheet reads images (config/, whose shape comes from protocol/) and draws with Qt Gui.
 set(QZ_LAYER_USES_report config protocol)
 set(QZ_LAYER_USES_ctl session config protocol link cli report doctor)

@@ -102,7 +102,7 @@ With --probe: tries every listed port that no other program holds with the
 window's connection handshake and lists each where a controller answers, with
 its device, model and firmware version. Exit code 4 when none answers.
 
-Examples:
+Example:
   qzctl ports
   qzctl ports --probe
 )",

@@ -164,7 +164,7 @@ const cli::Option kOptions[] = {
     {{"extra"}, "HEX"},     {{"ack-earlier"}, "ROW"}, {{"merge"}, "REPLY"},
     {{"twice"}, "REPLY"},   {{"hangup-at"}, "REPLY"}, {{"result"}, "XX=YY"},
     {{"image"}, "FILE"},    {{"dump"}, "FILE"},       {{"log"}, "FILE"},
-    {{"version"}, ""},
+    {{"version"}, ""},      {{"view"}, ""},
 };
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
@@ -238,6 +238,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
       if (v.empty()) fail(option, "needs a file name");
       if (option == "--image") cl.imageFile = v;
       if (option == "--dump") o.dumpFile = v;
+    } else if (option == "--view") {
+      cl.view = true;
     } else if (option == "--log") {
       cl.logFile = std::string(v);
       if (cl.logFile.empty()) fail(option, "needs a file name");
@@ -308,6 +310,12 @@ Line:
   --com N            alias COMn (1..50); default: the lowest n whose COMn is
                      neither a serial device on this machine nor an alias yet
   --log FILE         write the log to FILE instead of standard output
+
+View:
+  --view             also show a window of the installation: the lamps the
+                     controller drives (previews, channel tests, its own keys),
+                     its keys and "开机", its settings and the line's activity;
+                     needs a display (or QT_QPA_PLATFORM=offscreen)
 
 Faults (counted since start; REPLY chooses replies):
   REPLY is N (the N-th reply), any, handshake, version, download, upload,

@@ -15,6 +15,7 @@ struct CommandLine {
   // A parameter file to start from (--image); empty: the factory image.
   std::string imageFile;
   bool modelGiven = false;  // --model was given: it wins over the model of --image
+  bool view = false;        // --view: a window shows the lamps the controller drives
   bool help = false;
   bool version = false;  // --version: the program's own, not the simulated firmware's
 };

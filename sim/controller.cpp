@@ -5,6 +5,7 @@
 
 #include "config/settings.h"
 #include "protocol/frames.h"
+#include "sim/outputs.h"
 
 namespace qz::sim {
 
@@ -66,6 +67,15 @@ Controller::Controller(const Options& options)
       serviceResults_(options.serviceResults),
       logLimit_(std::max<std::size_t>(options.logLimit, 1)) {
   setFaults(options.faults);
+  powerOn();
+}
+
+void Controller::press(int row) {
+  outputs_ = drive(image_, model_, outputs_, KeyPress{row});
+}
+
+void Controller::powerOn() {
+  outputs_ = drive(image_, model_, outputs_, PowerOn{});
 }
 
 void Controller::setFaults(Faults faults) {
@@ -111,6 +121,11 @@ Controller::Response Controller::handle(const Frame& frame) {
   }
   ++frames_;
   Answer a = answer(frame);
+  if (frame.kind == FrameKind::ScenePreview || frame.kind == FrameKind::SwitchTest ||
+      frame.kind == FrameKind::DimTest) {
+    outputs_ = drive(image_, model_, outputs_, frame);
+    if (a.note.empty()) a.note = outputsText(image_, model_, outputs_);
+  }
   if (!a.bytes.empty()) {
     ++replies_;
     if (faults_.silent) {
@@ -194,7 +209,6 @@ Controller::Answer Controller::answer(const Frame& frame) {
       RowFrame preview{};
       std::copy(p.begin(), p.end(), preview.begin());
       lastPreview_ = preview;
-      std::copy(p.begin() + 2, p.begin() + 14, outputs_.begin());
       break;
     }
     case FrameKind::SwitchTest: {
@@ -203,8 +217,6 @@ Controller::Answer Controller::answer(const Frame& frame) {
         a.note = "no switch channel " + std::to_string(c);
       } else if (p[2] != f::kSwitchOn && p[2] != f::kSwitchOff) {
         a.note = "neither on nor off";
-      } else {
-        outputs_[static_cast<std::size_t>(c - 1)] = p[2] == f::kSwitchOn ? 1 : 0;
       }
       break;
     }
@@ -213,8 +225,6 @@ Controller::Answer Controller::answer(const Frame& frame) {
       const int s = switchChannels(model_);
       if (c < 1 || c > kRowBytes - s) {
         a.note = "no dimming channel " + std::to_string(c);
-      } else {
-        outputs_[static_cast<std::size_t>(s + c - 1)] = p[2];
       }
       break;
     }

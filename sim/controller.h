@@ -130,6 +130,10 @@ class Controller {
   void setFaults(Faults faults);
   void setServiceResult(std::uint8_t request, std::uint8_t code);
   void setImage(const ConfigImage& image) { image_ = image; }
+  // A key on the controller's front plays its row (0..16) of the stored image.
+  void press(int row);
+  // The controller restarts: its power-on scene, the fans in their power-on states.
+  void powerOn();
   // Adds what the line did to the latest entry (bytes lost, nobody listening).
   void annotateLast(std::string_view note);
   // Notes when the answer to the latest entry left.
@@ -142,7 +146,7 @@ class Controller {
   // The last scene preview frame, whole.
   [[nodiscard]] const std::optional<RowFrame>& lastPreview() const { return lastPreview_; }
   // What the twelve outputs show: switch channels 0/1, dimming channels their output value;
-  // set by previews and channel tests.
+  // set at power-on, by previews, channel tests and keys (sim/outputs.h).
   [[nodiscard]] const Outputs& outputs() const { return outputs_; }
   [[nodiscard]] std::optional<std::uint8_t> protocolAndRunMode() const {
     return protocolAndRunMode_;

@@ -1,7 +1,9 @@
 #include "sim/pty_server.h"
 
+#include "config/settings.h"
 #include "link/com_ports.h"
 #include "sim/image_file.h"
+#include "sim/outputs.h"
 #include "sim/steady_time.h"
 
 #include <fcntl.h>
@@ -208,6 +210,28 @@ void PtyServer::setServiceResult(std::uint8_t request, std::uint8_t code) {
 void PtyServer::setImage(const ConfigImage& image) {
   std::lock_guard lock(mutex_);
   controller_.setImage(image);
+}
+
+void PtyServer::press(int row) {
+  std::string line;
+  {
+    std::lock_guard lock(mutex_);
+    controller_.press(row);
+    line = "key " + std::string(sceneKeyName(row)) + ": " +
+           outputsText(controller_.image(), controller_.model(), controller_.outputs());
+  }
+  logLine(line, Clock::now());
+}
+
+void PtyServer::powerOn() {
+  std::string line;
+  {
+    std::lock_guard lock(mutex_);
+    controller_.powerOn();
+    line =
+        "power on: " + outputsText(controller_.image(), controller_.model(), controller_.outputs());
+  }
+  logLine(line, Clock::now());
 }
 
 void PtyServer::run() {

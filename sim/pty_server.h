@@ -22,7 +22,8 @@ namespace qz::sim {
 
 class PtyServer {
  public:
-  // Called on the server's thread with each log line (wall-clock time first), one per frame.
+  // Called with each log line (wall-clock time first), one per frame, on the server's thread;
+  // a key pressed on the controller's front (press, powerOn) logs on the presser's thread.
   using LogSink = std::function<void(const std::string& line)>;
 
   explicit PtyServer(Options options, LogSink sink = {});
@@ -73,6 +74,9 @@ class PtyServer {
   void setFaults(Faults faults);
   void setServiceResult(std::uint8_t request, std::uint8_t code);
   void setImage(const ConfigImage& image);
+  // The controller's own front: a key plays its row (0..16), power-on restarts it.
+  void press(int row);
+  void powerOn();
 
  private:
   void run();

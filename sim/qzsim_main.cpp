@@ -26,6 +26,7 @@
 #include "sim/command_line.h"
 #include "sim/image_file.h"
 #include "sim/pty_server.h"
+#include "sim/view_loader.h"
 
 namespace {
 
@@ -176,6 +177,17 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The view is loaded before anything starts, so a missing display stops nothing half-way.
+  std::optional<qz::sim::ViewModule> view;
+  if (cl.view) {
+    try {
+      view = qz::sim::ViewModule::load();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "qzsim: %s\n", e.what());
+      return 1;
+    }
+  }
+
   std::FILE* log = stdout;
   if (!cl.logFile.empty()) {
     log = std::fopen(cl.logFile.c_str(), "w");
@@ -245,11 +257,18 @@ int main(int argc, char** argv) {
     early.clear();
   }
 
-  for (;;) {
-    const timespec slice{0, 100'000'000};
-    const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
-    if (signal > 0) break;
-    if (server.hungUp()) break;
+  if (view) {
+    view->run({&server, &cl, [&] {
+                 const timespec now{};
+                 return sigtimedwait(&stopSignals, nullptr, &now) > 0 || server.hungUp();
+               }});
+  } else {
+    for (;;) {
+      const timespec slice{0, 100'000'000};
+      const int signal = sigtimedwait(&stopSignals, nullptr, &slice);
+      if (signal > 0) break;
+      if (server.hungUp()) break;
+    }
   }
   server.stop();
   output.finish(std::chrono::milliseconds(500));

@@ -4,6 +4,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include "link/com_ports.h"
+
 namespace qz {
 
 namespace {
@@ -29,6 +31,11 @@ StartRequest parseCommandLine(const QStringList& arguments) {
       QStringLiteral("Configures QZ lighting-scene controllers through an RS-485 adapter."));
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
+  const QCommandLineOption port(
+      QStringLiteral("port"),
+      QStringLiteral("Select this port (COM1..COM50) in the port list, once it is listed."),
+      QStringLiteral("COMn"));
+  parser.addOption(port);
   parser.addPositionalArgument(QStringLiteral("file"),
                                QStringLiteral("A parameter file to read at start, as "
                                               "\"读取参数\" reads it."),
@@ -56,12 +63,19 @@ StartRequest parseCommandLine(const QStringList& arguments) {
   } else if (parsed && parser.isSet(version)) {
     request.action = StartRequest::Action::Version;
     request.text = QStringLiteral("qzconfig %1\n").arg(QStringLiteral(QZ_VERSION));
-  } else if (!parsed || parser.positionalArguments().size() > 1) {
+  } else if (!parsed || parser.positionalArguments().size() > 1 ||
+             (parser.isSet(port) && !comNumber(parser.value(port).toStdString()))) {
     request.action = StartRequest::Action::Usage;
-    const QString why = parsed ? QStringLiteral("One parameter file at most.") : parser.errorText();
+    const QString why = !parsed ? parser.errorText()
+                        : parser.positionalArguments().size() > 1
+                            ? QStringLiteral("One parameter file at most.")
+                            : QStringLiteral("--port takes a COM name, COM1 to COM50.");
     request.text = QStringLiteral("qzconfig: %1\n\n%2").arg(why, usage);
-  } else if (!parser.positionalArguments().isEmpty()) {
-    request.file = parser.positionalArguments().constFirst();
+  } else {
+    if (!parser.positionalArguments().isEmpty()) {
+      request.file = parser.positionalArguments().constFirst();
+    }
+    request.port = parser.value(port);
   }
   return request;
 }

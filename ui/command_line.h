@@ -1,5 +1,6 @@
 #pragma once
-// qzconfig's command line: a parameter file to read at start, --help and --version. It is read
+// qzconfig's command line: a parameter file to read at start, the port to select, --help and
+// --version. It is read
 // before the application object exists, so that help and version need no display. Qt's own
 // options (-platform, -style, ...) pass through to the application.
 
@@ -17,6 +18,7 @@ struct StartRequest {
   };
   Action action = Action::Run;
   QString file;
+  QString port;  // the COM name to select, when the list has it
   QString text;
 };
 

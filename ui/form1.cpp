@@ -26,6 +26,7 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
   buildMenu();
   MSComm1.onComm = [this] { MSComm1_OnComm(); };
   Form_Load();
+  wireMoments();
 }
 
 Form1::~Form1() {

@@ -16,10 +16,15 @@
 //   form1_transfer.cpp    moving the image to and from the controller
 //   form1_files.cpp       parameter files
 //   form1_screen.cpp      the window on a screen too small for it
+//   form1_outcome.cpp     why an attempt failed, what it left, the history's outcome lines
+//   form1_ports.cpp       the port list, read again when opened and when devices come or go
+//   form1_unsaved.cpp     the file named in the title, the question before edits are lost
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,6 +51,7 @@ class QDialog;
 class QMenu;
 class QMenuBar;
 class QComboBox;
+class QFileSystemWatcher;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -167,6 +173,9 @@ class Form1 : public QWidget, private SessionFront {
   QLabel* Label18{};  // percentage
   QFrame* Shape1{};   // progress outline
   QFrame* Shape2{};   // progress fill
+  // Why the latest attempt failed and what it left behind, above the status frame; shown with
+  // a failure until the user's next action.
+  QLabel* Label原因{};
 
   // ---- History, exit, logo, clock ----
   QListWidget* List1{};
@@ -296,6 +305,34 @@ class Form1 : public QWidget, private SessionFront {
   void rememberFile(const QString& path);
   [[nodiscard]] bool verifyAfterDownload() const;
   [[nodiscard]] int menuHeight() const;  // 0 before the bar exists
+  // ---- Outcomes, the port list, unsaved edits ----
+  // Each event of the conversation once the window has shown it: the failure's reason and
+  // what it left, the history's outcome line, the image a transfer made the saved one.
+  void showOutcome(const SessionEvent& e);
+  // The user pressed a key or a mouse button in the window: a failure shown is read.
+  void userActed();
+  // The port list read again: before it opens, and when serial devices come or go, unless a
+  // connection holds the port (then once it is let go).
+  void Combo串口_DropDown();
+  void serialDevicesChanged();
+  // The port to select whenever the list has it (qzconfig --port).
+  void preselectPort(const QString& comName);
+  // What the port list shows of a device besides its COM name: the device and, for a USB
+  // adapter, its maker and product. The system's serial port information unless a test sets it.
+  struct DeviceInfo {
+    QString maker;
+    QString product;
+    bool usb = false;
+  };
+  std::function<DeviceInfo(const QString& device)> describeDevice;
+  // The image in the editor differs from the one last saved, read, uploaded or downloaded.
+  [[nodiscard]] bool editsUnsaved() const;
+  // Over unsaved edits asks whether to save them first: true to go on (saved or given up).
+  bool editsSettled();
+  // editsSettled() once for leaving: the exit button and closing the window ask only once.
+  bool mayLeave();
+  // The image now in the editor is the one in `file` (read or saved there).
+  void imageKeptIn(const QString& file);
 
   // The window takes the size of its layout. On a screen whose free area is smaller, it takes
   // as much of the screen as there is and its content scrolls. Done when shown, when the screen
@@ -324,9 +361,13 @@ class Form1 : public QWidget, private SessionFront {
   enum class ReadBack : std::uint8_t { None, Compare, Verify };
   ReadBack readBack_ = ReadBack::None;
   bool verifyArmed_ = false;  // the download under way is read back once it closes
-  ConfigImage sentImage_;     // what that download sent
+  // What that download's success and close said, told once the read-back agrees.
+  std::vector<SessionEvent> verifiedNews_;
   bool readBackEvent(const SessionEvent& e);
   void checkReadBack(const ConfigImage& controller);
+  // A download whose read-back failed or differs: the status, the reason that stays, the
+  // history's outcome line.
+  void verifyFailed(const QString& reason, const QString& historyWhy);
   QPointer<QObject> finder_;  // the search 查找控制器 runs, while it runs
   // A window of the form's own, not modal, showing text the user can select and copy; one of
   // each name at a time.
@@ -367,6 +408,31 @@ class Form1 : public QWidget, private SessionFront {
   // The current panel's boxes of channels that a fan function holds are disabled, the others
   // enabled.
   void withdrawAssignedChannels();
+
+  // Outcomes (form1_outcome.cpp), the port list (form1_ports.cpp), unsaved edits
+  // (form1_unsaved.cpp): set up once the window is loaded.
+  void wireMoments();
+  void wireOutcomes();
+  void wirePortList();
+  void wireUnsavedEdits();
+  void holdFailure();
+  void fillPortList();
+  bool describePorts();  // true when a USB adapter is listed
+  void showUnsaved();
+  void imageSaved(const ConfigImage& image, int model);
+  bool failureHeld_ = false;   // the status frame shows a failure until the user acts
+  bool portWentAway_ = false;  // the transfer that ends next ended with the port
+  bool portsStale_ = false;    // devices came or went while the port was held
+  QString wantedPort_;         // the port the user chose or was given; kept while it exists
+  QStringList deviceNames_;    // the serial devices and aliases seen last
+  QFileSystemWatcher* deviceWatch_ = nullptr;  // the program's one watch of /dev and the aliases
+  ConfigImage savedImage_;
+  int savedModel_ = 0;
+  ConfigImage sentImage_;  // the image of the download under way, as at its press
+  int sentModel_ = 0;
+  QString keptIn_;  // the file last read or saved
+  bool leaving_ = false;
+  bool cleanAtConnect_ = false;  // nothing was unsaved when the attempt began
 
   bool unloaded_ = false;
   // While the window is smaller than its layout: the scroll area that fills the window and the

@@ -3,14 +3,17 @@
 // captions. With 下载后校验 off nothing here takes part in a download.
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStringList>
 #include <QTimer>
 
 #include "config/setting_words.h"
 #include "config/settings.h"
+#include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
 
@@ -52,10 +55,11 @@ bool Form1::readBackEvent(const SessionEvent& e) {
     switch (t->news) {
       case TransferNews::Started:
         verifyArmed_ = verifyAfterDownload();
-        if (verifyArmed_) sentImage_ = SetData;
+        verifiedNews_.clear();
         return false;
       case TransferNews::Succeeded:
         if (!verifyArmed_) return false;
+        verifiedNews_.push_back(e);
         say(kVerifyingText);
         return true;
       case TransferNews::Closed:
@@ -64,6 +68,7 @@ bool Form1::readBackEvent(const SessionEvent& e) {
           return false;
         }
         verifyArmed_ = false;
+        verifiedNews_.push_back(e);
         Load_JD(0, 0);
         // Read back once the download has finished closing.
         QTimer::singleShot(0, this, [this] {
@@ -109,14 +114,14 @@ bool Form1::readBackEvent(const SessionEvent& e) {
     case TransferNews::Incomplete:
       say(verifying ? kDownloadFailedText : kCompareFailedText);
       if (verifying) {
-        CommonDialog1.messageBox(QStringLiteral("参数已下载，但读回控制器的参数时失败，没有校验。"),
-                                 QStringLiteral("提示信息!"), MessageIcon::Exclamation);
+        verifyFailed(QStringLiteral("参数已下载，但读回控制器的参数时失败，没有校验。"),
+                     QStringLiteral("读回失败"));
       }
       return true;
     case TransferNews::Closed:
       readBack_ = ReadBack::None;
       Load_JD(0, 0);
-      Frame提示->hide();
+      if (!failureHeld_) Frame提示->hide();
       Command上传->setEnabled(true);
       Command下载->setEnabled(true);
       return true;
@@ -134,10 +139,11 @@ bool Form1::readBackEvent(const SessionEvent& e) {
 void Form1::checkReadBack(const ConfigImage& controller) {
   if (controller == sentImage_) {
     Label提示->setText(uiText(kDownloadedText));
+    // Now the download counts as done: the image is the saved one, its history line follows.
+    for (const SessionEvent& news : verifiedNews_) showOutcome(news);
+    verifiedNews_.clear();
     return;
   }
-  Frame提示->show();
-  Label提示->setText(uiText(kDownloadFailedText));
   QStringList rows;
   for (int r = 0; r < kRows; ++r) {
     const auto i = static_cast<std::size_t>(r);
@@ -146,11 +152,30 @@ void Form1::checkReadBack(const ConfigImage& controller) {
     rows.append(QStringLiteral("CJ%1").arg(r, 2, 10, QLatin1Char('0')) +
                 (key.empty() ? QString() : QStringLiteral("（%1）").arg(uiText(key))));
   }
-  const QStringList lines = wordsOf(controller, sentImage_, session.controllerModel(), "下载的");
-  CommonDialog1.messageBox(QStringLiteral("下载后校验失败：控制器读回的参数与下载的不同。\n\n"
-                                          "不同的行: %1\n\n%2")
-                               .arg(rows.join(QStringLiteral("、")), lines.join(QLatin1Char('\n'))),
-                           QStringLiteral("提示信息!"), MessageIcon::Exclamation);
+  verifyFailed(QStringLiteral("下载后校验失败：控制器读回的参数与下载的不同，不同的行: %1。\n"
+                              "控制器中的参数可能不完整，请重新下载")
+                   .arg(rows.join(QStringLiteral("、"))),
+               QStringLiteral("校验不符: ") + rows.join(QStringLiteral("、")));
+  // Each difference under the history's outcome line, in the window's words.
+  for (const QString& line : wordsOf(controller, sentImage_, session.controllerModel(), "下载的")) {
+    List1->addItem(QStringLiteral("  ") + line);
+  }
+  List1->setCurrentRow(List1->count() - 1);
+}
+
+void Form1::verifyFailed(const QString& reason, const QString& historyWhy) {
+  verifiedNews_.clear();
+  Frame提示->show();
+  Label提示->setText(uiText(kDownloadFailedText));
+  Label原因->setText(reason);
+  Label原因->show();
+  Label原因->raise();
+  // As the history says any failed transfer: what, when, why.
+  const QDateTime now = CommonDialog1.now();
+  List1->addItem(QStringLiteral("下载失败 %1 %2 %3")
+                     .arg(now.date().toString(QStringLiteral("yyyy-MM-dd")),
+                          timeOfDayText(now.time()), historyWhy));
+  holdFailure();
 }
 
 }  // namespace qz

@@ -40,6 +40,7 @@ void Form1::TimerGetVision_Timer() {
 }
 
 void Form1::Command7_Click() {
+  if (!mayLeave()) return;
   session.disconnect(DisconnectBy::Exit);
   close();
 }

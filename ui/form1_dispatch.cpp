@@ -73,6 +73,7 @@ void Form1::happened(const SessionEvent& e) {
   } else {
     connectionEvent(e);
   }
+  showOutcome(e);
 }
 
 }  // namespace qz

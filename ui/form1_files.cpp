@@ -74,7 +74,10 @@ void Form1::Command5_Click() {
 
   const auto bytes = writeParamFile(Combo机型->currentIndex(), SetData);
   const FileProblem problem = saveParamFileBytes(path, bytes);
-  if (problem.kind == FileProblem::Kind::None) return;
+  if (problem.kind == FileProblem::Kind::None) {
+    imageKeptIn(path);
+    return;
+  }
 
   QString text =
       QStringLiteral("参数文件没有保存:\n%1\n\n原因: %2").arg(shownPath(path), reasonOf(problem));
@@ -83,6 +86,7 @@ void Form1::Command5_Click() {
 }
 
 void Form1::Command4_Click() {
+  if (!editsSettled()) return;
   const QString path = CommonDialog1.openFileName(QString::fromLatin1(kParamFileFilter));
   if (path.isEmpty()) return;
   readParameterFile(path);
@@ -107,6 +111,7 @@ void Form1::readParameterFile(const QString& path) {
   // written) before any of its rows is stored.
   read.applyTo(SetData, [this](int model) { selectPosition(Combo机型, model); });
   Show_Set(1);
+  imageKeptIn(path);
   rememberFile(path);
 
   // What the file did not give is said in one message: lines left out, rows it lacks.

@@ -24,6 +24,7 @@
 #include "ui/frame_style.h"
 #include "ui/logo_image.h"
 #include "ui/module1.h"
+#include "ui/port_list.h"
 
 namespace qz {
 
@@ -118,7 +119,7 @@ void Form1::buildWindow() {
       // ---- Connection ----
       {Frame1, this, u"连接"_s, 120, 60, 9555, 1560},
       {Label1, Frame1, u"串口"_s, 150, 360, 450, 300},
-      {Combo串口, Frame1, QString(), 630, 345, 1200, 330},
+      {Slot::as<PortList>(Combo串口), Frame1, QString(), 630, 345, 1200, 330},
       {Label2, Frame1, u"波特率"_s, 1980, 360, 660, 300},
       {Combo波特率, Frame1, QString(), 2670, 345, 1200, 330},
       {Label15, Frame1, u"机型"_s, 4020, 360, 450, 300},

@@ -144,7 +144,9 @@ void Form1::rememberFile(const QString& path) {
   files.prepend(full);
   while (files.size() > kRecentFiles) files.removeLast();
   settings.setValue(kRecentKey, files);
-  if (MenuRecent != nullptr) fillRecentFiles();
+  // The list is made again when it opens: an item of it may be what read this file, and must
+  // outlive its own click.
+  if (MenuRecent != nullptr) MenuRecent->setEnabled(Command4->isEnabled());
 }
 
 bool Form1::verifyAfterDownload() const {

@@ -37,7 +37,9 @@ void Form1::Combo机型_Click() {
 
 void Form1::显示机型(std::uint8_t model) {
   selectPosition(Combo机型, model);
-  Label机型->setText(Combo机型->currentText());
+  // While connected the label names the controller, whatever model a file brought in.
+  Label机型->setText(Connected() ? uiText(modelName(session.controllerModel()))
+                                 : Combo机型->currentText());
 }
 
 void Form1::Combo开机场景_Click() {

@@ -34,6 +34,7 @@ void Form1::Command下载_Click() {
 }
 
 void Form1::Command上传_Click() {
+  if (!editsSettled()) return;
   session.upload();
 }
 

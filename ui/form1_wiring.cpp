@@ -119,6 +119,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  if (!mayLeave()) {
+    event->ignore();
+    return;
+  }
   Form_Unload();
   event->accept();
 }

@@ -8,6 +8,7 @@
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTranslator>
 
 namespace qz {
@@ -50,6 +51,21 @@ void DesktopPlatform::messageBox(const QString& text, const QString& title, Mess
   }
   QMessageBox box(i, title, text, QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
+}
+
+SaveChoice DesktopPlatform::askToSave(const QString& text, const QString& title) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton,
+                  QApplication::activeWindow());
+  // The captions are the window's own, whatever translations Qt found.
+  QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return SaveChoice::Save;
+  if (box.clickedButton() == discard) return SaveChoice::Discard;
+  return SaveChoice::Cancel;
 }
 
 QString DesktopPlatform::openFileName(const QString& filter) {

@@ -11,12 +11,16 @@ class QCoreApplication;
 namespace qz {
 
 enum class MessageIcon { None, Information, Exclamation, Critical };
+// The answers to the question asked before unsaved edits would be lost.
+enum class SaveChoice { Save, Discard, Cancel };
 
 class Platform {
  public:
   virtual ~Platform() = default;
   // A modal message box with a single OK button.
   virtual void messageBox(const QString& text, const QString& title, MessageIcon icon) = 0;
+  // A modal question with the buttons 保存, 不保存 and 取消; closing it answers 取消.
+  virtual SaveChoice askToSave(const QString& text, const QString& title) = 0;
   // The chosen path, or an empty text when the user cancels.
   virtual QString openFileName(const QString& filter) = 0;
   virtual QString saveFileName(const QString& filter) = 0;
@@ -29,6 +33,7 @@ class Platform {
 class DesktopPlatform final : public Platform {
  public:
   void messageBox(const QString& text, const QString& title, MessageIcon icon) override;
+  SaveChoice askToSave(const QString& text, const QString& title) override;
   QString openFileName(const QString& filter) override;
   QString saveFileName(const QString& filter) override;
   void beep(int hertz, int milliseconds) override;

@@ -23,6 +23,7 @@ TEST(QzconfigCommandLine, HelpVersionAndAWrongOptionNeedNoDisplay) {
       {{"--version"}, 0, "qzconfig " QZ_VERSION "\n", ""},
       {{"--frobnicate"}, 2, "", "Unknown option 'frobnicate'."},
       {{"a.QZ", "b.QZ"}, 2, "", "Usage: qzconfig [options] [FILE.QZ]\n"},
+      {{"--port", "COM0"}, 2, "", "--port takes a COM name, COM1 to COM50."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());

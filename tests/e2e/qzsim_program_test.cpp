@@ -26,6 +26,7 @@
 #include "link/com_ports.h"
 #include "protocol/frames.h"
 #include "sim/command_line.h"
+#include "sim/image_file.h"
 #include "support/pty.h"
 
 #include "e2e/tool_side.h"
@@ -295,6 +296,31 @@ TEST(QzsimProgram, RefusesBadOptions) {
   EXPECT_EQ(sim.line(), "");
   EXPECT_EQ(sim.exitStatus(), 2);
   EXPECT_FALSE(fs::exists(runtime.path() / "qzconfig"));
+}
+
+TEST(QzsimViewProgram, OpensAPreparedImageInTheViewAndLogsWhatTheOutputsBecame) {
+  QZ_SKIP_WITHOUT_PTY();
+  TempDir runtime;
+  ConfigImage image = defaultImage(1);
+  image(17, 0) = 2;  // 排风1 on channel 2, on at power-on
+  image(17, 1) = 1;
+  const fs::path site = runtime.path() / "site.QZ";
+  dumpImageFile(site, 1, image);
+  // The test's environment has QT_QPA_PLATFORM=offscreen: the window is drawn off screen.
+  Program sim(runtime, {"--view", "--image", site.string(), "--no-pacing"});
+  const Named named = parseFirstLine(sim.line());
+  ASSERT_FALSE(named.com.empty());
+  ToolSide tool((runtime.path() / "qzconfig" / "ports" / named.com).string());
+  ASSERT_TRUE(tool.write(hex("D1 D1 01 00 01 00 00 01 00 FA 46 46 82 14 55")));
+  EXPECT_EQ(tool.ask(frames::kHandshake, 5), hex("AA 55 01 88 66"));
+  std::string logged;
+  for (int i = 0; i < 12 && logged.find("scene preview") == std::string::npos; ++i) {
+    logged = sim.line();
+  }
+  EXPECT_NE(logged.find("(outputs 1 排风1=1 1 0 0 1 | 0 250 70 70 130 20)"), std::string::npos)
+      << logged;
+  sim.signal(SIGTERM);
+  EXPECT_EQ(sim.exitStatus(), 0);
 }
 
 }  // namespace

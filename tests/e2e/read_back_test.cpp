@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 
 #include "config/settings.h"
 #include "sim/command_line.h"
@@ -92,12 +93,17 @@ TEST(ReadBack, VerifyReadsADownloadBackAndNamesTheRowTheControllerStoredWrong) {
         << w.Label提示->text().toStdString();
     ASSERT_TRUE(test::pumpUntil([&] { return w.Command下载->isEnabled(); }, 8000));
     EXPECT_EQ(framesOf(rig, sim::FrameKind::UploadRequest), c.readBack);
+    EXPECT_TRUE(rig.platform.messages.empty());
+    // The history's outcome line; a difference stays in the status frame, naming the row.
+    const QString history = w.List1->item(w.List1->count() - 1)->text();
     if (c.wrongRow < 0) {
-      EXPECT_TRUE(rig.platform.messages.empty());
+      EXPECT_TRUE(history.startsWith("下载成功 ")) << history.toStdString();
+      EXPECT_FALSE(w.isWindowModified());
     } else {
-      ASSERT_EQ(rig.platform.messages.size(), 1U);
-      EXPECT_TRUE(rig.platform.messages[0].text.contains("不同的行: CJ07（场景8）"))
-          << rig.platform.messages[0].text.toStdString();
+      EXPECT_TRUE(w.Label原因->isVisibleTo(&w));
+      EXPECT_TRUE(w.Label原因->text().contains("不同的行: CJ07（场景8）"))
+          << w.Label原因->text().toStdString();
+      EXPECT_TRUE(history.startsWith("  场景8 开关通道1: 控制器 ")) << history.toStdString();
     }
     w.MenuVerify->setChecked(false);
   }

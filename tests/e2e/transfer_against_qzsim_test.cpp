@@ -190,7 +190,7 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   EXPECT_FALSE(w.Timer上传超时->isActive());
   EXPECT_FALSE(w.Label18->isVisibleTo(&w));
   EXPECT_EQ(w.SetData, before);
-  EXPECT_EQ(w.List1->count(), 10);  // the header and rows 0..8 that came
+  EXPECT_EQ(w.List1->count(), 11);  // the header, rows 0..8 that came, the outcome
   EXPECT_FALSE(w.Command上传->isEnabled());
   test::settle(500);
   EXPECT_EQ(w.SetData, before);

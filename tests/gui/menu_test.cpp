@@ -146,6 +146,7 @@ TEST(Menu, FilesReadGoFirstInTheListOfFilesReadLast) {
   w.readParameterFile(a);
   w.readParameterFile(b);
   w.readParameterFile(a);
+  emit w.MenuRecent->aboutToShow();
   const QList<QAction*> listed = w.MenuRecent->actions();
   ASSERT_EQ(listed.size(), 2);
   EXPECT_EQ(listed[0]->text(), QDir::toNativeSeparators(a));

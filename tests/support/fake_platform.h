@@ -21,6 +21,10 @@ class FakePlatform final : public Platform {
   void messageBox(const QString& text, const QString& title, MessageIcon icon) override {
     messages.push_back({text, title, icon});
   }
+  SaveChoice askToSave(const QString& text, const QString& title) override {
+    questions.push_back({text, title, MessageIcon::None});
+    return saveChoice;
+  }
   QString openFileName(const QString& filter) override {
     filters.push_back(filter);
     return openAnswer;
@@ -33,6 +37,8 @@ class FakePlatform final : public Platform {
   [[nodiscard]] QDateTime now() const override { return clock; }
 
   std::vector<Message> messages;
+  std::vector<Message> questions;  // asked before unsaved edits would be lost
+  SaveChoice saveChoice = SaveChoice::Discard;
   std::vector<QString> filters;
   std::vector<std::pair<int, int>> beeps;
   QString openAnswer;
