@@ -355,7 +355,6 @@ class Form1 : public QWidget, private SessionFront {
   void fillRecentFiles();
   // The sheet of the editor's image with the customer, site and room of the sheet dialog.
   [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
-  QString sheetSource_;  // the name of the file read last; empty: none was read
   // Compare and verify (form1_compare.cpp): an upload whose image goes to them, not the
   // editor. True when the event was theirs to show.
   enum class ReadBack : std::uint8_t { None, Compare, Verify };

@@ -139,7 +139,6 @@ void Form1::rememberFile(const QString& path) {
   QSettings settings;
   QStringList files = settings.value(kRecentKey).toStringList();
   const QString full = QFileInfo(path).absoluteFilePath();
-  sheetSource_ = QFileInfo(path).fileName();
   files.removeAll(full);
   files.prepend(full);
   while (files.size() > kRecentFiles) files.removeLast();

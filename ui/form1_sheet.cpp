@@ -48,7 +48,9 @@ report::SheetInput Form1::sheetInput(const QDialog& dialog) const {
   in.customer = field("customer");
   in.site = field("site");
   in.room = field("room");
-  in.source = sheetSource_.isEmpty() ? std::string("编辑中的参数") : sheetSource_.toStdString();
+  // The file the editor's image was last read from or saved to, by its name.
+  in.source =
+      keptIn_.isEmpty() ? std::string("编辑中的参数") : QFileInfo(keptIn_).fileName().toStdString();
   if (Connected()) in.firmware = VersionText().trimmed().toStdString();
   in.date = CommonDialog1.now().toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString();
   // The checksum of the image as 保存参数 would write it, so that the sheet matches that file.

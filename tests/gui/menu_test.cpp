@@ -225,6 +225,7 @@ TEST(Menu, TheSheetCarriesCustomerSiteAndRoomAndNamesItsFormat) {
     EXPECT_TRUE(bytes.contains(c.holds)) << c.written;
     if (c.holds != "%PDF") {
       EXPECT_TRUE(bytes.contains("<dd>滨江花园</dd>") && bytes.contains("<dd>3号包间</dd>"));
+      EXPECT_TRUE(bytes.contains("<dd>编辑中的参数</dd>"));  // no file read: the editor's
     }
   }
   EXPECT_TRUE(t.platform.messages.empty());
