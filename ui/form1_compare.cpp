@@ -61,6 +61,8 @@ bool Form1::readBackEvent(const SessionEvent& e) {
         if (!verifyArmed_) return false;
         verifiedNews_.push_back(e);
         say(kVerifyingText);
+        // The read-back follows: no other transfer meanwhile.
+        Command上传->setEnabled(false);
         return true;
       case TransferNews::Closed:
         if (!verifyArmed_ || !t->done) {

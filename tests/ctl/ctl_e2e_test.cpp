@@ -454,18 +454,6 @@ TEST(Doctor, AMachineWithoutAUsbAdapterSaysSoAndExits3) {
   EXPECT_TRUE(ports.err.starts_with("hint: no USB serial adapter: ")) << ports.err;
 }
 
-}  // namespace
-}  // namespace qz
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
-
-namespace qz::ctl_e2e {
-namespace {
-
 // A controller on COM7 is found among other ports; a port where nothing answers is not listed.
 TEST_F(Ctl, PortsProbeListsEachPortWhereAControllerAnswers) {
   sim::Options silent;
@@ -484,4 +472,10 @@ TEST_F(Ctl, PortsProbeListsEachPortWhereAControllerAnswers) {
 }
 
 }  // namespace
-}  // namespace qz::ctl_e2e
+}  // namespace qz
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

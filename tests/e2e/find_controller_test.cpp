@@ -47,8 +47,6 @@ TEST(FindController, TheFirstPortThatAnswersIsSelectedAndNamed) {
   EXPECT_EQ(w.Combo串口->currentText(), "COM7");
   EXPECT_FALSE(rig.port.isOpen());
   EXPECT_EQ(handshakes(quiet), 5);  // tried, and given up on
-  EXPECT_GE(handshakes(*rig.server), 1);
-  EXPECT_FALSE(w.Connected());
   // The window's own conversation has its port back.
   EXPECT_TRUE(rig.connect());
   quiet.stop();
@@ -66,10 +64,6 @@ TEST(FindController, CancellingStopsTheSearchAndClosesThePort) {
   ASSERT_TRUE(test::pumpUntil([&] { return progress.isNull() || !progress->isVisible(); }, 2000));
   EXPECT_FALSE(rig.port.isOpen());
   EXPECT_TRUE(rig.platform.messages.empty());
-  // A search can be started again.
-  w.findController();
-  ASSERT_TRUE(test::pumpUntil([&] { return !rig.platform.messages.empty(); }, 60000));
-  EXPECT_TRUE(rig.platform.messages[0].text.startsWith("在列出的串口上没有找到控制器。"));
 }
 
 }  // namespace

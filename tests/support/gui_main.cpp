@@ -12,8 +12,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // The window's remembered choices go to a test folder, never the user's own settings.
   QStandardPaths::setTestModeEnabled(true);
-  QApplication::setOrganizationName(QStringLiteral("qzconfig-test"));
-  QApplication::setApplicationName(QStringLiteral("qzconfig-test"));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
