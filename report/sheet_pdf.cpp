@@ -160,7 +160,7 @@ double drawHeader(Page& pg, const SheetContent& c) {
       pg.text(QRectF(x, y, w - 2, 3.6), q(c.handover[i].name), 7, kMuted);
       pg.text(QRectF(x, y + 3.4, w - 2, 4.4), q(c.handover[i].value), 9, kInk);
     }
-    y += 10;
+    y += 8;
   }
   if (!c.notice.empty()) {
     const double h = std::min(pg.wrappedHeight(kWidth - 6, q(c.notice), 8), 12.0) + 3;
