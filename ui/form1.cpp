@@ -30,6 +30,7 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
 }
 
 Form1::~Form1() {
+  delete finder_;  // a search still running gives the port back while the window is whole
   MSComm1.onComm = nullptr;
 }
 

@@ -4,6 +4,7 @@
 // port the window connects through is left closed.
 
 #include <QComboBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -47,7 +48,7 @@ class ControllerFinder final : public QObject, public SessionFront {
     QTimer::singleShot(0, this, [this] { next(); });
   }
   ~ControllerFinder() override {
-    w_.MSComm1.onComm = [form = &w_] { form->MSComm1_OnComm(); };
+    if (!done_) giveBackPort();  // the window goes away during a search
     delete progress_;
   }
   ControllerFinder(const ControllerFinder&) = delete;
@@ -123,6 +124,13 @@ class ControllerFinder final : public QObject, public SessionFront {
     QTimer::singleShot(0, this, f);
   }
 
+  // The port closed and its notifications the window's again, at once: the window may
+  // connect before this object is gone.
+  void giveBackPort() {
+    closePort();
+    w_.MSComm1.onComm = [form = &w_] { form->MSComm1_OnComm(); };
+  }
+
   void closePort() {
     tick_.stop();
     session_.reset();
@@ -135,7 +143,7 @@ class ControllerFinder final : public QObject, public SessionFront {
     done_ = true;
     setProperty("searching", false);
     const bool cancelled = progress_->wasCanceled();
-    closePort();
+    giveBackPort();
     progress_->hide();
     if (found >= 0) {
       const QString name = ports_[static_cast<qsizetype>(found)];
@@ -157,7 +165,7 @@ class ControllerFinder final : public QObject, public SessionFront {
   QStringList ports_;
   qsizetype at_ = 0;
   QTimer tick_;
-  QProgressDialog* progress_ = nullptr;
+  QPointer<QProgressDialog> progress_;
   std::unique_ptr<Session> session_;
   bool done_ = false;
 };
