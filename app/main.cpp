@@ -27,6 +27,9 @@ int main(int argc, char* argv[]) {
   }
 
   QApplication app(argc, argv);
+  // Where QSettings keeps the window's choices (verify after download, the files read last).
+  QApplication::setOrganizationName(QStringLiteral("qzconfig"));
+  QApplication::setApplicationName(QStringLiteral("qzconfig"));
   qz::installQtTranslations(app);
   qz::QtSerialPort port;
   qz::DesktopPlatform platform;

@@ -31,6 +31,9 @@ class FixedClock final : public qz::Platform {
   void messageBox(const QString& text, const QString&, qz::MessageIcon) override {
     std::fprintf(stderr, "message: %s\n", text.toStdString().c_str());
   }
+  qz::SaveChoice askToSave(const QString&, const QString&) override {
+    return qz::SaveChoice::Discard;
+  }
   QString openFileName(const QString&) override { return {}; }
   QString saveFileName(const QString&) override { return {}; }
   void beep(int, int) override {}

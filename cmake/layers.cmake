@@ -14,7 +14,7 @@ set(QZ_LAYER_USES_cli "")
 set(QZ_LAYER_USES_protocol link)
 set(QZ_LAYER_USES_config protocol link)
 set(QZ_LAYER_USES_session config protocol link)
-set(QZ_LAYER_USES_ui session config protocol link)
+set(QZ_LAYER_USES_ui session config protocol link report doctor)
 set(QZ_LAYER_USES_sim config protocol link cli)
 # The window of the simulated controller's lamps (qzsim --view), loaded only for --view.
 set(QZ_LAYER_USES_view sim config protocol link cli)

@@ -1,7 +1,9 @@
 #include "ctl/command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <optional>
 
 #include "cli/options.h"
 #include "ctl/command.h"
@@ -30,6 +32,9 @@ bool fileWriters(const CommandEntry& c) {
 bool sheetWriter(const CommandEntry& c) {
   return c.id == Command::Sheet;
 }
+bool portLister(const CommandEntry& c) {
+  return c.id == Command::Ports;
+}
 bool noCommand(const CommandEntry&) {
   return false;
 }
@@ -46,8 +51,15 @@ controller answers. Without it: the first port the window lists.)",
     {"--force", R"(download: send a file made for another model;
 upload: replace a file that holds another image)",
      fileWriters},
-    {"-o, --output SHEET", R"(the sheet to write: a PDF, or with .html one HTML file)",
+    {"-o, --output SHEET", R"(the sheet to write: NAME.pdf, or NAME.html for one HTML
+file; a NAME without an ending gets .pdf)",
      sheetWriter},
+    {"--probe", R"(ports: try each free port with the window's handshake and
+list those where a controller answers, with its model)",
+     portLister},
+    {"--customer TEXT", "the customer the sheet names", sheetWriter},
+    {"--site TEXT", "the site (building, address) the sheet names", sheetWriter},
+    {"--room TEXT", "the room the sheet names", sheetWriter},
     {"-h, --help", R"(this text; "qzctl COMMAND --help" explains one command)", everyCommand},
     {"--version", "print the version of qzctl", noCommand},
 };
@@ -97,9 +109,23 @@ bool validPort(std::string_view p) {
 }
 
 const cli::Option kOptionTable[] = {
-    {{"h", "help"}, ""}, {{"json"}, ""},     {{"q", "quiet"}, ""},       {{"force"}, ""},
-    {{"port"}, "PORT"},  {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"}, {{"version"}, ""},
+    {{"h", "help"}, ""},    {{"json"}, ""},     {{"q", "quiet"}, ""},       {{"force"}, ""},
+    {{"port"}, "PORT"},     {{"baud"}, "RATE"}, {{"o", "output"}, "SHEET"}, {{"version"}, ""},
+    {{"customer"}, "TEXT"}, {{"site"}, "TEXT"}, {{"room"}, "TEXT"},         {{"probe"}, ""},
 };
+
+// A sheet is a PDF or an HTML file; a name without an ending gets .pdf, any other ending is
+// refused rather than filled with a PDF the name does not promise.
+std::optional<std::string> sheetName(std::string name) {
+  std::string ending = std::filesystem::path(name).extension().string();
+  std::transform(ending.begin(), ending.end(), ending.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  std::error_code ec;
+  if (ending.empty() && !std::filesystem::is_directory(name, ec)) return name + ".pdf";
+  if (ending.empty()) return name;  // a folder: said when it cannot be written
+  if (ending == ".pdf" || ending == ".html" || ending == ".htm") return name;
+  return std::nullopt;
+}
 
 std::string missingValue(std::string_view option) {
   if (option == "--port") return "--port needs a port: COMn, a device path or all";
@@ -208,6 +234,10 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
     } else if (name == "-o" || name == "--output") {
       if (v.empty()) return fail(missingValue(name));
       inv.output = v;
+    } else if (name == "--probe") {
+      inv.probe = true;
+    } else if (name == "--customer" || name == "--site" || name == "--room") {
+      (name == "--customer" ? inv.customer : name == "--site" ? inv.site : inv.room) = v;
     }
   }
   const std::vector<std::string>& words = parsed.words;
@@ -277,13 +307,21 @@ ParseResult parseCommandLine(std::span<const std::string_view> args) {
   if (all && inv.ports.size() > 1) return fail("--port all cannot be combined with other ports");
   if (inv.command == Command::Sheet) {
     if (inv.output.empty()) return fail("sheet needs -o SHEET.pdf or -o SHEET.html");
+    const std::optional<std::string> named = sheetName(inv.output);
+    if (!named) {
+      return fail("-o " + inv.output + ": a sheet is a .pdf, .html or .htm file");
+    }
+    inv.output = *named;
     if (!inv.files.empty() && !inv.ports.empty()) {
       return fail("sheet draws FILE or the controllers on --port, not both");
     }
   } else if (!inv.output.empty()) {
     return fail("-o is for sheet only");
+  } else if (!inv.customer.empty() || !inv.site.empty() || !inv.room.empty()) {
+    return fail("--customer, --site and --room are for sheet only");
   }
   if (inv.force && !fileWriters(*info)) return fail("--force is for download and upload only");
+  if (inv.probe && inv.command != Command::Ports) return fail("--probe is for ports only");
   if (inv.version) return fail("--version takes no command");
   return result;
 }

@@ -53,7 +53,11 @@ struct Invocation {
   bool help = false;  // --help, before or after the command
   bool version = false;
   std::vector<std::string> files;  // FILE, or A and B for diff
-  std::string output;              // sheet: -o SHEET
+  std::string output;              // sheet: -o SHEET, ending in .pdf, .html or .htm
+  bool probe = false;              // ports: --probe
+  std::string customer;            // sheet: --customer, --site, --room as given
+  std::string site;
+  std::string room;
   ProtocolChoice protocol = ProtocolChoice::Old1200;
   RunModeChoice runMode = RunModeChoice::Switch;
 };

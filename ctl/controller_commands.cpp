@@ -70,8 +70,9 @@ const CommandEntry kCompareCommand = {
     "compare FILE",
     "controller vs file: every byte that differs",
     R"(Reads the controller's image and lists every byte that differs from the
-parameter file FILE, by row, byte and setting ("场景1 开关通道3", "排风1",
-"DMX地址 高字节", "调光级别3"). Exit code 1 when anything differs.
+parameter file FILE, each setting with both values as the window shows them:
+"开机场景: controller 场景1, file 灯光全关". --json gives the row, byte and raw
+values as well. Exit code 1 when anything differs.
 
 Example:
   qzctl --port COM1 compare shop-floor-2.QZ

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config/setting_names.h"
+#include "config/setting_words.h"
 #include "config/settings.h"
 
 namespace qz::ctl {
@@ -64,16 +65,7 @@ std::string differenceName(const Difference& d, int model) {
 
 std::string differenceLine(const Difference& d, int model, std::string_view left,
                            std::string_view right) {
-  const std::string where = isDmxAddress(d) ? ", bytes " + std::to_string(row17::kDmxHigh) + "-" +
-                                                  std::to_string(row17::kDmxLow)
-                                            : ", byte " + std::to_string(d.column);
-  // DMX512 address 0 is no address at all.
-  const auto value = [&](int v) {
-    return isDmxAddress(d) && v == 0 ? std::string("not set") : std::to_string(v);
-  };
-  return "row " + std::to_string(d.row) + where + " (" + differenceName(d, model) +
-         "): " + std::string(left) + " " + value(d.left) + ", " + std::string(right) + " " +
-         value(d.right);
+  return differenceWords(d.row, d.column, model, d.left, d.right, {left, right, "not set"});
 }
 
 std::string modelText(int model) {

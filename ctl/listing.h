@@ -28,8 +28,8 @@ inline constexpr std::string_view kDmxAddressName = "DMX512地址";
 // "场景4 开关通道6", as the image of `model` reads it; "DMX512地址" for the address.
 [[nodiscard]] std::string differenceName(const Difference& d, int model);
 
-// "row 3, byte 5 (场景4 开关通道6): controller 1, file 0"; the setting is named as the image of
-// `model` reads it.
+// "场景4 开关通道6: controller 开, file 关"; the setting and its values are named as the window
+// names them for an image of `model`.
 [[nodiscard]] std::string differenceLine(const Difference& d, int model, std::string_view left,
                                          std::string_view right);
 

@@ -40,7 +40,8 @@ std::string sheetDate() {
 // What a file says, with the lines it left out named in the window's words.
 report::SheetInput filePage(const ParamFile& f) {
   report::SheetInput in;
-  in.source = f.name;
+  // The file's own name: the folder it lay in on this computer means nothing on paper.
+  in.source = QFileInfo(q(f.name)).fileName().toStdString();
   in.image = f.image;
   in.model = f.model;
   in.rows = f.rows;
@@ -120,6 +121,11 @@ int runSheet(const Invocation& inv, Streams& s) {
   if (!inv.files.empty()) {
     const ParamFile f = loadFile(inv.files[0]);
     if (!f.error.empty()) return fileFailure(inv, s, f);
+    if (std::find(f.rows.begin(), f.rows.end(), true) == f.rows.end()) {
+      ParamFile empty = f;
+      empty.error = f.name + " holds no valid scene line: there is nothing to draw";
+      return fileFailure(inv, s, empty);
+    }
     warn(inv, s, f);
     QJsonObject o{{"command", "sheet"},
                   {"file", q(f.name)},
@@ -134,6 +140,9 @@ int runSheet(const Invocation& inv, Streams& s) {
   for (Page& p : pages) {
     if (!p.input) continue;
     p.input->date = sheetDate();
+    p.input->customer = inv.customer;
+    p.input->site = inv.site;
+    p.input->room = inv.room;
     p.input->tool = std::string("qzctl ") + QZ_VERSION;
     inputs.push_back(*p.input);
     p.result[QStringLiteral("page")] = static_cast<int>(inputs.size());
@@ -198,14 +207,17 @@ checksum is that of the file upload would write. Several --port give one page
 per controller in one document.
 
 -o SHEET names the output: a name ending in .html or .htm gives one
-self-contained HTML file for e-mail, any other a PDF (vector, its Chinese font
-embedded). The output is replaced whole or not at all: exit code 5 when it
+self-contained HTML file for e-mail, .pdf a PDF (vector, its Chinese font
+embedded); a name without an ending gets .pdf, any other ending is refused.
+--customer, --site and --room put whom and where the installation is handed
+over on every page. The output is replaced whole or not at all: exit code 5 when it
 cannot be written, and then no file is left behind.
 
 Examples:
   qzctl sheet private-room-3.QZ -o private-room-3.pdf
   qzctl --port COM1 --port COM2 sheet -o site.pdf
   qzctl sheet private-room-3.QZ -o private-room-3.html
+  qzctl sheet room3.QZ --customer 张先生 --site 滨江花园 --room 3号包间 -o room3.pdf
 )",
     true,
     &runSheet,

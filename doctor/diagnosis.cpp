@@ -60,9 +60,11 @@ struct Examiner {
   const User& u;
   Adapter& a;
 
-  void add(const std::string& topic, Level level, std::string text,
-           std::vector<std::string> fixes = {}) {
-    a.findings.push_back({topic, level, std::move(text), std::move(fixes)});
+  // The finding, its cause and what its words name; the English text is qzctl's.
+  Finding& add(Cause cause, std::string subject, const std::string& topic, Level level,
+               std::string text, std::vector<std::string> fixes = {}, std::string command = {}) {
+    return a.findings.emplace_back(Finding{topic, level, std::move(text), std::move(fixes), cause,
+                                           std::move(subject), std::move(command)});
   }
 
   void port(const Tty& tty) {
@@ -74,14 +76,14 @@ struct Examiner {
     std::string text = a.device;
     text.append(a.com.empty() ? " has no COM name" : " is " + a.com);
     if (!a.byId.empty()) text.append("; stable name ").append(a.byId.front());
-    add("port", Level::Good, text);
+    add(Cause::PortMade, a.device, "port", Level::Good, text);
     if (a.com.empty()) {
-      add("port", Level::Note,
+      const std::string alias = "ln -s " + a.device + " \"$XDG_RUNTIME_DIR/qzconfig/ports/COM40\"";
+      add(Cause::NoComName, a.device, "port", Level::Note,
           "no COM name leads to " + a.device +
               " (the fixed names stop at ttyUSB7 and ttyACM7, and an alias takes the place of "
               "the fixed name)",
-          {"qzctl --port " + a.device + " reaches it as it is",
-           "or name it: ln -s " + a.device + " \"$XDG_RUNTIME_DIR/qzconfig/ports/COM40\""});
+          {"qzctl --port " + a.device + " reaches it as it is", "or name it: " + alias}, alias);
     }
   }
 
@@ -91,12 +93,12 @@ struct Examiner {
                                    [](const UsbInterface& i) { return i.driver == "usbfs"; });
     const std::string ids = d.ids.vendorId + ":" + d.ids.productId;
     if (!takers.empty() && takers.front()->name != "brltty") {
-      add("port", Level::Problem,
+      add(Cause::ClaimedByProgram, describe(*takers.front()), "port", Level::Problem,
           "no port: " + describe(*takers.front()) + " claimed the adapter (" + ids +
               ") through usbfs",
           {std::string("close that program, then ") + kReplug});
     } else if (usbfs || !takers.empty()) {
-      add("port", Level::Problem,
+      add(Cause::TakenByBrltty, {}, "port", Level::Problem,
           "no port: brltty, the braille display service, took the adapter (" + ids +
               ") through usbfs" + (takers.empty() ? "" : ", as " + describe(*takers.front())),
           {std::string("sudo apt remove brltty (unless a braille display is used), then ") +
@@ -104,13 +106,14 @@ struct Examiner {
            std::string("or disable brltty's udev rule: sudo ln -s /dev/null "
                        "/etc/udev/rules.d/85-brltty.rules && sudo udevadm control "
                        "--reload-rules, then ") +
-               kReplug});
+               kReplug},
+          "sudo apt remove brltty");
     } else if (a.driver.empty()) {
-      add("port", Level::Problem,
+      add(Cause::NoDriver, {}, "port", Level::Problem,
           "no port: no driver is bound, the kernel does not know this chip (" + ids + ")",
           {"a newer kernel may know it, or the chip maker's Linux driver"});
     } else {
-      add("port", Level::Problem,
+      add(Cause::DriverMadeNoPort, a.driver, "port", Level::Problem,
           "no port: the driver " + a.driver + " is bound but made no serial port",
           {std::string(kReplug) + "; sudo dmesg | tail tells what the kernel said"});
     }
@@ -119,7 +122,7 @@ struct Examiner {
   void access(const Tty& tty) {
     const Node& n = tty.node;
     if (!n.exists) {
-      add("access", Level::Problem,
+      add(Cause::NodeMissing, a.device, "access", Level::Problem,
           "the kernel made " + tty.name + " but " + a.device + " is missing (udev did not run)",
           {kReplug});
       return;
@@ -137,25 +140,28 @@ struct Examiner {
         std::find(group->members.begin(), group->members.end(), u.name) != group->members.end();
     const std::string you = "you (" + u.name + ")";
     if (u.uid == 0) {
-      add("access", Level::Good, node + ": you are root");
+      add(Cause::AccessGranted, {}, "access", Level::Good, node + ": you are root");
     } else if (u.uid == n.uid && (n.mode & 0600) == 0600) {
-      add("access", Level::Good, node + ": you own it");
+      add(Cause::AccessGranted, {}, "access", Level::Good, node + ": you own it");
     } else if ((n.mode & 0006) == 0006) {
-      add("access", Level::Good, node + ": everyone may read and write it");
+      add(Cause::AccessGranted, {}, "access", Level::Good,
+          node + ": everyone may read and write it");
     } else if ((n.mode & 0060) != 0060) {
-      add("access", Level::Problem, node + ": neither you nor its group may read and write it",
+      add(Cause::NobodyMayOpen, {}, "access", Level::Problem,
+          node + ": neither you nor its group may read and write it",
           {"a udev rule that gives it GROUP=\"dialout\", MODE=\"0660\""});
     } else if (inNow) {
-      add("access", Level::Good, node + ": you are in " + a.group);
+      add(Cause::AccessGranted, {}, "access", Level::Good, node + ": you are in " + a.group);
     } else if (listed) {
-      add("access", Level::Problem,
+      add(Cause::JoinedAfterLogin, a.group, "access", Level::Problem,
           you + " joined " + a.group + " after logging in: this session is not in it yet (" + node +
               ")",
           {"log out and log in again (a new terminal is not enough)"});
     } else {
-      add("access", Level::Problem,
+      const std::string join = "sudo adduser " + u.name + " " + a.group;
+      add(Cause::NotInGroup, a.group, "access", Level::Problem,
           you + " are not in " + a.group + ", the group that may open it (" + node + ")",
-          {"sudo adduser " + u.name + " " + a.group + ", then log out and log in again"});
+          {join + ", then log out and log in again"}, join);
     }
   }
 
@@ -166,11 +172,11 @@ struct Examiner {
     const bool probing = std::any_of(users.begin(), users.end(),
                                      [](const Process* p) { return p->name == "ModemManager"; });
     if (probing) {
-      add("use", Level::Problem,
+      add(Cause::ProbedByModemManager, names, "use", Level::Problem,
           "in use by " + names + ": it probes a new port for some seconds after plugging in",
           {"wait a little and run qzctl doctor again"});
     } else if (!users.empty()) {
-      add("use", Level::Problem, "in use by " + names, {"close that program"});
+      add(Cause::InUse, names, "use", Level::Problem, "in use by " + names, {"close that program"});
     }
     std::vector<std::string> lockNames = {"LCK.." + tty.name};
     for (std::string path : a.byId) {
@@ -186,22 +192,23 @@ struct Examiner {
                                       [&](const Process& p) { return p.pid == lock.pid; });
       if (owner != m.processes.end()) {
         if (std::find(users.begin(), users.end(), &*owner) == users.end()) {
-          add("use", Level::Problem, "locked by " + describe(*owner) + " (" + file + ")",
-              {"close that program"});
+          add(Cause::LockedBy, describe(*owner), "use", Level::Problem,
+              "locked by " + describe(*owner) + " (" + file + ")", {"close that program"});
         }
         continue;
       }
       const std::string stale =
           file + " is left from pid " + std::to_string(lock.pid) + ", which is gone";
       if (u.uid == 0 || lock.uid == u.uid) {
-        add("use", Level::Note, stale + ": opening the port clears it");
+        add(Cause::StaleLock, file, "use", Level::Note, stale + ": opening the port clears it");
       } else {
-        add("use", Level::Problem, stale + ", and it is another user's: the port cannot be locked",
-            {"sudo rm " + file});
+        add(Cause::OthersStaleLock, file, "use", Level::Problem,
+            stale + ", and it is another user's: the port cannot be locked", {"sudo rm " + file},
+            "sudo rm " + file);
       }
     }
     if (users.empty() && a.findings.size() == before) {
-      add("use", Level::Good,
+      add(Cause::NobodyHoldsIt, {}, "use", Level::Good,
           u.uid == 0 ? "no process holds it" : "no process holds it, as far as you may see");
     }
   }
@@ -212,15 +219,16 @@ struct Examiner {
       return it != props.end() && it->second == "1";
     };
     if (!running(m, "ModemManager") || ignores(tty.udev) || ignores(d.udev)) return;
-    add("ModemManager", Level::Note,
+    const std::string rule = "echo 'ATTRS{idVendor}==\"" + d.ids.vendorId +
+                             "\", ATTRS{idProduct}==\"" + d.ids.productId +
+                             "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee -a "
+                             "/etc/udev/rules.d/99-qzconfig.rules";
+    add(Cause::ModemManagerMayProbe, {}, "ModemManager", Level::Note,
         "ModemManager runs and the adapter lacks ID_MM_DEVICE_IGNORE: it may probe the port "
         "with AT commands for some seconds after plugging in, and hold it meanwhile",
-        {"echo 'ATTRS{idVendor}==\"" + d.ids.vendorId + "\", ATTRS{idProduct}==\"" +
-             d.ids.productId +
-             "\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"' | sudo tee -a "
-             "/etc/udev/rules.d/99-qzconfig.rules, then " +
-             kReplug,
-         "or, with no modem on this machine: sudo systemctl disable --now ModemManager"});
+        {rule + ", then " + kReplug,
+         "or, with no modem on this machine: sudo systemctl disable --now ModemManager"},
+        rule);
   }
 };
 
@@ -281,17 +289,24 @@ Diagnosis diagnose(const Machine& machine, const User& user) {
                          machine.usbBus
                              ? "no USB serial adapter: none of the USB devices here is one"
                              : "no USB serial adapter: the system shows no USB device at all",
-                         {"plug the USB RS-485 adapter in, then run qzctl doctor again"}});
+                         {"plug the USB RS-485 adapter in, then run qzctl doctor again"},
+                         machine.usbBus ? Cause::NoAdapter : Cause::NoUsbDevice,
+                         {},
+                         {}});
   } else if (ports.size() > 1) {
     std::vector<std::string> fixes;
     for (const Adapter* a : ports) {
       if (!a->byId.empty()) fixes.push_back("qzctl --port " + a->byId.front());
     }
-    d.machine.push_back({"adapters", Level::Note,
+    d.machine.push_back({"adapters",
+                         Level::Note,
                          std::to_string(ports.size()) +
                              " ports: ttyUSB and ttyACM numbers follow the order of plugging "
                              "in; the /dev/serial/by-id names stay with each adapter",
-                         fixes});
+                         fixes,
+                         Cause::SeveralPorts,
+                         std::to_string(ports.size()),
+                         {}});
   }
 
   std::vector<std::string> good;
@@ -312,6 +327,18 @@ std::string describe(const Process& p) {
   std::string s = "pid " + std::to_string(p.pid);
   if (!p.name.empty()) s.append(" (").append(p.name).append(")");
   return s;
+}
+
+FirstProblem firstProblemFound(const Diagnosis& d) {
+  for (const Adapter& a : d.adapters) {
+    for (const Finding& f : a.findings) {
+      if (f.level == Level::Problem) return {&a, &f};
+    }
+  }
+  for (const Finding& f : d.machine) {
+    if (f.level == Level::Problem) return {nullptr, &f};
+  }
+  return {};
 }
 
 std::string firstProblem(const Diagnosis& d, bool withFix) {

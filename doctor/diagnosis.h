@@ -17,11 +17,40 @@ enum class Level {
   Problem,  // the port cannot be used until this is fixed
 };
 
+// What a finding is about, as a value each front end words in its own language; `subject`
+// names what the words need (below), `command` is what to type for the first fix.
+enum class Cause {
+  PortMade,              // subject: the device
+  NoComName,             // subject: the device
+  ClaimedByProgram,      // subject: the program ("pid 12 (minicom)"), ids: the adapter's
+  TakenByBrltty,         //
+  NoDriver,              //
+  DriverMadeNoPort,      // subject: the driver
+  NodeMissing,           // subject: the device
+  AccessGranted,         //
+  NobodyMayOpen,         //
+  JoinedAfterLogin,      // subject: the group
+  NotInGroup,            // subject: the group
+  ProbedByModemManager,  // subject: the programs holding it
+  InUse,                 // subject: the programs holding it
+  LockedBy,              // subject: the program
+  StaleLock,             // subject: the lock file; opening the port clears it
+  OthersStaleLock,       // subject: the lock file
+  NobodyHoldsIt,         //
+  ModemManagerMayProbe,  //
+  NoUsbDevice,           //
+  NoAdapter,             //
+  SeveralPorts,          // subject: how many
+};
+
 struct Finding {
   std::string topic;  // "port", "access", "use", "ModemManager", "adapters"
   Level level = Level::Good;
   std::string text;                // one sentence
   std::vector<std::string> fixes;  // what to type or do, each a way on its own
+  Cause cause = Cause::PortMade;
+  std::string subject;
+  std::string command;  // a shell command to copy; empty when the fix is no command
 };
 
 // One adapter, or one port of an adapter with several.
@@ -56,6 +85,14 @@ struct Diagnosis {
 // written \xNN, so that nothing a device says can move the cursor or rewrite the screen. With
 // `backslashes` a backslash is written \\, so that the escapes stay unambiguous.
 [[nodiscard]] std::string printable(std::string_view reported, bool backslashes = true);
+
+// The first problem, and the adapter it was found on (nullptr: about the machine); none when
+// there is no problem.
+struct FirstProblem {
+  const Adapter* adapter = nullptr;
+  const Finding* finding = nullptr;
+};
+[[nodiscard]] FirstProblem firstProblemFound(const Diagnosis& d);
 
 // The first problem in one line, with its first fix or without; empty when there is none.
 [[nodiscard]] std::string firstProblem(const Diagnosis& d, bool withFix = true);

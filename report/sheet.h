@@ -25,6 +25,9 @@ struct SheetInput {
     all.fill(true);
     return all;
   }();
+  std::string customer;            // whom the installation is handed to; empty when not given
+  std::string site;                // the building or address
+  std::string room;                // the room the controller serves
   std::string source;              // the file's name, or "COM3 (/dev/ttyUSB0)"
   std::string firmware;            // the controller's version text; empty for a file
   std::string date;                // as printed: "2026-12-07 23:40"
@@ -43,6 +46,10 @@ struct PdfSheet {
 
 // One page each. Needs a QGuiApplication (fonts); the offscreen platform will do.
 [[nodiscard]] PdfSheet sheetPdf(std::span<const SheetInput> pages);
+
+// The pages drawn on a paged device (a printer set to A4 and its full page), in millimetres
+// from the page's corner; the font family used, as for sheetPdf.
+QString paintSheet(class QPagedPaintDevice& device, std::span<const SheetInput> pages);
 
 // One HTML document with one section per page, styles inside, nothing fetched from outside.
 [[nodiscard]] QByteArray sheetHtml(std::span<const SheetInput> pages);

@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <cstdio>
+#include <utility>
 
 #include "config/assignment.h"
 #include "config/setting_names.h"
@@ -145,6 +146,10 @@ SheetContent sheetContent(const SheetInput& in) {
   out.header.push_back({"来源", in.source, {}, Mark::Plain});
   if (!in.firmware.empty()) out.header.push_back({"软件版本", in.firmware, {}, Mark::Plain});
   out.header.push_back({"日期", in.date, {}, Mark::Plain});
+  for (const auto& [name, value] : {std::pair{"客户", &in.customer}, std::pair{"现场", &in.site},
+                                    std::pair{"房间", &in.room}}) {
+    if (!value->empty()) out.handover.push_back({name, *value, {}, Mark::Plain});
+  }
 
   std::string missing;
   for (int r = 0; r < kRows; ++r) {
@@ -160,9 +165,10 @@ SheetContent sheetContent(const SheetInput& in) {
 
   addScenes(out, in, known);
   out.switchMarks = known;
-  out.legend = known ? "调光：级别 与 输出值　有底色的通道用于排风或空调，不在场景中编辑　"
-                       "红色：窗口的列表中没有的值"
-                     : "每格是该字节的原值";
+  out.legend =
+      known ? std::string("调光：级别 与 输出值　有底色的通道用于排风或空调，不在场景中编辑　") +
+                  kOddLegend
+            : "每格是该字节的原值";
   addAssignments(out, in, known);
   addSettings(out, in);
   out.signatures = {"安装人员", "接收人员", "交接日期"};

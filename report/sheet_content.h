@@ -51,6 +51,7 @@ struct SheetContent {
   std::string model;       // "QZ-0804", or what names none
   std::string modelSplit;  // "8 路开关通道 · 4 路调光"
   std::vector<Setting> header;
+  std::vector<Setting> handover;  // 客户, 现场, 房间: only those given
   std::string notice;  // the rows the file lacks and the lines it left out; empty when none
   std::string switchGroup;
   std::string dimmingGroup;
@@ -76,6 +77,8 @@ inline constexpr char kLevelsCaption[] = "调光级别设置";
 inline constexpr char kMissingRow[] = "文件中没有此行";
 inline constexpr char kKeysCaption[] = "按键";
 inline constexpr char kRemarksCaption[] = "备注";
+// The legend of a value no list of the window offers: kept as read, and marked.
+inline constexpr char kOddLegend[] = "红色：超出软件可选范围的值，原样保留";
 
 [[nodiscard]] SheetContent sheetContent(const SheetInput& in);
 

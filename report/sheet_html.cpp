@@ -140,6 +140,13 @@ QString page(const SheetContent& c, std::size_t number, std::size_t pages) {
   }
   h += "</dl></div><div class=\"model\"><b>" + esc(c.model) + "</b><small>" + esc(c.modelSplit) +
        "</small></div></header>\n";
+  if (!c.handover.empty()) {
+    h += QStringLiteral("<dl class=\"meta handover\">");
+    for (const Setting& s : c.handover) {
+      h += "<div><dt>" + esc(s.name) + "</dt><dd>" + esc(s.value) + "</dd></div>";
+    }
+    h += QStringLiteral("</dl>\n");
+  }
   if (!c.notice.empty()) h += "<div class=\"notice\">" + esc(c.notice) + "</div>\n";
   h += QStringLiteral("<h2>%1</h2>\n").arg(QString::fromUtf8(kScenesCaption)) + sceneTable(c);
   h += "<div class=\"boxes\">\n" + settingBox(kSettingsCaption, c.settings, false) +

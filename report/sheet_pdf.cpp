@@ -78,6 +78,10 @@ class Page {
     p_.drawText(r, static_cast<int>(align.toInt()) | (wrap ? Qt::TextWordWrap : 0), shown);
     p_.restore();
   }
+  // The width in mm that text takes on one line.
+  double textWidth(const QString& s, double pt) const {
+    return QFontMetricsF(font(pt)).horizontalAdvance(s) / kUnitsPerMm;
+  }
   // The height in mm that wrapped text takes in a given width.
   double wrappedHeight(double widthMm, const QString& s, double pt) const {
     const QRectF r = QFontMetricsF(font(pt)).boundingRect(QRectF(0, 0, widthMm * kUnitsPerMm, 1e6),
@@ -129,13 +133,14 @@ double drawHeader(Page& pg, const SheetContent& c) {
   pg.fill(box, kAccent);
   pg.text(box.adjusted(0, 1, 0, -6), q(c.model), 17, Qt::white, Qt::AlignCenter, true);
   pg.text(box.adjusted(1, 11, -1, -1), q(c.modelSplit), 7, kAccentLight, Qt::AlignCenter);
-  // The date at a fixed place before the model box; the firmware before it; the source in
-  // whatever is left.
+  // The date at a fixed place before the model box; the firmware before it, as wide as its
+  // text needs (a controller's version is read whole); the source in whatever is left.
   const double end = kLeft + kWidth - 56;
   std::vector<QRectF> places(c.header.size());
   double right = end;
   for (std::size_t i = c.header.size(); i-- > 1;) {
-    const double w = i + 1 == c.header.size() ? 30 : 40;
+    const double need = pg.textWidth(q(c.header[i].value), 9) + 3;
+    const double w = i + 1 == c.header.size() ? 30 : std::clamp(need, 40.0, 90.0);
     places[i] = QRectF(right - w, 21, w - 2, 8);
     right -= w;
   }
@@ -147,6 +152,16 @@ double drawHeader(Page& pg, const SheetContent& c) {
   }
   pg.line({kLeft, 31}, {kLeft + kWidth, 31}, kAccent, 0.6);
   double y = 34;
+  // Whom and where the installation is handed over, in a row of its own.
+  if (!c.handover.empty()) {
+    const double w = kWidth / static_cast<double>(c.handover.size());
+    for (std::size_t i = 0; i < c.handover.size(); ++i) {
+      const double x = kLeft + w * static_cast<double>(i);
+      pg.text(QRectF(x, y, w - 2, 3.6), q(c.handover[i].name), 7, kMuted);
+      pg.text(QRectF(x, y + 3.4, w - 2, 4.4), q(c.handover[i].value), 9, kInk);
+    }
+    y += 8;
+  }
   if (!c.notice.empty()) {
     const double h = std::min(pg.wrappedHeight(kWidth - 6, q(c.notice), 8), 12.0) + 3;
     pg.fill(QRectF(kLeft, y, kWidth, h), kNoticeFill);
@@ -331,9 +346,22 @@ void drawPage(Page& pg, const SheetContent& c, std::size_t page, std::size_t pag
 
 }  // namespace
 
+QString paintSheet(QPagedPaintDevice& device, std::span<const SheetInput> pages) {
+  const QString family = chineseFamily();
+  QPainter painter(&device);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const double dotsPerUnit = device.logicalDpiX() / 25.4 / kUnitsPerMm;
+  painter.scale(dotsPerUnit, device.logicalDpiY() / 25.4 / kUnitsPerMm);
+  Page pg(painter, family);
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    if (i > 0) device.newPage();
+    drawPage(pg, sheetContent(pages[i]), i + 1, pages.size());
+  }
+  return family;
+}
+
 PdfSheet sheetPdf(std::span<const SheetInput> pages) {
   PdfSheet out;
-  out.family = chineseFamily();
   QBuffer buffer(&out.bytes);
   buffer.open(QIODevice::WriteOnly);
   {
@@ -343,14 +371,7 @@ PdfSheet sheetPdf(std::span<const SheetInput> pages) {
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     writer.setCreator(pages.empty() ? QString() : q(pages.front().tool));
     writer.setTitle(QStringLiteral("QZ系列灯光场景配置单"));
-    QPainter painter(&writer);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(kResolution / 25.4 / kUnitsPerMm, kResolution / 25.4 / kUnitsPerMm);
-    Page pg(painter, out.family);
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-      if (i > 0) writer.newPage();
-      drawPage(pg, sheetContent(pages[i]), i + 1, pages.size());
-    }
+    out.family = paintSheet(writer, pages);
   }
   return out;
 }

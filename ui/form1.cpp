@@ -23,12 +23,14 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
   static const bool windowRoleKnown = (QAccessible::installFactory(windowInterface), true);
   (void)windowRoleKnown;
   buildWindow();
+  buildMenu();
   MSComm1.onComm = [this] { MSComm1_OnComm(); };
   Form_Load();
   wireMoments();
 }
 
 Form1::~Form1() {
+  delete finder_;  // a search still running gives the port back while the window is whole
   MSComm1.onComm = nullptr;
 }
 

@@ -20,6 +20,7 @@
 //   form1_ports.cpp       the port list, read again when opened and when devices come or go
 //   form1_unsaved.cpp     the file named in the title, the question before edits are lost
 
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <cstdint>
@@ -37,7 +38,18 @@
 #include "ui/platform.h"
 #include "ui/status_texts.h"
 
+namespace qz::report {
+struct SheetInput;
+}  // namespace qz::report
+namespace qz::doctor {
+struct Diagnosis;
+}  // namespace qz::doctor
+
+class QAction;
 class QCheckBox;
+class QDialog;
+class QMenu;
+class QMenuBar;
 class QComboBox;
 class QFileSystemWatcher;
 class QFrame;
@@ -171,6 +183,12 @@ class Form1 : public QWidget, private SessionFront {
   QLabel* Image1{};
   QLabel* LBDATA{};
 
+  // ---- Menu bar above the form (form1_menu.cpp) ----
+  QMenuBar* MenuBar{};
+  QAction* MenuConnect{};  // 建立连接 / 断开连接, as the button says
+  QAction* MenuVerify{};   // 下载后校验, checkable, remembered
+  QMenu* MenuRecent{};     // the files read last
+
   // ---- Timers ----
   QTimer* Timer1{};          // clock, 333 ms
   QTimer* Timer2{};          // handshake attempts, 200 ms
@@ -275,6 +293,18 @@ class Form1 : public QWidget, private SessionFront {
   // the file, with the same messages. qzconfig FILE.QZ starts with this.
   void readParameterFile(const QString& path);
 
+  // ---- What the menu bar reaches besides the buttons ----
+  void printSheet();        // form1_sheet.cpp: 打印配置单
+  void findController();    // form1_find.cpp: 查找控制器
+  void diagnoseAdapters();  // form1_doctor.cpp: 适配器诊断 of this machine
+  void showDiagnosis(const doctor::Diagnosis& d);
+  void compareWithController();  // form1_compare.cpp: 与控制器比较
+  void showTour();               // form1_menu.cpp: 使用说明
+  void showAbout();              // 关于
+  // A file read into the editor goes first in the menu's list of files read last.
+  void rememberFile(const QString& path);
+  [[nodiscard]] bool verifyAfterDownload() const;
+  [[nodiscard]] int menuHeight() const;  // 0 before the bar exists
   // ---- Outcomes, the port list, unsaved edits ----
   // Each event of the conversation once the window has shown it: the failure's reason and
   // what it left, the history's outcome line, the image a transfer made the saved one.
@@ -321,7 +351,27 @@ class Form1 : public QWidget, private SessionFront {
 
  private:
   void buildWindow();  // form1_layout.cpp
-  void wireWindow();   // form1_wiring.cpp
+  void buildMenu();    // form1_menu.cpp
+  void fillRecentFiles();
+  // The sheet of the editor's image with the customer, site and room of the sheet dialog.
+  [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
+  // Compare and verify (form1_compare.cpp): an upload whose image goes to them, not the
+  // editor. True when the event was theirs to show.
+  enum class ReadBack : std::uint8_t { None, Compare, Verify };
+  ReadBack readBack_ = ReadBack::None;
+  bool verifyArmed_ = false;  // the download under way is read back once it closes
+  // What that download's success and close said, told once the read-back agrees.
+  std::vector<SessionEvent> verifiedNews_;
+  bool readBackEvent(const SessionEvent& e);
+  void checkReadBack(const ConfigImage& controller);
+  // A download whose read-back failed or differs: the status, the reason that stays, the
+  // history's outcome line.
+  void verifyFailed(const QString& reason, const QString& historyWhy);
+  QPointer<QObject> finder_;  // the search 查找控制器 runs, while it runs
+  // A window of the form's own, not modal, showing text the user can select and copy; one of
+  // each name at a time.
+  QDialog* textDialog(const QString& name, const QString& title, const QString& text);
+  void wireWindow();  // form1_wiring.cpp
   // What the conversation asks of the port and the timers (form1_dispatch.cpp), and what the
   // window makes of what happened in it: connecting (form1_connection.cpp), transfers
   // (form1_transfer.cpp), service answers (form1_service.cpp).

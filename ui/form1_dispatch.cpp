@@ -63,6 +63,7 @@ void Form1::perform(const PortOp& op) {
 }
 
 void Form1::happened(const SessionEvent& e) {
+  if (readBackEvent(e)) return;  // compare and verify (form1_compare.cpp)
   if (std::holds_alternative<event::Progress>(e) || std::holds_alternative<event::RowArrived>(e) ||
       std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e)) {
     transferEvent(e);

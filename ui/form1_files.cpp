@@ -112,6 +112,7 @@ void Form1::readParameterFile(const QString& path) {
   read.applyTo(SetData, [this](int model) { selectPosition(Combo机型, model); });
   Show_Set(1);
   imageKeptIn(path);
+  rememberFile(path);
 
   // What the file did not give is said in one message: lines left out, rows it lacks.
   QStringList said;

@@ -4,6 +4,7 @@
 // be reached. On a screen that has room, nothing of this exists and every control lies directly
 // in the window.
 
+#include <QMenuBar>
 #include <QMoveEvent>
 #include <QScreen>
 #include <QScrollArea>
@@ -18,7 +19,11 @@
 namespace qz {
 
 void Form1::fitToScreen() {
-  const QSize layout(twips(WideView ? kWideWidthTwips : kNarrowWidthTwips), kWindowHeight);
+  // The form below the menu bar; the bar stays at the top when the form scrolls.
+  const int bar = menuHeight();
+  const QSize form(twips(WideView ? kWideWidthTwips : kNarrowWidthTwips), kWindowHeight);
+  const QSize layout = form + QSize(0, bar);
+  if (MenuBar != nullptr) MenuBar->setGeometry(0, 0, layout.width(), bar);
   const QScreen* shownOn = screen();
   if (shownOn == nullptr) {
     setFixedSize(layout);
@@ -36,15 +41,16 @@ void Form1::fitToScreen() {
   }
 
   enterScrolling();
-  content_->setFixedSize(layout);
+  content_->setFixedSize(form);
   // A scroll bar takes room beside the layout; needing one can make the other needed too.
-  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
+  const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroller_);
   bool tall = layout.height() > room.height();
-  const bool wide = layout.width() + (tall ? bar : 0) > room.width();
-  tall = tall || layout.height() + (wide ? bar : 0) > room.height();
-  setFixedSize(std::min(layout.width() + (tall ? bar : 0), room.width()),
-               std::min(layout.height() + (wide ? bar : 0), room.height()));
-  scroller_->setGeometry(rect());
+  const bool wide = layout.width() + (tall ? scrollBar : 0) > room.width();
+  tall = tall || layout.height() + (wide ? scrollBar : 0) > room.height();
+  setFixedSize(std::min(layout.width() + (tall ? scrollBar : 0), room.width()),
+               std::min(layout.height() + (wide ? scrollBar : 0), room.height()));
+  if (MenuBar != nullptr) MenuBar->setGeometry(0, 0, width(), bar);
+  scroller_->setGeometry(rect().adjusted(0, bar, 0, 0));
   // Within the free area, frame and all.
   if (!free.contains(frameGeometry())) {
     move(std::clamp(x(), free.left(), free.right() - frameGeometry().width() + 1),
@@ -54,7 +60,10 @@ void Form1::fitToScreen() {
 
 void Form1::enterScrolling() {
   if (scroller_ != nullptr) return;
-  const auto controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  auto controls = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  // The menu bar stays above the scrolling form; the window's dialogs stay windows.
+  controls.removeIf([this](QWidget* c) { return c == MenuBar || c->isWindow(); });
+  const int bar = menuHeight();
   scroller_ = new QScrollArea(this);
   scroller_->setFrameShape(QFrame::NoFrame);
   // The keyboard goes from control to control; the area scrolls to the one it reaches.
@@ -64,7 +73,7 @@ void Form1::enterScrolling() {
   // Moved within the same window, the controls keep their tab order.
   for (QWidget* control : controls) {
     const bool hidden = control->isHidden();
-    const QRect place = control->geometry();
+    const QRect place = control->geometry().translated(0, -bar);
     control->setParent(content_);
     control->setGeometry(place);
     control->setHidden(hidden);
@@ -74,9 +83,10 @@ void Form1::enterScrolling() {
 
 void Form1::leaveScrolling() {
   if (scroller_ == nullptr) return;
+  const int bar = menuHeight();
   for (QWidget* control : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     const bool hidden = control->isHidden();
-    const QRect place = control->geometry();
+    const QRect place = control->geometry().translated(0, bar);
     control->setParent(this);
     control->setGeometry(place);
     control->setHidden(hidden);

@@ -7,9 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
-#include <QKeySequence>
 #include <QPushButton>
-#include <QShortcut>
 
 #include "ui/form1.h"
 
@@ -37,8 +35,7 @@ void Form1::wireUnsavedEdits() {
     QObject::connect(button, &QPushButton::clicked, this, check);
   }
 
-  new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this, [this] { Command4->click(); });
-  new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this, [this] { Command5->click(); });
+  // Ctrl+O and Ctrl+S belong to the menu bar's items of these buttons (form1_menu.cpp).
   Command上传->setToolTip(QStringLiteral("控制器 → PC：把控制器中的参数读入编辑器"));
   Command下载->setToolTip(QStringLiteral("PC → 控制器：把编辑中的参数写入控制器"));
   Command4->setToolTip(QStringLiteral("文件 → PC：把参数文件读入编辑器 (Ctrl+O)"));

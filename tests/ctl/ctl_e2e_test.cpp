@@ -389,6 +389,7 @@ TEST_F(Ctl, SheetIsWholeOrAbsentAndNamesTheRowsAFileLacks) {
   writeFile(dir / "site.QZ", paramFileText(2, patternImage()));
   writeFile(dir / "part.QZ", paramFileText(2, patternImage(), 17));
   writeFile(dir / "notes.txt", "shopping list\r\n");
+  writeFile(dir / "bare.QZ", "\xBB\xFA\xD0\xCD:2\r\nCJ01 too short\r\n");
   fs::create_directories(dir / "folder");
   struct Case {
     QStringList args;
@@ -403,6 +404,17 @@ TEST_F(Ctl, SheetIsWholeOrAbsentAndNamesTheRowsAFileLacks) {
       {{"sheet", path("notes.txt"), "-o", path("x.pdf")}, 5, nullptr, "not a parameter file"},
       {{"sheet", path("site.QZ")}, 2, nullptr, "sheet needs -o"},
       {{"sheet", path("part.QZ"), "-o", path("part.html")}, 0, "part.html", "没有以下各行"},
+      {{"sheet", path("site.QZ"), "-o", path("s.txt")}, 2, nullptr, "a .pdf, .html or .htm"},
+      {{"sheet", path("bare.QZ"), "-o", path("x.pdf")}, 5, nullptr, "no valid scene line"},
+      {{"sheet", path("site.QZ"), "-o", path("plain")}, 0, "plain.pdf", "%PDF"},
+      // Whom and where, on the sheet; the file by its name, not the folder it lies in here.
+      {{"sheet", path("site.QZ"), "--customer", "张先生", "--site", "滨江花园", "--room", "3号包间",
+        "-o", path("s.html")},
+       0,
+       "s.html",
+       "<dd>张先生</dd></div><div><dt>现场</dt><dd>滨江花园</dd></div><div><dt>房间</dt>"
+       "<dd>3号包间</dd>"},
+      {{"sheet", path("site.QZ"), "-o", path("s.htm")}, 0, "s.htm", "<dd>site.QZ</dd>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());
@@ -440,6 +452,23 @@ TEST(Doctor, AMachineWithoutAUsbAdapterSaysSoAndExits3) {
   const Ran ports = qzctl({"ports"});
   EXPECT_EQ(ports.code, 0);
   EXPECT_TRUE(ports.err.starts_with("hint: no USB serial adapter: ")) << ports.err;
+}
+
+// A controller on COM7 is found among other ports; a port where nothing answers is not listed.
+TEST_F(Ctl, PortsProbeListsEachPortWhereAControllerAnswers) {
+  sim::Options silent;
+  silent.comNumber = 3;
+  silent.faults.silent = true;
+  sim::Options seven;
+  seven.comNumber = 7;
+  const Sim quiet(silent);
+  const Sim sim(seven);
+  const Ran r = qzctl({"ports", "--probe"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("COM7   " + sim->devicePath()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("QZ-0804"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("COM3"), std::string::npos) << r.out;
+  EXPECT_EQ(qzctl({"info", "--probe"}).code, 2);
 }
 
 }  // namespace

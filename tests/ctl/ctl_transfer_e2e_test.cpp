@@ -67,8 +67,7 @@ TEST_F(Ctl, DownloadSucceedsOnlyWhenTheReadBackMatchesEveryByte) {
   EXPECT_NE(bad.out.find("verification failed: the controller holds 1 byte(s) other than"),
             std::string::npos)
       << bad.out;
-  EXPECT_NE(bad.out.find("  row 7, byte 0 (场景8 开关通道1): controller 41, sent 40\n"),
-            std::string::npos)
+  EXPECT_NE(bad.out.find("  场景8 开关通道1: controller ? (41), sent ? (40)\n"), std::string::npos)
       << bad.out;
 }
 
@@ -144,9 +143,9 @@ TEST_F(Ctl, CompareAndDiffListEveryDifferingByteBySetting) {
   EXPECT_EQ(r.out, sim.com().toStdString() + ": 3 byte(s) differ from " +
                        (dir / "changed.QZ").string() +
                        "\n"
-                       "  row 0, byte 2 (场景1 开关通道3): controller 14, file 0\n"
-                       "  row 17, byte 0 (排风1): controller 15, file 5\n"
-                       "  row 18, byte 4 (调光级别3): controller 74, file 70\n");
+                       "  场景1 开关通道3: controller ? (14), file 关\n"
+                       "  排风1: controller 通道15, file 通道5\n"
+                       "  调光级别3: controller 74, file 70\n");
   EXPECT_EQ(countLead(*sim.server, 0xD0, 15), 0);  // compare writes nothing
 
   const Ran j = qzctl({"--json", "--port", sim.com(), "compare", path("changed.QZ")});
@@ -160,8 +159,8 @@ TEST_F(Ctl, CompareAndDiffListEveryDifferingByteBySetting) {
 
   const Ran d = qzctl({"diff", path("same.QZ"), path("changed.QZ")});
   EXPECT_EQ(d.code, 1);
-  EXPECT_NE(d.out.find("row 17, byte 0 (排风1): " + (dir / "same.QZ").string() + " 15, " +
-                       (dir / "changed.QZ").string() + " 5\n"),
+  EXPECT_NE(d.out.find("排风1: " + (dir / "same.QZ").string() + " 通道15, " +
+                       (dir / "changed.QZ").string() + " 通道5\n"),
             std::string::npos)
       << d.out;
   EXPECT_EQ(qzctl({"diff", path("same.QZ"), path("same.QZ")}).code, 0);

@@ -111,11 +111,11 @@ TEST(CtlListing, EveryDifferingByteByRowByteAndSetting) {
   std::vector<std::string> lines;
   for (const Difference& x : d) lines.push_back(differenceLine(x, 2, "controller", "file"));
   EXPECT_EQ(lines, (std::vector<std::string>{
-                       "row 0, byte 2 (场景1 开关通道3): controller 0, file 1",
-                       "row 9, byte 9 (场景10 调光2): controller 0, file 5",
-                       "row 17, byte 0 (排风1): controller 0, file 4",
-                       "row 18, byte 4 (调光级别3): controller 0, file 77",
-                       "row 18, byte 11 (开机场景): controller 13, file 0",
+                       "场景1 开关通道3: controller 关, file 开",
+                       "场景10 调光2: controller 0, file 5",
+                       "排风1: controller 关闭, file 通道4",
+                       "调光级别3: controller 0, file 77",
+                       "开机场景: controller 灯光全关, file 场景1",
                    }));
   EXPECT_TRUE(differences(file, file).empty());
 }
@@ -150,7 +150,7 @@ TEST(CtlListing, ShowReadsEachSettingAsTheEditorWould) {
   // Address 0 is no address: said in English, the setting's name as the window shows it.
   EXPECT_NE(showText(ConfigImage{}, 2).find("DMX512地址      not set\n"), std::string::npos);
   EXPECT_EQ(differenceLine({17, 10, 0, 300}, 2, "controller", "file"),
-            "row 17, bytes 10-11 (DMX512地址): controller not set, file 300");
+            "DMX512地址: controller not set, file 300");
   // QZ-1200 has no levels column; an unknown model shows the bytes as they are.
   EXPECT_NE(showText(image, 4).find("场景1     1 0 1 0 0 0 0 1 9 0 3 0\n"), std::string::npos);
   EXPECT_NE(showText(image, -1).find("机型 no model"), std::string::npos);

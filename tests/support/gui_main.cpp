@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStandardPaths>
 
 int main(int argc, char** argv) {
   if (!qEnvironmentVariable("QT_QPA_PLATFORM").contains(QStringLiteral("configfile="))) {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" QZ_TEST_SCREENS "/1920x1080.json");
   }
   QApplication app(argc, argv);
+  // The window's remembered choices go to a test folder, never the user's own settings.
+  QStandardPaths::setTestModeEnabled(true);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
