@@ -26,7 +26,7 @@
 #include <fstream>
 #include <string>
 
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "link/qt_serial_port.h"
 #include "measure.h"
 #include "quiet_platform.h"

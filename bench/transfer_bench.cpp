@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "link/qt_serial_port.h"
 #include "measure.h"
 #include "quiet_platform.h"

@@ -7,11 +7,11 @@
 #include "config/param_file.h"
 #include "config/param_file_io.h"
 #include "config/settings.h"
-#include "config/transfer.h"
 #include "ctl/file_bytes.h"
 #include "ctl/port_words.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
+#include "session/transfer.h"
 
 namespace qz::ctl {
 
@@ -123,7 +123,7 @@ std::string Session::progress() const {
                      : doing_ == Doing::Verify ? "verify "
                                                : "upload ";
   const int row = std::max(progressRow_, 0);
-  return what + std::to_string(progressPercent(row)) + "% (row " + std::to_string(row) + ")";
+  return what + std::to_string(row * 100 / (kRows - 1)) + "% (row " + std::to_string(row) + ")";
 }
 
 void Session::onComm() {

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "fuzz/check.h"
 #include "fuzz/fuzzed_image.h"
 

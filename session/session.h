@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "config/image.h"
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "link/serial_port.h"
-#include "protocol/connection.h"
+#include "session/connection.h"
 #include "protocol/frame.h"
 
 namespace qz {

@@ -11,10 +11,11 @@
 
 #include "config/frames.h"
 #include "config/settings.h"
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
+#include "ui/transfer_words.h"
 
 namespace qz {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "protocol/connection.h"
+#include "session/connection.h"
 #include "protocol/replies.h"
 
 namespace qz {

@@ -1,10 +1,8 @@
-#include "config/transfer.h"
+#include "session/transfer.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "config/frames.h"
-#include "link/hex_text.h"
 
 namespace qz {
 
@@ -16,14 +14,6 @@ constexpr int kFailTick = 10;
 constexpr int kCloseTick = 15;
 constexpr int kSuccessCloseTick = 5;
 constexpr int kLastRow = kRows - 1;
-
-// n / d rounded to the nearest whole number, a half to the even one; n, d >= 0, d > 0.
-int roundHalfEven(long long n, long long d) {
-  const long long q = n / d;
-  const long long twice = 2 * (n % d);
-  if (twice > d || (twice == d && q % 2 != 0)) return static_cast<int>(q + 1);
-  return static_cast<int>(q);
-}
 
 void close(TransferAction& a) {
   a.news = TransferNews::Closed;
@@ -99,29 +89,6 @@ TransferAction stopped(TransferCourse& c) {
 }
 
 }  // namespace
-
-int progressPercent(int row) {
-  if (row <= 0) return 0;
-  return roundHalfEven(static_cast<long long>(row) * 555, 100);
-}
-
-int progressFillWidth(int row, int outline) {
-  if (row <= 0 || outline <= 0) return 0;
-  return roundHalfEven(static_cast<long long>(row) * outline, kLastRow);
-}
-
-std::string historyHexLine(const Row& row) {
-  std::string line;
-  line.reserve(row.size() * 3);
-  for (const std::uint8_t b : row) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%X", b);
-    std::string digits = hex;
-    line += PadZeros(digits, 2);
-    line += ' ';
-  }
-  return line;
-}
 
 // ---- Download ----
 

@@ -30,7 +30,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "config/image.h"
@@ -93,14 +92,6 @@ struct TransferAction {
   // The upload is complete: this replaces the image.
   std::optional<ConfigImage> image;
 };
-
-// The percentage shown for row p: p x 5.55 rounded, a half to the even neighbour.
-// Rows 0, 1, 9, 10 and 18 show 0, 6, 50, 56 and 100.
-[[nodiscard]] int progressPercent(int row);
-// The width of the progress fill for row p in an outline `outline` wide: p / 18 of it.
-[[nodiscard]] int progressFillWidth(int row, int outline);
-// "01 00 ... 0A ": each byte as two upper-case hex digits and a blank, 36 characters.
-[[nodiscard]] std::string historyHexLine(const Row& row);
 
 // What both directions keep of the transfer under way.
 struct TransferCourse {
