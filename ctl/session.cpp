@@ -180,17 +180,27 @@ void Session::happened(const SessionEvent& e) {
     transferNews(*t);
   } else if (const auto* u = std::get_if<event::Uploaded>(&e)) {
     uploadComplete(u->image);
+  } else if (const auto* r = std::get_if<event::TransferRefused>(&e); r && r->otherModel) {
+    finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
+                            " but the controller is " + modelText(result_.model) +
+                            " (it would read the scene bytes with another split); "
+                            "--force downloads it anyway");
   }
 }
 
 void Session::serviceAnswered(const event::ServiceAnswered& s) {
-  const ServiceAnswer answer = serviceAnswer(s.request, s.result);
   result_.serviceCode = s.result;
+  char code[4];
+  std::snprintf(code, sizeof code, "%02X", s.result);
+  const std::optional<ServiceAnswer> known = serviceAnswer(s.request, s.result);
+  if (!known) {
+    finish(kNoAnswer, std::string("answered with code ") + code + ", which no command has");
+    return;
+  }
+  const ServiceAnswer& answer = *known;
   const std::string said =
       std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
   if (!answer.ownCode) {
-    char code[4];
-    std::snprintf(code, sizeof code, "%02X", s.result);
     finish(kNoAnswer, std::string("refused with code ") + code +
                           ", which does not answer this command: " + said);
   } else {
@@ -218,20 +228,16 @@ void Session::runJob() {
       core_.service(command);
       return;
     }
-    case Command::Download:
-      if (job_.model >= 0 && job_.model != result_.model && !job_.force) {
-        finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
-                                " but the controller is " + modelText(result_.model) +
-                                " (it would read the scene bytes with another split); "
-                                "--force downloads it anyway");
-        return;
-      }
+    case Command::Download: {
       doing_ = Doing::Download;
       progressRow_ = 0;
       progressChanged();
       // The window's default options go with the image: "1200旧协议" and "场景切换模式".
-      core_.download(job_.image, protocolAndRunModeArgument(true, true));
+      std::optional<std::uint8_t> model;
+      if (job_.model >= 0 && !job_.force) model = static_cast<std::uint8_t>(job_.model);
+      core_.download(job_.image, protocolAndRunModeArgument(true, true), model);
       return;
+    }
     case Command::Upload:
     case Command::Compare:
       doing_ = Doing::Upload;

@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 
@@ -32,8 +34,14 @@ ServiceFrame serviceFrame(ServiceCommand c) {
   return {0x20, frames::kRunModeOverlay};
 }
 
-// What an acknowledgement with no download ever started reads; it sends nothing from it.
-const ConfigImage kNoImage{};
+// Previews of one kind replace each other: a scene preview any other, a channel test the one of
+// its channel.
+bool sameKind(const Frame& a, const Frame& b) {
+  const auto x = a.bytes();
+  const auto y = b.bytes();
+  if (x.size() != y.size() || x.empty()) return false;
+  return x[0] == y[0] && (x.size() == frames::kRowFrameLength || x[1] == y[1]);
+}
 
 }  // namespace
 
@@ -138,7 +146,7 @@ void Session::tick(Tick which, TransferClock::time_point now) {
       front_.happened(event::VersionKnown{version_});
       return;
     case Tick::Download:
-      carryOut(Direction::Download, download_.tick(image_ ? *image_ : kNoImage, now));
+      carryOut(Direction::Download, download_.tick(image_, now));
       return;
     case Tick::Upload:
       carryOut(Direction::Upload, upload_.tick(now));
@@ -162,8 +170,7 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
   if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
     if (handshakeReplyCounts(connected_, linkTick_)) handshakeReply(h->model);
   } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
-    carryOut(Direction::Download,
-             download_.acknowledged(ack->nextRow, image_ ? *image_ : kNoImage, now));
+    carryOut(Direction::Download, download_.acknowledged(ack->nextRow, image_, now));
   } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
     carryOut(Direction::Upload, upload_.rowReceived(row->row, row->data, now));
   } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
@@ -200,14 +207,60 @@ void Session::service(ServiceCommand command) {
   }
 }
 
+bool Session::transferring() const {
+  return (download_.running() && !download_.done()) || (upload_.running() && !upload_.done());
+}
+
+bool Session::mayStart(Direction d) const {
+  const bool down = d == Direction::Download;
+  const TransferCourse& own = down ? download_.course() : upload_.course();
+  const TransferCourse& other = down ? upload_.course() : download_.course();
+  return !own.running && !(other.running && !other.done);
+}
+
 void Session::download(const ConfigImage& image, std::uint8_t optionByte,
-                       TransferClock::time_point now) {
-  image_ = &image;
-  carryOut(Direction::Download, download_.start(image, optionByte, now));
+                       std::optional<std::uint8_t> imageModel, TransferClock::time_point now) {
+  // An image made for another model would be read with another split of switch and dimming
+  // channels.
+  const bool otherModel = connected_ && imageModel && *imageModel != model_;
+  if (otherModel || !mayStart(Direction::Download)) {
+    front_.happened(
+        event::TransferRefused{Direction::Download, otherModel, model_, imageModel.value_or(0)});
+    return;
+  }
+  image_ = image;
+  carryOut(Direction::Download, download_.start(image_, optionByte, now));
 }
 
 void Session::upload(TransferClock::time_point now) {
+  if (!mayStart(Direction::Upload)) {
+    front_.happened(event::TransferRefused{Direction::Upload, false, model_, 0});
+    return;
+  }
   carryOut(Direction::Upload, upload_.start(now));
+}
+
+void Session::preview(const Frame& frame) {
+  if (!connected_ || frame.empty()) return;
+  if (!transferring()) {
+    op({PortOp::Kind::Write, frame});
+    return;
+  }
+  const auto held = std::find_if(heldPreviews_.begin(), heldPreviews_.end(),
+                                 [&](const Frame& f) { return sameKind(f, frame); });
+  if (held != heldPreviews_.end()) {
+    *held = frame;
+  } else {
+    heldPreviews_.push_back(frame);
+  }
+}
+
+void Session::flushPreviews() {
+  if (heldPreviews_.empty() || transferring()) return;
+  std::vector<Frame> held;
+  held.swap(heldPreviews_);
+  if (!connected_) return;
+  for (const Frame& f : held) op({PortOp::Kind::Write, f});
 }
 
 void Session::carryOut(Direction d, const TransferAction& a) {
@@ -229,11 +282,14 @@ void Session::carryOut(Direction d, const TransferAction& a) {
   if (a.startTimer) startTick(tickOf(d));
   if (a.stopTimer) stopTick(tickOf(d));
   if (a.image) front_.happened(event::Uploaded{*a.image});
+  // What the editor showed meanwhile goes out once the transfer is over.
+  flushPreviews();
 }
 
-void Session::stopTransfers() {
-  carryOut(Direction::Download, download_.stop());
-  carryOut(Direction::Upload, upload_.stop());
+void Session::stopTransfers(TransferEnd why) {
+  heldPreviews_.clear();
+  carryOut(Direction::Download, download_.stop(why));
+  carryOut(Direction::Upload, upload_.stop(why));
 }
 
 void Session::disconnect(DisconnectBy by) {
@@ -268,8 +324,8 @@ void Session::portLost() {
   serviceAsked_.reset();
   linkTick_ = 0;
   front_.happened(event::PortLost{linked});
-  // A transfer under way says that it failed.
-  stopTransfers();
+  // A transfer under way says that it failed, and why.
+  stopTransfers(TransferEnd::PortLost);
 }
 
 }  // namespace qz

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "config/image.h"
-#include "session/transfer.h"
 #include "link/serial_port.h"
-#include "session/connection.h"
 #include "protocol/frame.h"
+#include "session/connection.h"
+#include "session/transfer.h"
 
 namespace qz {
 
@@ -110,6 +110,14 @@ struct Transfer {
 struct Uploaded {
   ConfigImage image;
 };
+// A transfer was asked for and nothing went out: another one runs (busy), or the image is made
+// for another model than the controller's (`imageModel` differs from `controller`).
+struct TransferRefused {
+  Direction direction;
+  bool otherModel;
+  std::uint8_t controller;
+  std::uint8_t imageModel;
+};
 struct Disconnected {
   DisconnectBy by;
 };
@@ -124,7 +132,7 @@ using SessionEvent =
                  event::VersionAsked, event::VersionKnown, event::ServiceRefused,
                  event::ServiceAnswered, event::ServiceUnanswered, event::Progress,
                  event::RowArrived, event::Transfer, event::Uploaded, event::Disconnected,
-                 event::PortLost>;
+                 event::PortLost, event::TransferRefused>;
 
 class SessionFront {
  public:
@@ -151,11 +159,18 @@ class Session {
                 TransferClock::time_point now = TransferClock::now());
   void tick(Tick which, TransferClock::time_point now = TransferClock::now());
   void service(ServiceCommand command);
-  // The image is read at every row it sends and must outlive the download; `optionByte` is
-  // the protocol and run-mode argument that goes with it.
+  // The image as it stands now goes to the controller: the session keeps its own copy, so edits
+  // made meanwhile wait for the next download. `optionByte` is the protocol and run-mode
+  // argument that goes with it. An image of model `imageModel` other than the controller's is
+  // refused (none given: any model goes), and so is a download or upload while one runs.
   void download(const ConfigImage& image, std::uint8_t optionByte,
+                std::optional<std::uint8_t> imageModel = std::nullopt,
                 TransferClock::time_point now = TransferClock::now());
   void upload(TransferClock::time_point now = TransferClock::now());
+  // A live preview for the controller (a scene, a channel test): written at once while
+  // connected and no transfer runs; during a transfer the latest of each kind waits and goes out
+  // once when it closes; without a connection nothing goes out.
+  void preview(const Frame& frame);
   void disconnect(DisconnectBy by);
   void portLost();
 
@@ -167,6 +182,9 @@ class Session {
   [[nodiscard]] std::uint8_t controllerModel() const { return model_; }
   [[nodiscard]] const Download& downloading() const { return download_; }
   [[nodiscard]] const Upload& uploading() const { return upload_; }
+  // Whether a transfer in direction `d` may start: not while it runs itself (until it closes),
+  // nor while the other one is under way (until it has succeeded or closed).
+  [[nodiscard]] bool mayStart(Direction d) const;
   // The timers this session has started and not stopped.
   [[nodiscard]] bool ticking(Tick t) const { return ticking_[static_cast<int>(t)]; }
 
@@ -176,8 +194,10 @@ class Session {
   void startTick(Tick t);
   void stopTick(Tick t);
   void carryOut(Direction d, const TransferAction& a);
-  void stopTransfers();
+  void stopTransfers(TransferEnd why = TransferEnd::None);
   void handshakeReply(std::uint8_t model);
+  [[nodiscard]] bool transferring() const;
+  void flushPreviews();
 
   SessionFront& front_;
   Options options_;
@@ -189,7 +209,8 @@ class Session {
   std::uint8_t model_ = 0;
   std::optional<std::uint8_t> serviceAsked_;
   int serviceTick_ = 0;
-  const ConfigImage* image_ = nullptr;
+  ConfigImage image_{};              // the download's own copy
+  std::vector<Frame> heldPreviews_;  // the latest of each kind, in the order first held
   Download download_;
   Upload upload_;
   bool ticking_[kTickKinds] = {};

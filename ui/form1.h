@@ -212,7 +212,8 @@ class Form1 : public QWidget, private SessionFront {
 
   // ---- Image and live tests ----
   void Show_Set(std::uint8_t scene);
-  // A live command: written only while connected.
+  // A live command: written only while connected; during a transfer the latest of its kind
+  // waits until the transfer ends.
   void TsetControl(const Frame& frame);
   void Send场景();
 

@@ -64,7 +64,8 @@ void Form1::perform(const PortOp& op) {
 
 void Form1::happened(const SessionEvent& e) {
   if (std::holds_alternative<event::Progress>(e) || std::holds_alternative<event::RowArrived>(e) ||
-      std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e)) {
+      std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e) ||
+      std::holds_alternative<event::TransferRefused>(e)) {
     transferEvent(e);
   } else if (std::holds_alternative<event::ServiceRefused>(e) ||
              std::holds_alternative<event::ServiceAnswered>(e)) {

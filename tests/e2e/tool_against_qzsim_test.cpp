@@ -334,8 +334,8 @@ TEST(ToolAgainstQzsim, AServiceAnswerThatIsNotTheCommandsOwnIsARefusalWithItsCod
   Form1& w = *rig.w;
   ASSERT_TRUE(rig.connect());
   w.Option4->setChecked(true);  // 场景叠加模式
-  // The answer to the switch mode, and a code the tool does not know.
-  for (const int code : {0x10, 0x33}) {
+  // Answers of the protocol commands.
+  for (const int code : {0x01, 0x11}) {
     rig.platform.messages.clear();
     rig.server->setServiceResult(0x20, static_cast<std::uint8_t>(code));
     w.Command8->click();

@@ -81,7 +81,7 @@ TEST(Download, WholeTransactionOnTheLineAndOnScreen) {
   EXPECT_EQ(w.Label提示->text(), "  正在下载参数");
   EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(w.Command下载->isEnabled());
-  EXPECT_TRUE(w.Command上传->isEnabled());
+  EXPECT_FALSE(w.Command上传->isEnabled());
   EXPECT_TRUE(shown(w, w.Shape1) && shown(w, w.Shape2) && shown(w, w.Label18));
   EXPECT_EQ(w.Label18->text(), "0%");
   EXPECT_EQ(w.Shape2->width(), 0);
@@ -188,7 +188,7 @@ TEST(Upload, WholeTransactionStagesTheImageAndShowsScene1) {
   EXPECT_EQ(t.port.receiveThreshold(), 14);
   EXPECT_EQ(w.Label提示->text(), "  正在上传参数");
   EXPECT_FALSE(w.Command上传->isEnabled());
-  EXPECT_TRUE(w.Command下载->isEnabled());
+  EXPECT_FALSE(w.Command下载->isEnabled());
   EXPECT_EQ(w.Label18->text(), "0%");
 
   for (int r = 0; r <= 18; ++r) {
@@ -333,7 +333,7 @@ TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   t.port.pull();
   t.port.deliver();
   EXPECT_FALSE(w.Timer上传超时->isActive());
-  EXPECT_EQ(w.Label提示->text(), "    上传失败");
+  EXPECT_EQ(w.Label提示->text(), " 串口已断开，连接中断");
   EXPECT_TRUE(shown(w, w.Frame提示));
   w.Timer上传超时_Timer();
   EXPECT_TRUE(t.port.writes.empty());

@@ -303,10 +303,10 @@ TEST(UploadTransfer, TheSameRowAgainAsksForNothingMore) {
   u.start(kT);
   for (int r = 0; r <= 3; ++r) u.rowReceived(static_cast<std::uint8_t>(r), uploadedRow(r), kT);
   u.tick(kT);
-  // Row 3 a second time, as it came: nothing to show, store or ask for.
+  // Row 3 a second time, as it came: shown, but nothing to store or ask for.
   TransferAction a = u.rowReceived(3, uploadedRow(3), kT);
   EXPECT_TRUE(a.frames.empty());
-  EXPECT_FALSE(a.arrived || a.startTimer);
+  EXPECT_TRUE(a.arrived && !a.startTimer);
   EXPECT_EQ(u.ticks(), 1);
   // With other bytes it is a new answer, and is followed.
   Row other = uploadedRow(3);
