@@ -192,12 +192,11 @@ void Session::serviceAnswered(const event::ServiceAnswered& s) {
   result_.serviceCode = s.result;
   char code[4];
   std::snprintf(code, sizeof code, "%02X", s.result);
-  const std::optional<ServiceAnswer> known = serviceAnswer(s.request, s.result);
-  if (!known) {
+  if (!s.answer) {
     finish(kNoAnswer, std::string("answered with code ") + code + ", which no command has");
     return;
   }
-  const ServiceAnswer& answer = *known;
+  const ServiceAnswer& answer = *s.answer;
   const std::string said =
       std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
   if (!answer.ownCode) {

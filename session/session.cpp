@@ -179,7 +179,8 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
     const std::uint8_t request = *serviceAsked_;
     serviceAsked_.reset();
     if (ticking(Tick::Service)) stopTick(Tick::Service);
-    front_.happened(event::ServiceAnswered{request, service->result});
+    front_.happened(
+        event::ServiceAnswered{request, service->result, serviceAnswer(request, service->result)});
   }
 }
 

@@ -19,6 +19,7 @@
 #include "config/image.h"
 #include "link/serial_port.h"
 #include "protocol/frame.h"
+#include "protocol/replies.h"
 #include "session/connection.h"
 #include "session/transfer.h"
 
@@ -90,6 +91,9 @@ struct ServiceRefused {};  // not connected: nothing went out
 struct ServiceAnswered {
   std::uint8_t request;  // the command's argument: 01, 02, FF, 10 or 20
   std::uint8_t result;
+  // What the result says to this command (its family's text, or a refusal); none for a code
+  // the controller does not send.
+  std::optional<ServiceAnswer> answer;
 };
 struct ServiceUnanswered {};  // the front end's service wait ran out
 struct Progress {

@@ -32,9 +32,8 @@ void Form1::serviceEvent(const SessionEvent& e) {
   if (a == nullptr) return;
   // A code of the other command family is a refusal, shown with the code; a code the controller
   // does not send shows nothing.
-  const std::optional<ServiceAnswer> known = serviceAnswer(a->request, a->result);
-  if (!known) return;
-  const ServiceAnswer& answer = *known;
+  if (!a->answer) return;
+  const ServiceAnswer& answer = *a->answer;
   QString text = uiText(answer.message.text);
   if (!answer.ownCode) {
     text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", a->result);

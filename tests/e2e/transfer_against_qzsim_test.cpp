@@ -185,7 +185,7 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   w.Command上传->click();
   ASSERT_TRUE(test::pumpUntil([&] { return rig.server->hungUp(); }, 5000));
   ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected(); }, 3000));
-  EXPECT_EQ(w.Label提示->text(), "    上传失败");
+  EXPECT_EQ(w.Label提示->text(), " 串口已断开，连接中断");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
   EXPECT_FALSE(w.Timer上传超时->isActive());
   EXPECT_FALSE(w.Label18->isVisibleTo(&w));

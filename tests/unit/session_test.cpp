@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "config/frames.h"
 #include "session/session.h"
 
 namespace qz {
@@ -34,7 +36,7 @@ struct Recorder final : SessionFront {
     const auto b = op.frame.bytes();
     switch (op.kind) {
       case PortOp::Kind::Write:
-        return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(2)));
+        return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(b.size() == 15 ? 3 : 2)));
       case PortOp::Kind::Threshold:
         return word("t" + std::to_string(op.bytes));
       case PortOp::Kind::DiscardInput:
@@ -55,7 +57,11 @@ struct Recorder final : SessionFront {
       return word("model" + std::to_string(a->model) + (a->first ? "!" : ""));
     }
     if (const auto* s = std::get_if<ServiceAnswered>(&e)) {
-      return word("answer" + hex(std::array{s->request, s->result}));
+      const char* verdict = !s->answer ? "" : s->answer->ownCode ? "=" : "!";
+      return word("answer" + hex(std::array{s->request, s->result}) + verdict);
+    }
+    if (const auto* r = std::get_if<TransferRefused>(&e)) {
+      return word(r->otherModel ? "othermodel" : "busy");
     }
     if (const auto* v = std::get_if<VersionKnown>(&e)) {
       return word("version:" + std::string(v->text.begin(), v->text.end()));
@@ -89,7 +95,7 @@ TEST(Session, AttemptWithoutAnswerHandshakesThirtyTimesFailsAtThirtyOneAndEndsAt
   }
 }
 
-// Steps of a conversation, each followed by what the front end heard.
+// Steps of a conversation, each followed by what the front end heard ("*": anything).
 struct Step {
   std::function<void(Session&)> act;
   std::string heard;
@@ -100,7 +106,9 @@ void play(const std::vector<Step>& steps, Session::Options options = {}) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     r.said.clear();
     steps[i].act(s);
-    EXPECT_EQ(r.said, steps[i].heard) << "step " << i;
+    if (steps[i].heard != "*") {
+      EXPECT_EQ(r.said, steps[i].heard) << "step " << i;
+    }
   }
 }
 Step reply(const Bytes& b, std::string heard) {
@@ -142,7 +150,7 @@ TEST(Session, ConversationsStepByStep) {
   // A service command is refused without a connection, and answered once with one.
   play({service(ServiceCommand::Protocol1200, "t8 refused")});
   play(then({service(ServiceCommand::RunModeOverlay, "t8 t8 drop w:F520"),
-             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "answer20A0"),
+             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "answer20A0="),
              reply(kServiceDone01, "")}));
   // A front end that gives up on a silent controller.
   play(then({service(ServiceCommand::Protocol1200, "t8 t8 drop w:F501 +svc"),
@@ -169,6 +177,82 @@ TEST(Session, ConversationsStepByStep) {
       {{[](Session& s) { s.upload(); }, "w:A200 t14 row0 transfer +up"},
        reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "arrived w:A201 t14 row0 +up"),
        Step{lost.act, stops + "lost! transfer -up"}}));
+}
+
+// The rules of one transfer at a time, each row a conversation from the moment the controller
+// answered: the image as it stood at the press, the other transfer refused, previews held and
+// sent once, service answers by family, and row 18 answered with any row past it.
+TEST(Session, OneImageAndOneTransferAtATime) {
+  auto image = std::make_shared<ConfigImage>();
+  (*image)(0, 0) = 7;
+  (*image)(1, 0) = 8;
+  const auto act = [](std::function<void(Session&)> f, std::string heard) {
+    return Step{std::move(f), std::move(heard)};
+  };
+  const auto download = [&](std::optional<std::uint8_t> model, std::string heard) {
+    return act([image, model](Session& s) { s.download(*image, 0x11, model); }, std::move(heard));
+  };
+  const Step edit = act([image](Session&) { (*image)(1, 0) = 9; }, "");
+  const auto ack = [](int row, std::string heard) {
+    return reply({0xD0, static_cast<std::uint8_t>(row), 0x55}, std::move(heard));
+  };
+  const auto preview = [](int scene, std::string heard) {
+    return Step{[scene](Session& s) {
+                  ConfigImage i;
+                  i(scene, 0) = static_cast<std::uint8_t>(scene);
+                  s.preview(scenePreviewFrame(i, scene, 0, LevelTable{}));
+                  s.preview(switchTestFrame(1, scene % 2 == 0));
+                },
+                std::move(heard)};
+  };
+  const auto answered = [](int request, int result, std::string heard) {
+    const auto command =
+        request == 0x01 ? ServiceCommand::Protocol1200 : ServiceCommand::RunModeOverlay;
+    return Step{[=](Session& s) {
+                  s.service(command);
+                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5,
+                                   static_cast<std::uint8_t>(result), 0x00});
+                },
+                std::move(heard)};
+  };
+  std::vector<Step> toRow18;
+  for (int r = 2; r <= 18; ++r) toRow18.push_back(ack(r, ""));
+  const auto rows = [&](std::vector<Step> before, std::vector<Step> after) {
+    std::vector<Step> all = {kConnect, kHandshake, reply(kReply2, "model2!")};
+    all.insert(all.end(), before.begin(), before.end());
+    for (Step& st : toRow18) {
+      st.heard = "*";
+      all.push_back(st);
+    }
+    all.insert(all.end(), after.begin(), after.end());
+    return all;
+  };
+  const struct {
+    std::vector<Step> steps;
+  } cases[] = {
+      // The image at the press goes out, the edit made meanwhile waits; no second transfer.
+      {{kConnect, kHandshake, reply(kReply2, "model2!"),
+        download(2, "w:D00007 w:F611 t3 row0 transfer +down"), edit,
+        act([](Session& s) { s.upload(); }, "busy"), download(2, "busy"),
+        ack(1, "w:D00108 t3 row1 +down")}},
+      // An image of another model never starts.
+      {{kConnect, kHandshake, reply(kReply2, "model2!"), download(3, "othermodel"),
+        download(std::nullopt, "w:D00007 w:F611 t3 row0 transfer +down")}},
+      // Previews wait for the end of the transfer, the latest of each kind once; row 18 is
+      // answered by 20 as by 19, and 20 before row 18 answers nothing. The editor's image holds
+      // the first row's edit by now.
+      {rows({download(2, "w:D00007 w:F611 t3 row0 transfer +down"), ack(20, ""),
+             ack(1, "w:D00109 t3 row1 +down"), preview(3, ""), preview(4, "")},
+            {ack(20, "transfer +down w:D1D104 w:A001"), preview(5, "w:D1D105 w:A001")})},
+      // A service answer of the command's family is its own; the other family's is a refusal;
+      // a code outside the table says nothing.
+      {{kConnect, kHandshake, reply(kReply2, "model2!"),
+        answered(0x01, 0x02, "t8 t8 drop w:F501 answer0102="),
+        answered(0x20, 0x10, "t8 t8 drop w:F520 answer2010="),
+        answered(0x20, 0x01, "t8 t8 drop w:F520 answer2001!"),
+        answered(0x20, 0x30, "t8 t8 drop w:F520 answer2030")}},
+  };
+  for (const auto& c : cases) play(c.steps);
 }
 
 }  // namespace
