@@ -17,6 +17,7 @@
 #include "ctl/runner.h"
 #include "link/qt_serial_port.h"
 #include "support/random_image.h"
+#include "support/timed.h"
 
 #include "ctl/ctl_rig.h"
 
@@ -125,7 +126,8 @@ TEST_F(Ctl, HangUpInTheMiddleOfADownload) {
                        "or line cut); the transfer did not finish\n");
 }
 
-TEST_F(Ctl, FourControllersAtOnceOneSilent) {
+TEST_F(Ctl, TimedFourControllersAtOnceOneSilent) {
+  QZ_TIMED_TEST();
   std::vector<std::unique_ptr<Sim>> sims;
   for (int i = 0; i < 4; ++i) {
     sim::Options o;

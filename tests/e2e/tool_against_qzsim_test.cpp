@@ -24,6 +24,7 @@
 #include "support/pty.h"
 #include "support/qzsim_rig.h"
 #include "support/runtime_dir.h"
+#include "support/timed.h"
 #include "ui/form1.h"
 
 namespace qz {
@@ -108,7 +109,8 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   EXPECT_EQ(rig.received().size(), 30U);
 }
 
-TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+TEST(ToolAgainstQzsim, TimedRealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+  QZ_TIMED_TEST();
   sim::Options options;
   options.pacing = false;
   options.faults.silent = true;
@@ -238,7 +240,8 @@ TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
   EXPECT_GT(connections, 6);
 }
 
-TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
+TEST(ToolAgainstQzsim, TimedAControllerThatStopsReadingIsToldAndTheConnectionStays) {
+  QZ_TIMED_TEST();
   sim::Options options;
   options.pacing = false;
   Rig rig(options);
