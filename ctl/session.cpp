@@ -47,7 +47,15 @@ void Session::wire() {
     QTimer& timer = timerOf(t);
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(tickInterval(t));
-    QObject::connect(&timer, &QTimer::timeout, [this, t] { core_.tick(t); });
+    QObject::connect(&timer, &QTimer::timeout, [this, t] {
+      // What arrived before the time ran out is read first: on a busy machine a due timer can
+      // run before the notification of bytes that came in time (a version text cut short).
+      if (port_.isOpen() && port_.receiveThreshold() > 0 &&
+          port_.bytesWaiting() >= static_cast<std::size_t>(port_.receiveThreshold())) {
+        receive();
+      }
+      if (!finished_) core_.tick(t);
+    });
   }
 }
 
@@ -138,7 +146,10 @@ void Session::onComm() {
                              : "the port went away (adapter unplugged or line cut)");
     return;
   }
-  if (event != CommEvent::Receive) return;
+  if (event == CommEvent::Receive) receive();
+}
+
+void Session::receive() {
   const std::vector<std::uint8_t> rx = port_.readAll();
   if (rx.empty()) return;
   // Dropped before an answer sends the next frame, whose reply may come at once.

@@ -80,6 +80,7 @@ class Session final : SessionFront {
   void perform(const PortOp& op) override;
   void happened(const SessionEvent& e) override;
   void onComm();
+  void receive();
   void runJob();
   void finish(int code, std::string text);
   void progressChanged();
