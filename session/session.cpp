@@ -98,8 +98,8 @@ void Session::ask(std::string_view hexFrame, int replyLength) {
 void Session::connect() {
   open_ = true;
   linkTick_ = 0;
-  front_.happened(event::Connecting{});
   startTick(Tick::Link);
+  front_.happened(event::Connecting{});
 }
 
 void Session::tick(Tick which, TransferClock::time_point now) {
@@ -117,16 +117,16 @@ void Session::tick(Tick which, TransferClock::time_point now) {
           break;
         case ConnectStep::Reset:
           linkTick_ = 0;
-          front_.happened(event::AttemptOver{});
           stopTick(Tick::Link);
+          front_.happened(event::AttemptOver{});
           break;
         case ConnectStep::ShowConnected:
           front_.happened(event::Linked{});
           break;
         case ConnectStep::StartVersion:
-          front_.happened(event::TransfersOpen{});
           startTick(Tick::VersionQuery);
           stopTick(Tick::Link);
+          front_.happened(event::TransfersOpen{});
           break;
         case ConnectStep::Nothing:
           break;
@@ -136,9 +136,9 @@ void Session::tick(Tick which, TransferClock::time_point now) {
       version_.clear();
       versionMode_ = true;
       ask(frames::kVersionQuery, frames::kVersionTextLength);
-      front_.happened(event::VersionAsked{});
       startTick(Tick::VersionShown);
       stopTick(Tick::VersionQuery);
+      front_.happened(event::VersionAsked{});
       return;
     case Tick::VersionShown:
       versionMode_ = false;
@@ -264,15 +264,19 @@ void Session::flushPreviews() {
   for (const Frame& f : held) op({PortOp::Kind::Write, f});
 }
 
+// What the step does to the port and the timers comes first, then what happened: a front end
+// that answers an event with a call of its own finds this step done and nothing of it to come.
 void Session::carryOut(Direction d, const TransferAction& a) {
   if (a.dropInput) op({PortOp::Kind::TakeInput});
-  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
   for (const OutgoingFrame& f : a.frames) {
     // Upload requests are live commands: they go out only while connected.
     if (f.kind == OutgoingFrame::Kind::UploadRequest && !connected_) continue;
     op({PortOp::Kind::Write, f.frame});
   }
   if (a.threshold) op({PortOp::Kind::Threshold, {}, *a.threshold});
+  if (a.startTimer) startTick(tickOf(d));
+  if (a.stopTimer) stopTick(tickOf(d));
+  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
   if (a.progressRow) front_.happened(event::Progress{d, *a.progressRow});
   if (a.news != TransferNews::None) {
     const bool down = d == Direction::Download;
@@ -280,8 +284,6 @@ void Session::carryOut(Direction d, const TransferAction& a) {
                                     down ? download_.pendingRow() : upload_.requestedRow(),
                                     down ? download_.failure() : upload_.failure()});
   }
-  if (a.startTimer) startTick(tickOf(d));
-  if (a.stopTimer) stopTick(tickOf(d));
   if (a.image) front_.happened(event::Uploaded{*a.image});
   // What the editor showed meanwhile goes out once the transfer is over.
   flushPreviews();

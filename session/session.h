@@ -8,7 +8,10 @@
 //
 // The front end is called back inside each call, so an event sees the session as it is at
 // that step: a handshake reply reports the model while the session is not yet connected, as a
-// preview that the model change sends must not go out for the first reply.
+// preview that the model change sends must not go out for the first reply. Within a step, what
+// it does to the port and the timers comes before what happened, so a front end that answers
+// an event with a call of its own (qzctl ending the session) finds nothing of that step still
+// to come.
 
 #include <chrono>
 #include <cstdint>

@@ -83,13 +83,13 @@ TEST(Session, AttemptWithoutAnswerHandshakesThirtyTimesFailsAtThirtyOneAndEndsAt
   Recorder r;
   Session s(r);
   s.connect();
-  EXPECT_EQ(r.said, "connecting +link");
+  EXPECT_EQ(r.said, "+link connecting");
   for (int t = 1; t <= 36; ++t) {
     r.said.clear();
     s.tick(Tick::Link);
     const char* expected = t <= 30   ? "t5 drop w:A1AE sent"
                            : t == 31 ? "close failed"
-                           : t == 36 ? "over -link"
+                           : t == 36 ? "-link over"
                                      : "";
     EXPECT_EQ(r.said, expected) << t;
   }
@@ -120,7 +120,7 @@ Step tick(Tick t, std::string heard, int times = 1) {
           },
           std::move(heard)};
 }
-const Step kConnect = {[](Session& s) { s.connect(); }, "connecting +link"};
+const Step kConnect = {[](Session& s) { s.connect(); }, "+link connecting"};
 const Step kHandshake = tick(Tick::Link, "t5 drop w:A1AE sent");
 
 TEST(Session, ConversationsStepByStep) {
@@ -142,8 +142,8 @@ TEST(Session, ConversationsStepByStep) {
         reply(kReply2, "model2")});
   // Settling, then the version query and whatever text came.
   play(
-      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "open +vq -link"),
-            tick(Tick::VersionQuery, "t31 drop w:A3AC asked +vs -vq"), reply(kReply2, ""),
+      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "+vq -link open"),
+            tick(Tick::VersionQuery, "t31 drop w:A3AC +vs -vq asked"), reply(kReply2, ""),
             tick(Tick::VersionShown,
                  "-vs version:\xAAU\x02\x88"
                  "f")}));
@@ -168,15 +168,15 @@ TEST(Session, ConversationsStepByStep) {
   play(then({Step{lost.act, stops + "lost!"}}));
   // An upload without a connection asks nothing on the line and runs into its time-out; with
   // one, rows come and a lost port interrupts it.
-  play({{[](Session& s) { s.upload(); }, "t14 row0 transfer +up"},
+  play({{[](Session& s) { s.upload(); }, "t14 +up row0 transfer"},
         tick(Tick::Upload, "take t14 take t14 take t14 take t14", 4),
         tick(Tick::Upload, "take", 1),
         tick(Tick::Upload, "take take take take", 4),
         tick(Tick::Upload, "take transfer")});
   play(then(
-      {{[](Session& s) { s.upload(); }, "w:A200 t14 row0 transfer +up"},
-       reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "arrived w:A201 t14 row0 +up"),
-       Step{lost.act, stops + "lost! transfer -up"}}));
+      {{[](Session& s) { s.upload(); }, "w:A200 t14 +up row0 transfer"},
+       reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "w:A201 t14 +up arrived row0"),
+       Step{lost.act, stops + "lost! -up transfer"}}));
 }
 
 // The rules of one transfer at a time, each row a conversation from the moment the controller
@@ -232,18 +232,18 @@ TEST(Session, OneImageAndOneTransferAtATime) {
   } cases[] = {
       // The image at the press goes out, the edit made meanwhile waits; no second transfer.
       {{kConnect, kHandshake, reply(kReply2, "model2!"),
-        download(2, "w:D00007 w:F611 t3 row0 transfer +down"), edit,
+        download(2, "w:D00007 w:F611 t3 +down row0 transfer"), edit,
         act([](Session& s) { s.upload(); }, "busy"), download(2, "busy"),
-        ack(1, "w:D00108 t3 row1 +down")}},
+        ack(1, "w:D00108 t3 +down row1")}},
       // An image of another model never starts.
       {{kConnect, kHandshake, reply(kReply2, "model2!"), download(3, "othermodel"),
-        download(std::nullopt, "w:D00007 w:F611 t3 row0 transfer +down")}},
+        download(std::nullopt, "w:D00007 w:F611 t3 +down row0 transfer")}},
       // Previews wait for the end of the transfer, the latest of each kind once; row 18 is
       // answered by 20 as by 19, and 20 before row 18 answers nothing. The editor's image holds
       // the first row's edit by now.
-      {rows({download(2, "w:D00007 w:F611 t3 row0 transfer +down"), ack(20, ""),
-             ack(1, "w:D00109 t3 row1 +down"), preview(3, ""), preview(4, "")},
-            {ack(20, "transfer +down w:D1D104 w:A001"), preview(5, "w:D1D105 w:A001")})},
+      {rows({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, ""),
+             ack(1, "w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")},
+            {ack(20, "+down transfer w:D1D104 w:A001"), preview(5, "w:D1D105 w:A001")})},
       // A service answer of the command's family is its own; the other family's is a refusal;
       // a code outside the table says nothing.
       {{kConnect, kHandshake, reply(kReply2, "model2!"),
