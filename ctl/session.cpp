@@ -150,11 +150,7 @@ void Session::onComm() {
 }
 
 void Session::receive() {
-  const std::vector<std::uint8_t> rx = port_.readAll();
-  if (rx.empty()) return;
-  // Dropped before an answer sends the next frame, whose reply may come at once.
-  port_.discardInput();
-  core_.received(rx);
+  if (!receiveWaiting(port_, core_)) return;
   // Everything the window would show of the version has come; no need to sit out the rest of
   // its wait.
   if (!finished_ && core_.collectingVersion() &&
@@ -290,7 +286,8 @@ void Session::transferNews(const event::Transfer& t) {
     const char* what = doing_ == Doing::Download ? "download"
                        : doing_ == Doing::Verify ? "verification read"
                                                  : "upload";
-    std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
+    std::string reason = "no answer for row " + std::to_string(row) + " after " +
+                         std::to_string(kTransferRepeats) + " repeats";
     if (t.why == TransferEnd::FrameBudget) {
       reason = "stopped at row " + std::to_string(row) + " after " +
                std::to_string(kTransferFrameBudget) +

@@ -71,6 +71,14 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
   return false;
 }
 
+bool receiveWaiting(SerialPort& port, Session& session) {
+  const std::vector<std::uint8_t> bytes = port.readAll();
+  if (bytes.empty()) return false;  // nothing to dispatch, nothing to discard
+  port.discardInput();
+  session.received(bytes);
+  return true;
+}
+
 void Session::op(PortOp o) {
   if (o.kind == PortOp::Kind::ClosePort) open_ = false;
   front_.perform(o);

@@ -62,6 +62,11 @@ struct PortOp {
 // Does to the port what `op` asks, and keeps what TakeInput read in `taken` when given; false
 // for an operation on a timer, which the front end does itself.
 bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
+class Session;
+// A receive notification, for both front ends: everything waiting goes to the session, and
+// whatever came meanwhile is dropped first, before an answer sends the next frame, so that the
+// reply of a controller that answers at once does not go with it. False when nothing waited.
+bool receiveWaiting(SerialPort& port, Session& session);
 
 enum class Direction : std::uint8_t { Download, Upload };
 enum class ServiceCommand : std::uint8_t {

@@ -9,7 +9,7 @@ namespace qz {
 namespace {
 
 // A pending frame goes out again on the ticks before this one.
-constexpr int kRepeatBefore = 5;
+constexpr int kRepeatBefore = kTransferRepeats + 1;
 constexpr int kFailTick = 10;
 constexpr int kCloseTick = 15;
 constexpr int kSuccessCloseTick = 5;

@@ -42,6 +42,9 @@ namespace qz {
 // A transfer sends no more than this many frames of its direction, each row five times over
 // (the option frame of a download aside), and runs no longer than this.
 inline constexpr int kTransferFrameBudget = 5 * kRows;
+// A frame without an answer goes out again this many times before the transfer waits for its
+// failure.
+inline constexpr int kTransferRepeats = 4;
 inline constexpr std::chrono::seconds kTransferTimeBudget{30};
 using TransferClock = std::chrono::steady_clock;
 

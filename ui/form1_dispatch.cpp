@@ -23,14 +23,7 @@ void Form1::MSComm1_OnComm() {
     Frame提示->show();
     return;
   }
-  if (event != CommEvent::Receive) return;
-
-  RxBuf = MSComm1.readAll();
-  if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
-  // Anything that came in meanwhile is dropped, before an answer sends the next frame: the
-  // reply of a controller that answers at once must not go with it.
-  MSComm1.discardInput();
-  session.received(RxBuf);
+  if (event == CommEvent::Receive) receiveWaiting(MSComm1, session);
 }
 
 QTimer* Form1::timerOf(Tick t) const {
