@@ -42,25 +42,32 @@ Session::Session(std::string port, SerialPort& line, const Job& job)
 
 void Session::wire() {
   port_.onComm = [this] { onComm(); };
-  for (int i = 0; i < kTickKinds; ++i) {
-    const auto t = static_cast<Tick>(i);
-    QTimer& timer = timerOf(t);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(tickInterval(t));
-    QObject::connect(&timer, &QTimer::timeout, [this, t] {
-      // What arrived before the time ran out is read first: on a busy machine a due timer can
-      // run before the notification of bytes that came in time (a version text cut short).
-      if (port_.isOpen() && port_.receiveThreshold() > 0 &&
-          port_.bytesWaiting() >= static_cast<std::size_t>(port_.receiveThreshold())) {
-        receive();
-      }
-      if (!finished_) core_.tick(t);
-    });
-  }
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setSingleShot(true);
+  QObject::connect(&timer_, &QTimer::timeout, [this] { timedOut(); });
 }
 
-QTimer& Session::timerOf(Tick t) {
-  return timers_[static_cast<std::size_t>(t)];
+void Session::timedOut() {
+  if (finished_) return;
+  // What arrived before the time ran out is read first: on a busy machine a due timer can run
+  // before the notification of bytes that came in time (a version text cut short).
+  if (port_.isOpen() && port_.receiveThreshold() > 0 &&
+      port_.bytesWaiting() >= static_cast<std::size_t>(port_.receiveThreshold())) {
+    receive();
+  }
+  if (!finished_) core_.timeout(TransferClock::now());
+  arm();
+}
+
+void Session::arm() {
+  const auto due = core_.nextDeadline();
+  if (finished_ || !due) {
+    timer_.stop();
+    return;
+  }
+  const auto wait =
+      std::chrono::ceil<std::chrono::milliseconds>(*due - TransferClock::now()).count();
+  timer_.start(static_cast<int>(std::max<decltype(wait)>(wait, 0)));
 }
 
 Session::~Session() {
@@ -68,7 +75,7 @@ Session::~Session() {
   if (port_.isOpen()) port_.close();
 }
 
-void Session::start(bool quietNoAnswer) {
+void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
   quietNoAnswer_ = quietNoAnswer;
   if (!port_.setSettings(std::to_string(job_.baud) + ",N,8,1") || !port_.open()) {
     const PortError e = port_.lastError();
@@ -78,7 +85,7 @@ void Session::start(bool quietNoAnswer) {
   }
   port_.discardInput();
   opened_ = true;
-  core_.connect();
+  core_.connect(from);
   progressChanged();
 }
 
@@ -91,19 +98,7 @@ void Session::interrupt() {
 
 void Session::perform(const PortOp& op) {
   if (doOnPort(port_, op)) return;
-  QTimer& timer = timerOf(op.tick);
-  if (op.kind == PortOp::Kind::StopTick) {
-    timer.stop();
-  } else if (op.tick == Tick::Link && firstTick_) {
-    // The handshakes begin once every port of the command is open, so that opening many ports
-    // does not stagger their schedules.
-    firstTick_ = false;
-    QTimer::singleShot(0, &timer, [this, &timer] {
-      if (!finished_) timer.start();
-    });
-  } else {
-    timer.start();
-  }
+  arm();
 }
 
 void Session::progressChanged() {
@@ -155,7 +150,6 @@ void Session::receive() {
   // its wait.
   if (!finished_ && core_.collectingVersion() &&
       core_.versionText().size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
-    timerOf(Tick::VersionShown).stop();
     core_.tick(Tick::VersionShown);
   }
 }
@@ -260,7 +254,7 @@ void Session::runJob() {
 void Session::finish(int code, std::string text) {
   if (finished_) return;
   finished_ = true;
-  for (QTimer& t : timers_) t.stop();
+  timer_.stop();
   // Said goodbye to, as the window's exit button does.
   core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit);
   if (port_.isOpen()) port_.close();

@@ -85,12 +85,12 @@ void Session::op(PortOp o) {
 }
 
 void Session::startTick(Tick t) {
-  ticking_[static_cast<int>(t)] = true;
+  due_[static_cast<int>(t)] = now_ + std::chrono::milliseconds(tickInterval(t));
   op({PortOp::Kind::StartTick, {}, 0, t});
 }
 
 void Session::stopTick(Tick t) {
-  ticking_[static_cast<int>(t)] = false;
+  due_[static_cast<int>(t)].reset();
   op({PortOp::Kind::StopTick, {}, 0, t});
 }
 
@@ -103,14 +103,43 @@ void Session::ask(std::string_view hexFrame, int replyLength) {
   op({PortOp::Kind::Write, Frame::fromHex(hexFrame)});
 }
 
-void Session::connect() {
+void Session::connect(TransferClock::time_point now) {
+  now_ = now;
   open_ = true;
   linkTick_ = 0;
   startTick(Tick::Link);
   front_.happened(event::Connecting{});
 }
 
+void Session::timeout(TransferClock::time_point now) {
+  for (int i = 0; i < kTickKinds; ++i) {
+    if (due_[i] && *due_[i] <= now) tick(static_cast<Tick>(i), now);
+  }
+}
+
+std::optional<TransferClock::time_point> Session::nextDeadline() const {
+  std::optional<TransferClock::time_point> next;
+  for (const auto& due : due_) {
+    if (due && (!next || *due < *next)) next = due;
+  }
+  return next;
+}
+
 void Session::tick(Tick which, TransferClock::time_point now) {
+  now_ = now;
+  auto& due = due_[static_cast<int>(which)];
+  const auto before = due;
+  step(which, now);
+  // A tick that runs on, and was not started again by its own step, is due one interval on,
+  // as a repeating timer's next tick; a step late by more than that counts from now.
+  if (due && due == before) {
+    const auto interval = std::chrono::milliseconds(tickInterval(which));
+    *due += interval;
+    if (*due <= now) due = now + interval;
+  }
+}
+
+void Session::step(Tick which, TransferClock::time_point now) {
   switch (which) {
     case Tick::Link:
       ++linkTick_;
@@ -170,6 +199,7 @@ void Session::tick(Tick which, TransferClock::time_point now) {
 }
 
 void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_point now) {
+  now_ = now;
   if (versionMode_) {
     version_.insert(version_.end(), bytes.begin(), bytes.end());
     return;
@@ -200,7 +230,8 @@ void Session::handshakeReply(std::uint8_t model) {
   model_ = model;
 }
 
-void Session::service(ServiceCommand command) {
+void Session::service(ServiceCommand command, TransferClock::time_point now) {
+  now_ = now;
   // The threshold is armed for the answer first, also when nothing may go out.
   op({PortOp::Kind::Threshold, {}, frames::kServiceReplyLength});
   if (!connected_) {
@@ -229,6 +260,7 @@ bool Session::mayStart(Direction d) const {
 
 void Session::download(const ConfigImage& image, std::uint8_t optionByte,
                        std::optional<std::uint8_t> imageModel, TransferClock::time_point now) {
+  now_ = now;
   // An image made for another model would be read with another split of switch and dimming
   // channels.
   const bool otherModel = connected_ && imageModel && *imageModel != model_;
@@ -242,6 +274,7 @@ void Session::download(const ConfigImage& image, std::uint8_t optionByte,
 }
 
 void Session::upload(TransferClock::time_point now) {
+  now_ = now;
   if (!mayStart(Direction::Upload)) {
     front_.happened(event::TransferRefused{Direction::Upload, false, model_, 0});
     return;

@@ -164,13 +164,20 @@ class Session {
   explicit Session(SessionFront& front) : Session(front, Options{}) {}
   Session(SessionFront& front, Options options) : front_(front), options_(options) {}
 
-  // The port has been opened: the attempt begins with its first tick.
-  void connect();
+  // The port has been opened: the attempt begins with its first tick. Every call takes the
+  // time it happens at; a tick it starts is due one interval later.
+  void connect(TransferClock::time_point now = TransferClock::now());
   // Everything one receive notification found waiting (not empty).
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
+  // A tick of `which`, whether due or not (a front end with a timer of each kind).
   void tick(Tick which, TransferClock::time_point now = TransferClock::now());
-  void service(ServiceCommand command);
+  // The time has come: every tick due by `now` runs, in the order of Tick. A front end with one
+  // timer calls this when nextDeadline() has come, and starts its timer for the next one after
+  // every call.
+  void timeout(TransferClock::time_point now = TransferClock::now());
+  [[nodiscard]] std::optional<TransferClock::time_point> nextDeadline() const;
+  void service(ServiceCommand command, TransferClock::time_point now = TransferClock::now());
   // The image as it stands now goes to the controller: the session keeps its own copy, so edits
   // made meanwhile wait for the next download. `optionByte` is the protocol and run-mode
   // argument that goes with it. An image of model `imageModel` other than the controller's is
@@ -198,9 +205,10 @@ class Session {
   // nor while the other one is under way (until it has succeeded or closed).
   [[nodiscard]] bool mayStart(Direction d) const;
   // The timers this session has started and not stopped.
-  [[nodiscard]] bool ticking(Tick t) const { return ticking_[static_cast<int>(t)]; }
+  [[nodiscard]] bool ticking(Tick t) const { return due_[static_cast<int>(t)].has_value(); }
 
  private:
+  void step(Tick which, TransferClock::time_point now);
   void op(PortOp o);
   void ask(std::string_view hexFrame, int replyLength);
   void startTick(Tick t);
@@ -225,7 +233,9 @@ class Session {
   std::vector<Frame> heldPreviews_;  // the latest of each kind, in the order first held
   Download download_;
   Upload upload_;
-  bool ticking_[kTickKinds] = {};
+  // When each running tick is due next, and the time of the call under way.
+  std::optional<TransferClock::time_point> due_[kTickKinds] = {};
+  TransferClock::time_point now_{};
 };
 
 }  // namespace qz
