@@ -164,7 +164,7 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   ASSERT_TRUE(rig.server->inject(reply));
   w.Command建立连接->click();
   ASSERT_TRUE(rig.port.isOpen());
-  w.Timer2->stop();
+  w.TimerSession->stop();
   test::settle(50);
   EXPECT_FALSE(w.Connected());
   // ...and another comes before the first handshake frame went out.
