@@ -49,12 +49,9 @@ void Session::wire() {
 
 void Session::timedOut() {
   if (finished_) return;
-  // What arrived before the time ran out is read first: on a busy machine a due timer can run
-  // before the notification of bytes that came in time (a version text cut short).
-  if (port_.isOpen() && port_.receiveThreshold() > 0 &&
-      port_.bytesWaiting() >= static_cast<std::size_t>(port_.receiveThreshold())) {
-    receive();
-  }
+  // What arrived before the time ran out is read first (a version text cut short otherwise).
+  receiveBeforeTimeout(port_, core_);
+  finishEarly();
   if (!finished_) core_.timeout(TransferClock::now());
   arm();
 }
@@ -145,7 +142,10 @@ void Session::onComm() {
 }
 
 void Session::receive() {
-  if (!receiveWaiting(port_, core_)) return;
+  if (receiveWaiting(port_, core_)) finishEarly();
+}
+
+void Session::finishEarly() {
   // Everything the window would show of the version has come; no need to sit out the rest of
   // its wait.
   if (!finished_ && core_.collectingVersion() &&

@@ -85,6 +85,8 @@ class Session final : SessionFront {
   void happened(const SessionEvent& e) override;
   void onComm();
   void receive();
+  // The whole version text has come: the rest of its wait is not sat out.
+  void finishEarly();
   void runJob();
   void finish(int code, std::string text);
   void progressChanged();

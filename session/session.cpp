@@ -79,6 +79,14 @@ bool receiveWaiting(SerialPort& port, Session& session) {
   return true;
 }
 
+void receiveBeforeTimeout(SerialPort& port, Session& session) {
+  const int threshold = port.receiveThreshold();
+  if (port.isOpen() && threshold > 0 &&
+      port.bytesWaiting() >= static_cast<std::size_t>(threshold)) {
+    receiveWaiting(port, session);
+  }
+}
+
 void Session::op(PortOp o) {
   if (o.kind == PortOp::Kind::ClosePort) open_ = false;
   front_.perform(o);

@@ -67,6 +67,10 @@ class Session;
 // whatever came meanwhile is dropped first, before an answer sends the next frame, so that the
 // reply of a controller that answers at once does not go with it. False when nothing waited.
 bool receiveWaiting(SerialPort& port, Session& session);
+// Before a timeout: a reply that has reached the port (its threshold met) goes to the session
+// first. On a busy machine a due timer runs in the same turn as the port's read, before the
+// receive notification it queued, and would end a wait whose answer is already here.
+void receiveBeforeTimeout(SerialPort& port, Session& session);
 
 enum class Direction : std::uint8_t { Download, Upload };
 enum class ServiceCommand : std::uint8_t {

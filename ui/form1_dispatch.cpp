@@ -45,6 +45,7 @@ void Form1::armSessionTimer() {
 }
 
 void Form1::TimerSession_Timer() {
+  receiveBeforeTimeout(MSComm1, session);
   session.timeout();
   armSessionTimer();
 }
