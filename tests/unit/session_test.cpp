@@ -186,13 +186,9 @@ TEST(Session, OneImageAndOneTransferAtATime) {
   auto image = std::make_shared<ConfigImage>();
   (*image)(0, 0) = 7;
   (*image)(1, 0) = 8;
-  const auto act = [](std::function<void(Session&)> f, std::string heard) {
-    return Step{std::move(f), std::move(heard)};
-  };
   const auto download = [&](std::optional<std::uint8_t> model, std::string heard) {
-    return act([image, model](Session& s) { s.download(*image, 0x11, model); }, std::move(heard));
+    return Step{[image, model](Session& s) { s.download(*image, 0x11, model); }, heard};
   };
-  const Step edit = act([image](Session&) { (*image)(1, 0) = 9; }, "");
   const auto ack = [](int row, std::string heard) {
     return reply({0xD0, static_cast<std::uint8_t>(row), 0x55}, std::move(heard));
   };
@@ -205,54 +201,43 @@ TEST(Session, OneImageAndOneTransferAtATime) {
                 },
                 std::move(heard)};
   };
-  const auto answered = [](int request, int result, std::string heard) {
-    const auto command =
-        request == 0x01 ? ServiceCommand::Protocol1200 : ServiceCommand::RunModeOverlay;
+  const auto answered = [](ServiceCommand c, std::uint8_t result, std::string heard) {
     return Step{[=](Session& s) {
-                  s.service(command);
-                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5,
-                                   static_cast<std::uint8_t>(result), 0x00});
+                  s.service(c);
+                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00});
                 },
                 std::move(heard)};
   };
-  std::vector<Step> toRow18;
-  for (int r = 2; r <= 18; ++r) toRow18.push_back(ack(r, ""));
-  const auto rows = [&](std::vector<Step> before, std::vector<Step> after) {
-    std::vector<Step> all = {kConnect, kHandshake, reply(kReply2, "model2!")};
-    all.insert(all.end(), before.begin(), before.end());
-    for (Step& st : toRow18) {
-      st.heard = "*";
-      all.push_back(st);
-    }
-    all.insert(all.end(), after.begin(), after.end());
+  const std::vector<Step> linked = {kConnect, kHandshake, reply(kReply2, "model2!")};
+  const auto then = [&](std::vector<Step> more) {
+    std::vector<Step> all = linked;
+    all.insert(all.end(), more.begin(), more.end());
     return all;
   };
-  const struct {
-    std::vector<Step> steps;
-  } cases[] = {
-      // The image at the press goes out, the edit made meanwhile waits; no second transfer.
-      {{kConnect, kHandshake, reply(kReply2, "model2!"),
-        download(2, "w:D00007 w:F611 t3 +down row0 transfer"), edit,
-        act([](Session& s) { s.upload(); }, "busy"), download(2, "busy"),
-        ack(1, "w:D00108 t3 +down row1")}},
-      // An image of another model never starts.
-      {{kConnect, kHandshake, reply(kReply2, "model2!"), download(3, "othermodel"),
-        download(std::nullopt, "w:D00007 w:F611 t3 +down row0 transfer")}},
-      // Previews wait for the end of the transfer, the latest of each kind once; row 18 is
-      // answered by 20 as by 19, and 20 before row 18 answers nothing. The editor's image holds
-      // the first row's edit by now.
-      {rows({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, ""),
-             ack(1, "w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")},
-            {ack(20, "+down transfer w:D1D104 w:A001"), preview(5, "w:D1D105 w:A001")})},
-      // A service answer of the command's family is its own; the other family's is a refusal;
-      // a code outside the table says nothing.
-      {{kConnect, kHandshake, reply(kReply2, "model2!"),
-        answered(0x01, 0x02, "t8 t8 drop w:F501 answer0102="),
-        answered(0x20, 0x10, "t8 t8 drop w:F520 answer2010="),
-        answered(0x20, 0x01, "t8 t8 drop w:F520 answer2001!"),
-        answered(0x20, 0x30, "t8 t8 drop w:F520 answer2030")}},
-  };
-  for (const auto& c : cases) play(c.steps);
+  // The image at the press goes out, the edit made meanwhile waits; no second transfer.
+  play(then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"),
+             {[image](Session&) { (*image)(1, 0) = 9; }, ""},
+             {[](Session& s) { s.upload(); }, "busy"},
+             download(2, "busy"),
+             ack(1, "w:D00108 t3 +down row1")}));
+  // An image of another model never starts.
+  play(then({download(3, "othermodel"),
+             download(std::nullopt, "w:D00007 w:F611 t3 +down row0 transfer")}));
+  // Previews wait for the end of the transfer, the latest of each kind once; row 18 is answered
+  // by 20 as by 19, and 20 before row 18 answers nothing. The image holds the edit by now.
+  std::vector<Step> steps =
+      then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, ""),
+            ack(1, "w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")});
+  for (int r = 2; r <= 18; ++r) steps.push_back(ack(r, "*"));
+  steps.push_back(ack(20, "+down transfer w:D1D104 w:A001"));
+  steps.push_back(preview(5, "w:D1D105 w:A001"));
+  play(steps);
+  // A service answer of the command's family is its own; the other family's is a refusal; a
+  // code outside the table says nothing.
+  play(then({answered(ServiceCommand::Protocol1200, 0x02, "t8 t8 drop w:F501 answer0102="),
+             answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 answer2010="),
+             answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 answer2001!"),
+             answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 answer2030")}));
 }
 
 }  // namespace
