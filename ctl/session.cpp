@@ -81,6 +81,8 @@ void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
     return;
   }
   port_.discardInput();
+  // Every byte is told as it comes: the session frames the replies.
+  port_.setReceiveThreshold(1);
   opened_ = true;
   core_.connect(from);
   progressChanged();

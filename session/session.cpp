@@ -51,8 +51,7 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
       port.write(op.frame.bytes());
       return true;
     case PortOp::Kind::Threshold:
-      port.setReceiveThreshold(op.bytes);
-      return true;
+      return true;  // the session counts the bytes itself
     case PortOp::Kind::DiscardInput:
       port.discardInput();
       return true;
@@ -73,22 +72,30 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
 
 bool receiveWaiting(SerialPort& port, Session& session) {
   const std::vector<std::uint8_t> bytes = port.readAll();
-  if (bytes.empty()) return false;  // nothing to dispatch, nothing to discard
-  port.discardInput();
+  if (bytes.empty()) return false;
   session.received(bytes);
   return true;
 }
 
 void receiveBeforeTimeout(SerialPort& port, Session& session) {
-  const int threshold = port.receiveThreshold();
-  if (port.isOpen() && threshold > 0 &&
-      port.bytesWaiting() >= static_cast<std::size_t>(threshold)) {
-    receiveWaiting(port, session);
-  }
+  if (port.isOpen() && port.bytesWaiting() > 0) receiveWaiting(port, session);
 }
 
 void Session::op(PortOp o) {
-  if (o.kind == PortOp::Kind::ClosePort) open_ = false;
+  switch (o.kind) {
+    case PortOp::Kind::ClosePort:
+      open_ = false;
+      break;
+    case PortOp::Kind::Threshold:
+      awaiting_ = std::max(o.bytes, 0);
+      break;
+    case PortOp::Kind::DiscardInput:
+    case PortOp::Kind::TakeInput:
+      rx_.clear();
+      break;
+    default:
+      break;
+  }
   front_.perform(o);
 }
 
@@ -208,11 +215,20 @@ void Session::step(Tick which, TransferClock::time_point now) {
 
 void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_point now) {
   now_ = now;
+  // A reply is taken once at least its length waits, with whatever came along: a count that
+  // does not fit is no reply, and goes with the rest.
+  rx_.insert(rx_.end(), bytes.begin(), bytes.end());
+  if (awaiting_ == 0 || rx_.size() < static_cast<std::size_t>(awaiting_)) return;
+  std::vector<std::uint8_t> taken;
+  taken.swap(rx_);
+  // What else waits at the port is dropped before an answer sends the next frame: the reply of
+  // a controller that answers at once must not join this one.
+  op({PortOp::Kind::DiscardInput});
   if (versionMode_) {
-    version_.insert(version_.end(), bytes.begin(), bytes.end());
+    version_.insert(version_.end(), taken.begin(), taken.end());
     return;
   }
-  const Reply reply = recogniseReply(bytes);
+  const Reply reply = recogniseReply(taken);
   if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
     if (handshakeReplyCounts(connected_, linkTick_)) handshakeReply(h->model);
   } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {

@@ -46,7 +46,7 @@ inline constexpr int kTickKinds = 6;
 struct PortOp {
   enum class Kind {
     Write,         // `frame` as one write
-    Threshold,     // the receive threshold becomes `bytes`
+    Threshold,     // the session now waits for replies of `bytes` (nothing for the port to do)
     DiscardInput,  // drop what waits, before a request whose answer must come alone
     TakeInput,     // read what waits and drop it undispatched (a reply that came only partly)
     ClosePort,
@@ -63,13 +63,12 @@ struct PortOp {
 // for an operation on a timer, which the front end does itself.
 bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
 class Session;
-// A receive notification, for both front ends: everything waiting goes to the session, and
-// whatever came meanwhile is dropped first, before an answer sends the next frame, so that the
-// reply of a controller that answers at once does not go with it. False when nothing waited.
+// A receive notification, for both front ends: everything waiting goes to the session, which
+// takes a reply once its length has come. False when nothing waited.
 bool receiveWaiting(SerialPort& port, Session& session);
-// Before a timeout: a reply that has reached the port (its threshold met) goes to the session
-// first. On a busy machine a due timer runs in the same turn as the port's read, before the
-// receive notification it queued, and would end a wait whose answer is already here.
+// Before a timeout: bytes that have reached the port go to the session first. On a busy machine a
+// due timer runs in the same turn as the port's read, before the receive notification it queued,
+// and would end a wait whose answer is already here.
 void receiveBeforeTimeout(SerialPort& port, Session& session);
 
 enum class Direction : std::uint8_t { Download, Upload };
@@ -171,7 +170,8 @@ class Session {
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
   void connect(TransferClock::time_point now = TransferClock::now());
-  // Everything one receive notification found waiting (not empty).
+  // Bytes that came from the controller, any number: the session keeps them until a reply's
+  // length has come.
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
   // A tick of `which`, whether due or not (a front end with a timer of each kind).
@@ -200,6 +200,9 @@ class Session {
   [[nodiscard]] bool connected() const { return connected_; }
   [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
   [[nodiscard]] bool collectingVersion() const { return versionMode_; }
+  // The length of the reply the session waits for: it takes what came once that many bytes
+  // have (the port's receive threshold of old); 0 while it waits for none.
+  [[nodiscard]] int awaiting() const { return awaiting_; }
   [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
   // The model of the latest counted handshake reply; meaningful while connected.
   [[nodiscard]] std::uint8_t controllerModel() const { return model_; }
@@ -239,6 +242,9 @@ class Session {
   Upload upload_;
   // When each running tick is due next, and the time of the call under way.
   std::optional<TransferClock::time_point> due_[kTickKinds] = {};
+  // What came since the last reply, and the length of the reply awaited (0: none).
+  std::vector<std::uint8_t> rx_;
+  int awaiting_ = 0;
   TransferClock::time_point now_{};
 };
 

@@ -84,7 +84,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   for (int tick = 1; tick <= 3; ++tick) {
     w.Timer2_Timer();
     EXPECT_EQ(t.count(kHandshake), tick);
-    EXPECT_EQ(t.port.receiveThreshold(), 5);
+    EXPECT_EQ(w.session.awaiting(), 5);
   }
   t.handshakeReply(2);
   EXPECT_TRUE(w.Connected());
@@ -111,7 +111,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
 
   w.Timer3_Timer();
   EXPECT_EQ(t.port.writes.back(), kVersionQuery);
-  EXPECT_EQ(t.port.receiveThreshold(), 31);
+  EXPECT_EQ(w.session.awaiting(), 31);
   EXPECT_TRUE(w.VersionMode());
   EXPECT_FALSE(w.session.ticking(Tick::VersionQuery));
   EXPECT_TRUE(w.session.ticking(Tick::VersionShown));
@@ -292,9 +292,10 @@ TEST(Connection, WhileCollectingTheVersionEvenAHandshakeReplyIsText) {
   t.handshakeReply(3);
   for (int i = 0; i < 6; ++i) w.Timer2_Timer();
   w.Timer3_Timer();
-  t.port.setReceiveThreshold(5);
   t.handshakeReply(0);
-  EXPECT_EQ(w.VersionText().size(), 5);
+  t.port.inject(Bytes(26, 0x20));
+  t.port.deliver();
+  EXPECT_EQ(w.VersionText().size(), 31);
   EXPECT_EQ(w.VersionText()[0], QChar(0xAA));
   EXPECT_EQ(w.CurModel, 3);  // not taken as a handshake
 }
@@ -383,7 +384,7 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
     EXPECT_EQ(t.platform.messages[0].text, "设备没有连接!");
     EXPECT_EQ(t.platform.messages[0].title, "接口协议配置");
     EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(t.port.receiveThreshold(), 8);
+    EXPECT_EQ(w.session.awaiting(), 8);
   }
   EXPECT_TRUE(t.port.writes.empty());
 
@@ -394,7 +395,7 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   };
   w.Command2->click();
   EXPECT_EQ(t.port.writes.back(), sent(0x01));
-  EXPECT_EQ(t.port.receiveThreshold(), 8);
+  EXPECT_EQ(w.session.awaiting(), 8);
   w.Option2->setChecked(true);
   w.Command2->click();
   EXPECT_EQ(t.port.writes.back(), sent(0x02));

@@ -77,7 +77,7 @@ TEST(Download, WholeTransactionOnTheLineAndOnScreen) {
   EXPECT_EQ(t.port.writes[0], rowFrame(image, 0));
   EXPECT_EQ(t.port.writes[1],
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x04, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
-  EXPECT_EQ(t.port.receiveThreshold(), 3);
+  EXPECT_EQ(w.session.awaiting(), 3);
   EXPECT_EQ(w.Label提示->text(), "  正在下载参数");
   EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(w.Command下载->isEnabled());
@@ -185,7 +185,7 @@ TEST(Upload, WholeTransactionStagesTheImageAndShowsScene1) {
   EXPECT_TRUE(w.session.ticking(Tick::Upload));
   t.quietTimers();
   EXPECT_EQ(t.port.writes, std::vector<Bytes>{request(0)});
-  EXPECT_EQ(t.port.receiveThreshold(), 14);
+  EXPECT_EQ(w.session.awaiting(), 14);
   EXPECT_EQ(w.Label提示->text(), "  正在上传参数");
   EXPECT_FALSE(w.Command上传->isEnabled());
   EXPECT_FALSE(w.Command下载->isEnabled());

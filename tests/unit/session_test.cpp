@@ -131,31 +131,31 @@ TEST(Session, ConversationsStepByStep) {
     return Step{[by](Session& s) { s.disconnect(by); }, std::move(heard)};
   };
   const Step lost = {[](Session& s) { s.portLost(); }, ""};
-  const std::vector<Step> connected = {kConnect, kHandshake, reply(kReply2, "model2!")};
+  const std::vector<Step> connected = {kConnect, kHandshake, reply(kReply2, "drop model2!")};
   const auto then = [&](std::vector<Step> more) {
     std::vector<Step> all = connected;
     all.insert(all.end(), more.begin(), more.end());
     return all;
   };
   // A reply the line held before the first handshake answers nothing; the one after it counts.
-  play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "model2!"),
-        reply(kReply2, "model2")});
-  // Settling, then the version query and whatever text came.
+  play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "drop model2!"),
+        reply(kReply2, "drop model2")});
+  // Settling, then the version query and the text once its 31 bytes have come.
   play(
       then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "+vq -link open"),
             tick(Tick::VersionQuery, "t31 drop w:A3AC +vs -vq asked"), reply(kReply2, ""),
+            reply(Bytes(26, 'v'), "drop"),
             tick(Tick::VersionShown,
-                 "-vs version:\xAAU\x02\x88"
-                 "f")}));
+                 "-vs version:\xAAU\x02\x88" + std::string("f") + std::string(26, 'v'))}));
   // A service command is refused without a connection, and answered once with one.
   play({service(ServiceCommand::Protocol1200, "t8 refused")});
   play(then({service(ServiceCommand::RunModeOverlay, "t8 t8 drop w:F520"),
-             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "answer20A0="),
-             reply(kServiceDone01, "")}));
+             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "drop answer20A0="),
+             reply(kServiceDone01, "drop")}));
   // A front end that gives up on a silent controller.
   play(then({service(ServiceCommand::Protocol1200, "t8 t8 drop w:F501 +svc"),
              tick(Tick::Service, "", 14), tick(Tick::Service, "-svc unanswered"),
-             reply(kServiceDone01, "")}),
+             reply(kServiceDone01, "drop")}),
        {.serviceGiveUpTick = 15});
   // Goodbyes: three from the button, one from the exit, none again from the unload.
   play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close -link bye")}));
@@ -173,10 +173,10 @@ TEST(Session, ConversationsStepByStep) {
         tick(Tick::Upload, "take", 1),
         tick(Tick::Upload, "take take take take", 4),
         tick(Tick::Upload, "take transfer")});
-  play(then(
-      {{[](Session& s) { s.upload(); }, "w:A200 t14 +up row0 transfer"},
-       reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "w:A201 t14 +up arrived row0"),
-       Step{lost.act, stops + "lost! -up transfer"}}));
+  play(then({{[](Session& s) { s.upload(); }, "w:A200 t14 +up row0 transfer"},
+             reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+                   "drop w:A201 t14 +up arrived row0"),
+             Step{lost.act, stops + "lost! -up transfer"}}));
 }
 
 // The rules of one transfer at a time, each row a conversation from the moment the controller
@@ -208,7 +208,7 @@ TEST(Session, OneImageAndOneTransferAtATime) {
                 },
                 std::move(heard)};
   };
-  const std::vector<Step> linked = {kConnect, kHandshake, reply(kReply2, "model2!")};
+  const std::vector<Step> linked = {kConnect, kHandshake, reply(kReply2, "drop model2!")};
   const auto then = [&](std::vector<Step> more) {
     std::vector<Step> all = linked;
     all.insert(all.end(), more.begin(), more.end());
@@ -219,25 +219,25 @@ TEST(Session, OneImageAndOneTransferAtATime) {
              {[image](Session&) { (*image)(1, 0) = 9; }, ""},
              {[](Session& s) { s.upload(); }, "busy"},
              download(2, "busy"),
-             ack(1, "w:D00108 t3 +down row1")}));
+             ack(1, "drop w:D00108 t3 +down row1")}));
   // An image of another model never starts.
   play(then({download(3, "othermodel"),
              download(std::nullopt, "w:D00007 w:F611 t3 +down row0 transfer")}));
   // Previews wait for the end of the transfer, the latest of each kind once; row 18 is answered
   // by 20 as by 19, and 20 before row 18 answers nothing. The image holds the edit by now.
   std::vector<Step> steps =
-      then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, ""),
-            ack(1, "w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")});
+      then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, "drop"),
+            ack(1, "drop w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")});
   for (int r = 2; r <= 18; ++r) steps.push_back(ack(r, "*"));
-  steps.push_back(ack(20, "+down transfer w:D1D104 w:A001"));
+  steps.push_back(ack(20, "drop +down transfer w:D1D104 w:A001"));
   steps.push_back(preview(5, "w:D1D105 w:A001"));
   play(steps);
   // A service answer of the command's family is its own; the other family's is a refusal; a
   // code outside the table says nothing.
-  play(then({answered(ServiceCommand::Protocol1200, 0x02, "t8 t8 drop w:F501 answer0102="),
-             answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 answer2010="),
-             answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 answer2001!"),
-             answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 answer2030")}));
+  play(then({answered(ServiceCommand::Protocol1200, 0x02, "t8 t8 drop w:F501 drop answer0102="),
+             answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 drop answer2010="),
+             answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 drop answer2001!"),
+             answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 drop answer2030")}));
 }
 
 }  // namespace
