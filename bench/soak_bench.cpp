@@ -26,10 +26,10 @@
 #include <fstream>
 #include <string>
 
-#include "config/transfer.h"
 #include "link/qt_serial_port.h"
 #include "measure.h"
 #include "quiet_platform.h"
+#include "session/transfer.h"
 #include "sim/pty_server.h"
 #include "support/attempt.h"
 #include "ui/form1.h"

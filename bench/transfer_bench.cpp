@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "config/transfer.h"
 #include "link/qt_serial_port.h"
 #include "measure.h"
 #include "quiet_platform.h"
+#include "session/transfer.h"
 #include "sim/pty_server.h"
 #include "support/event_loop.h"
 #include "ui/form1.h"

@@ -157,7 +157,9 @@ int runOnPorts(const Invocation& inv, Streams& s) {
   SignalCatcher catcher([&] {
     for (auto& session : sessions) session->interrupt();
   });
-  for (auto& session : sessions) session->start(all);
+  // The handshakes of every port count from one moment, however long opening them takes.
+  const TransferClock::time_point from = TransferClock::now();
+  for (auto& session : sessions) session->start(all, from);
   running = true;
   if (!allDone()) loop.exec();
   progress.clear();

@@ -7,11 +7,11 @@
 #include "config/param_file.h"
 #include "config/param_file_io.h"
 #include "config/settings.h"
-#include "config/transfer.h"
 #include "ctl/file_bytes.h"
 #include "ctl/port_words.h"
 #include "protocol/frames.h"
 #include "protocol/replies.h"
+#include "session/transfer.h"
 
 namespace qz::ctl {
 
@@ -42,17 +42,29 @@ Session::Session(std::string port, SerialPort& line, const Job& job)
 
 void Session::wire() {
   port_.onComm = [this] { onComm(); };
-  for (int i = 0; i < kTickKinds; ++i) {
-    const auto t = static_cast<Tick>(i);
-    QTimer& timer = timerOf(t);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(tickInterval(t));
-    QObject::connect(&timer, &QTimer::timeout, [this, t] { core_.tick(t); });
-  }
+  timer_.setTimerType(Qt::PreciseTimer);
+  timer_.setSingleShot(true);
+  QObject::connect(&timer_, &QTimer::timeout, [this] { timedOut(); });
 }
 
-QTimer& Session::timerOf(Tick t) {
-  return timers_[static_cast<std::size_t>(t)];
+void Session::timedOut() {
+  if (finished_) return;
+  // What arrived before the time ran out is read first (a version text cut short otherwise).
+  receiveBeforeTimeout(port_, core_);
+  finishEarly();
+  if (!finished_) core_.timeout(TransferClock::now());
+  arm();
+}
+
+void Session::arm() {
+  const auto due = core_.nextDeadline();
+  if (finished_ || !due) {
+    timer_.stop();
+    return;
+  }
+  const auto wait =
+      std::chrono::ceil<std::chrono::milliseconds>(*due - TransferClock::now()).count();
+  timer_.start(static_cast<int>(std::max<decltype(wait)>(wait, 0)));
 }
 
 Session::~Session() {
@@ -60,7 +72,7 @@ Session::~Session() {
   if (port_.isOpen()) port_.close();
 }
 
-void Session::start(bool quietNoAnswer) {
+void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
   quietNoAnswer_ = quietNoAnswer;
   if (!port_.setSettings(std::to_string(job_.baud) + ",N,8,1") || !port_.open()) {
     const PortError e = port_.lastError();
@@ -69,8 +81,10 @@ void Session::start(bool quietNoAnswer) {
     return;
   }
   port_.discardInput();
+  // Every byte is told as it comes: the session frames the replies.
+  port_.setReceiveThreshold(1);
   opened_ = true;
-  core_.connect();
+  core_.connect(from);
   progressChanged();
 }
 
@@ -83,19 +97,7 @@ void Session::interrupt() {
 
 void Session::perform(const PortOp& op) {
   if (doOnPort(port_, op)) return;
-  QTimer& timer = timerOf(op.tick);
-  if (op.kind == PortOp::Kind::StopTick) {
-    timer.stop();
-  } else if (op.tick == Tick::Link && firstTick_) {
-    // The handshakes begin once every port of the command is open, so that opening many ports
-    // does not stagger their schedules.
-    firstTick_ = false;
-    QTimer::singleShot(0, &timer, [this, &timer] {
-      if (!finished_) timer.start();
-    });
-  } else {
-    timer.start();
-  }
+  arm();
 }
 
 void Session::progressChanged() {
@@ -123,7 +125,7 @@ std::string Session::progress() const {
                      : doing_ == Doing::Verify ? "verify "
                                                : "upload ";
   const int row = std::max(progressRow_, 0);
-  return what + std::to_string(progressPercent(row)) + "% (row " + std::to_string(row) + ")";
+  return what + std::to_string(row * 100 / (kRows - 1)) + "% (row " + std::to_string(row) + ")";
 }
 
 void Session::onComm() {
@@ -138,17 +140,18 @@ void Session::onComm() {
                              : "the port went away (adapter unplugged or line cut)");
     return;
   }
-  if (event != CommEvent::Receive) return;
-  const std::vector<std::uint8_t> rx = port_.readAll();
-  if (rx.empty()) return;
-  // Dropped before an answer sends the next frame, whose reply may come at once.
-  port_.discardInput();
-  core_.received(rx);
+  if (event == CommEvent::Receive) receive();
+}
+
+void Session::receive() {
+  if (receiveWaiting(port_, core_)) finishEarly();
+}
+
+void Session::finishEarly() {
   // Everything the window would show of the version has come; no need to sit out the rest of
   // its wait.
   if (!finished_ && core_.collectingVersion() &&
       core_.versionText().size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
-    timerOf(Tick::VersionShown).stop();
     core_.tick(Tick::VersionShown);
   }
 }
@@ -180,17 +183,26 @@ void Session::happened(const SessionEvent& e) {
     transferNews(*t);
   } else if (const auto* u = std::get_if<event::Uploaded>(&e)) {
     uploadComplete(u->image);
+  } else if (const auto* r = std::get_if<event::TransferRefused>(&e); r && r->otherModel) {
+    finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
+                            " but the controller is " + modelText(result_.model) +
+                            " (it would read the scene bytes with another split); "
+                            "--force downloads it anyway");
   }
 }
 
 void Session::serviceAnswered(const event::ServiceAnswered& s) {
-  const ServiceAnswer answer = serviceAnswer(s.request, s.result);
   result_.serviceCode = s.result;
+  char code[4];
+  std::snprintf(code, sizeof code, "%02X", s.result);
+  if (!s.answer) {
+    finish(kNoAnswer, std::string("answered with code ") + code + ", which no command has");
+    return;
+  }
+  const ServiceAnswer& answer = *s.answer;
   const std::string said =
       std::string(answer.message.text) + " (" + std::string(answer.message.title) + ")";
   if (!answer.ownCode) {
-    char code[4];
-    std::snprintf(code, sizeof code, "%02X", s.result);
     finish(kNoAnswer, std::string("refused with code ") + code +
                           ", which does not answer this command: " + said);
   } else {
@@ -218,20 +230,16 @@ void Session::runJob() {
       core_.service(command);
       return;
     }
-    case Command::Download:
-      if (job_.model >= 0 && job_.model != result_.model && !job_.force) {
-        finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
-                                " but the controller is " + modelText(result_.model) +
-                                " (it would read the scene bytes with another split); "
-                                "--force downloads it anyway");
-        return;
-      }
+    case Command::Download: {
       doing_ = Doing::Download;
       progressRow_ = 0;
       progressChanged();
       // The window's default options go with the image: "1200旧协议" and "场景切换模式".
-      core_.download(job_.image, protocolAndRunModeArgument(true, true));
+      std::optional<std::uint8_t> model;
+      if (job_.model >= 0 && !job_.force) model = static_cast<std::uint8_t>(job_.model);
+      core_.download(job_.image, protocolAndRunModeArgument(true, true), model);
       return;
+    }
     case Command::Upload:
     case Command::Compare:
       doing_ = Doing::Upload;
@@ -248,7 +256,7 @@ void Session::runJob() {
 void Session::finish(int code, std::string text) {
   if (finished_) return;
   finished_ = true;
-  for (QTimer& t : timers_) t.stop();
+  timer_.stop();
   // Said goodbye to, as the window's exit button does.
   core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit);
   if (port_.isOpen()) port_.close();
@@ -274,7 +282,8 @@ void Session::transferNews(const event::Transfer& t) {
     const char* what = doing_ == Doing::Download ? "download"
                        : doing_ == Doing::Verify ? "verification read"
                                                  : "upload";
-    std::string reason = "no answer for row " + std::to_string(row) + " after 4 repeats";
+    std::string reason = "no answer for row " + std::to_string(row) + " after " +
+                         std::to_string(kTransferRepeats) + " repeats";
     if (t.why == TransferEnd::FrameBudget) {
       reason = "stopped at row " + std::to_string(row) + " after " +
                std::to_string(kTransferFrameBudget) +

@@ -58,8 +58,10 @@ class Session final : SessionFront {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  // quietNoAnswer: a port that gives no answer is not an error (--port all).
-  void start(bool quietNoAnswer = false);
+  // quietNoAnswer: a port that gives no answer is not an error (--port all). The handshakes
+  // count from `from`: sessions started together handshake together, however long opening
+  // their ports takes.
+  void start(bool quietNoAnswer = false, TransferClock::time_point from = TransferClock::now());
   // Ctrl+C: the disconnect frame goes out when the port is open, then the port is closed.
   void interrupt();
 
@@ -76,10 +78,15 @@ class Session final : SessionFront {
   enum class Doing { Nothing, Service, Download, Verify, Upload };
 
   void wire();
-  QTimer& timerOf(Tick t);
+  // The one timer, started for the conversation's next deadline.
+  void arm();
+  void timedOut();
   void perform(const PortOp& op) override;
   void happened(const SessionEvent& e) override;
   void onComm();
+  void receive();
+  // The whole version text has come: the rest of its wait is not sat out.
+  void finishEarly();
   void runJob();
   void finish(int code, std::string text);
   void progressChanged();
@@ -93,12 +100,11 @@ class Session final : SessionFront {
   bool opened_ = false;
   bool finished_ = false;
   bool interrupted_ = false;
-  bool firstTick_ = true;
   Doing doing_ = Doing::Nothing;
   int progressRow_ = -1;
   std::unique_ptr<QtSerialPort> ownPort_;
   SerialPort& port_;
-  std::array<QTimer, kTickKinds> timers_;
+  QTimer timer_;
   qz::Session core_;
 };
 

@@ -188,17 +188,18 @@ struct Harness {
   void handshakeReply(std::uint8_t m) { inject({0xAA, 0x55, m, 0x88, 0x66}); }
 
   [[nodiscard]] bool anyTimer() const {
-    return w->Timer2->isActive() || w->Timer3->isActive() || w->TimerGetVision->isActive() ||
-           w->Timer上传超时->isActive() || w->Timer下载超时->isActive();
+    return w->session.ticking(qz::Tick::Link) || w->session.ticking(qz::Tick::VersionQuery) ||
+           w->session.ticking(qz::Tick::VersionShown) || w->session.ticking(qz::Tick::Upload) ||
+           w->session.ticking(qz::Tick::Download);
   }
 
   // One tick of a running timer, as the event loop would deliver it.
   bool tick(std::size_t which) {
-    QTimer* const timers[] = {w->Timer2, w->Timer3, w->TimerGetVision, w->Timer上传超时,
-                              w->Timer下载超时};
+    const qz::Tick ticks[] = {qz::Tick::Link, qz::Tick::VersionQuery, qz::Tick::VersionShown,
+                              qz::Tick::Upload, qz::Tick::Download};
     std::vector<std::size_t> running;
-    for (std::size_t i = 0; i < std::size(timers); ++i) {
-      if (timers[i]->isActive()) running.push_back(i);
+    for (std::size_t i = 0; i < std::size(ticks); ++i) {
+      if (w->session.ticking(ticks[i])) running.push_back(i);
     }
     if (running.empty()) return false;
     switch (running[which % running.size()]) {
@@ -312,7 +313,7 @@ struct Harness {
       QZ_FUZZ_CHECK(!m.text.isEmpty());
     }
     QZ_FUZZ_CHECK(!w->Connected() || port.isOpen());
-    QZ_FUZZ_CHECK(!w->VersionMode() || w->TimerGetVision->isActive());
+    QZ_FUZZ_CHECK(!w->VersionMode() || w->session.ticking(qz::Tick::VersionShown));
     // A model change writes that model's scene pattern; nothing else that arrives may touch
     // the image outside an upload.
     if (w->Combo机型->currentIndex() != model || w->CurModel != model) {

@@ -141,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The buttons of the transfers are there only while connected.
         if (session.connected()) {
           front.image = &image;
-          session.download(image, in.ConsumeIntegral<std::uint8_t>(), now);
+          session.download(image, in.ConsumeIntegral<std::uint8_t>(), std::nullopt, now);
         }
         break;
       case 5:

@@ -14,9 +14,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "config/transfer.h"
 #include "fuzz/check.h"
 #include "fuzz/fuzzed_image.h"
+#include "session/transfer.h"
 
 namespace {
 

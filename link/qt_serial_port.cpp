@@ -237,6 +237,13 @@ int QtSerialPort::receiveThreshold() const {
 }
 
 std::size_t QtSerialPort::bytesWaiting() const {
+  // Bytes the driver holds arrived before now, also when Qt's read notification has not run yet
+  // (a busy machine runs a due timer first): they are read here.
+  int queued = 0;
+  if (d_->live() && ::ioctl(static_cast<int>(d_->serial.handle()), FIONREAD, &queued) == 0 &&
+      queued > 0) {
+    d_->serial.waitForReadyRead(0);
+  }
   d_->pull();
   return d_->live() ? d_->input.size() : 0;
 }

@@ -68,6 +68,7 @@ class SerialPort {
   virtual void setReceiveThreshold(int bytes) = 0;
   [[nodiscard]] virtual int receiveThreshold() const = 0;
 
+  // Also the bytes that have reached the device and not yet been announced.
   [[nodiscard]] virtual std::size_t bytesWaiting() const = 0;
   // Takes everything waiting.
   virtual std::vector<std::uint8_t> readAll() = 0;

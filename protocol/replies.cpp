@@ -66,16 +66,18 @@ std::optional<ServiceMessage> serviceMessage(std::uint8_t result) {
   }
 }
 
-ServiceAnswer serviceAnswer(std::uint8_t request, std::uint8_t result) {
+std::optional<ServiceAnswer> serviceAnswer(std::uint8_t request, std::uint8_t result) {
+  const std::optional<ServiceMessage> own = serviceMessage(result);
+  if (!own) return std::nullopt;
   // The failure code of each request: the protocol ones gain 0x10 (cancel: 0x0F), the run
   // modes 0x80.
   std::uint8_t failure = 0x0F;
   if (request == 0x01 || request == 0x02) failure = static_cast<std::uint8_t>(request | 0x10);
   if (request == 0x10 || request == 0x20) failure = static_cast<std::uint8_t>(request | 0x80);
-  const std::optional<ServiceMessage> own = serviceMessage(result);
-  if (own && (result == request || result == failure)) return {*own, true};
   const std::optional<ServiceMessage> refused = serviceMessage(failure);
-  return {refused.value_or(ServiceMessage{{}, {}, Severity::Failure}), false};
+  // The family is the title the table gives the code.
+  if (refused && own->title == refused->title) return ServiceAnswer{*own, true};
+  return ServiceAnswer{refused.value_or(ServiceMessage{{}, {}, Severity::Failure}), false};
 }
 
 }  // namespace qz

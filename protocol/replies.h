@@ -43,14 +43,15 @@ struct ServiceMessage {
 // send.
 [[nodiscard]] std::optional<ServiceMessage> serviceMessage(std::uint8_t result);
 
-// The answer to the service command with argument `request` (01, 02, FF, 10, 20). Only the
-// request's own codes answer it: its own argument (done) and its failure code (11, 12, 0F, 90,
-// A0). Any other code, also one that answers another command, is a refusal: the command's
-// failure text, with `ownCode` false so that the code is shown beside it.
+// The answer to the service command with argument `request` (01, 02, FF, 10, 20). A code of
+// the command's own family (the protocol commands 01, 02, FF with 11, 12, 0F; the run modes 10,
+// 20 with 90, A0) is shown as it stands, whichever command of the family it names. A code of
+// the other family is a refusal: the command's failure text, with `ownCode` false so that the
+// code is shown beside it. A code the controller does not send: nothing.
 struct ServiceAnswer {
   ServiceMessage message;
   bool ownCode;
 };
-[[nodiscard]] ServiceAnswer serviceAnswer(std::uint8_t request, std::uint8_t result);
+[[nodiscard]] std::optional<ServiceAnswer> serviceAnswer(std::uint8_t request, std::uint8_t result);
 
 }  // namespace qz

@@ -1,5 +1,7 @@
 #include "session/session.h"
 
+#include <algorithm>
+
 #include "protocol/frames.h"
 #include "protocol/replies.h"
 
@@ -32,8 +34,14 @@ ServiceFrame serviceFrame(ServiceCommand c) {
   return {0x20, frames::kRunModeOverlay};
 }
 
-// What an acknowledgement with no download ever started reads; it sends nothing from it.
-const ConfigImage kNoImage{};
+// Previews of one kind replace each other: a scene preview any other, a channel test the one of
+// its channel.
+bool sameKind(const Frame& a, const Frame& b) {
+  const auto x = a.bytes();
+  const auto y = b.bytes();
+  if (x.size() != y.size() || x.empty()) return false;
+  return x[0] == y[0] && (x.size() == frames::kRowFrameLength || x[1] == y[1]);
+}
 
 }  // namespace
 
@@ -43,8 +51,7 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
       port.write(op.frame.bytes());
       return true;
     case PortOp::Kind::Threshold:
-      port.setReceiveThreshold(op.bytes);
-      return true;
+      return true;  // the session counts the bytes itself
     case PortOp::Kind::DiscardInput:
       port.discardInput();
       return true;
@@ -63,18 +70,42 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
   return false;
 }
 
+bool receiveWaiting(SerialPort& port, Session& session) {
+  const std::vector<std::uint8_t> bytes = port.readAll();
+  if (bytes.empty()) return false;
+  session.received(bytes);
+  return true;
+}
+
+void receiveBeforeTimeout(SerialPort& port, Session& session) {
+  if (port.isOpen() && port.bytesWaiting() > 0) receiveWaiting(port, session);
+}
+
 void Session::op(PortOp o) {
-  if (o.kind == PortOp::Kind::ClosePort) open_ = false;
+  switch (o.kind) {
+    case PortOp::Kind::ClosePort:
+      open_ = false;
+      break;
+    case PortOp::Kind::Threshold:
+      awaiting_ = std::max(o.bytes, 0);
+      break;
+    case PortOp::Kind::DiscardInput:
+    case PortOp::Kind::TakeInput:
+      rx_.clear();
+      break;
+    default:
+      break;
+  }
   front_.perform(o);
 }
 
 void Session::startTick(Tick t) {
-  ticking_[static_cast<int>(t)] = true;
+  due_[static_cast<int>(t)] = now_ + std::chrono::milliseconds(tickInterval(t));
   op({PortOp::Kind::StartTick, {}, 0, t});
 }
 
 void Session::stopTick(Tick t) {
-  ticking_[static_cast<int>(t)] = false;
+  due_[static_cast<int>(t)].reset();
   op({PortOp::Kind::StopTick, {}, 0, t});
 }
 
@@ -87,14 +118,43 @@ void Session::ask(std::string_view hexFrame, int replyLength) {
   op({PortOp::Kind::Write, Frame::fromHex(hexFrame)});
 }
 
-void Session::connect() {
+void Session::connect(TransferClock::time_point now) {
+  now_ = now;
   open_ = true;
   linkTick_ = 0;
-  front_.happened(event::Connecting{});
   startTick(Tick::Link);
+  front_.happened(event::Connecting{});
+}
+
+void Session::timeout(TransferClock::time_point now) {
+  for (int i = 0; i < kTickKinds; ++i) {
+    if (due_[i] && *due_[i] <= now) tick(static_cast<Tick>(i), now);
+  }
+}
+
+std::optional<TransferClock::time_point> Session::nextDeadline() const {
+  std::optional<TransferClock::time_point> next;
+  for (const auto& due : due_) {
+    if (due && (!next || *due < *next)) next = due;
+  }
+  return next;
 }
 
 void Session::tick(Tick which, TransferClock::time_point now) {
+  now_ = now;
+  auto& due = due_[static_cast<int>(which)];
+  const auto before = due;
+  step(which, now);
+  // A tick that runs on, and was not started again by its own step, is due one interval on,
+  // as a repeating timer's next tick; a step late by more than that counts from now.
+  if (due && due == before) {
+    const auto interval = std::chrono::milliseconds(tickInterval(which));
+    *due += interval;
+    if (*due <= now) due = now + interval;
+  }
+}
+
+void Session::step(Tick which, TransferClock::time_point now) {
   switch (which) {
     case Tick::Link:
       ++linkTick_;
@@ -109,16 +169,16 @@ void Session::tick(Tick which, TransferClock::time_point now) {
           break;
         case ConnectStep::Reset:
           linkTick_ = 0;
-          front_.happened(event::AttemptOver{});
           stopTick(Tick::Link);
+          front_.happened(event::AttemptOver{});
           break;
         case ConnectStep::ShowConnected:
           front_.happened(event::Linked{});
           break;
         case ConnectStep::StartVersion:
-          front_.happened(event::TransfersOpen{});
           startTick(Tick::VersionQuery);
           stopTick(Tick::Link);
+          front_.happened(event::TransfersOpen{});
           break;
         case ConnectStep::Nothing:
           break;
@@ -128,9 +188,9 @@ void Session::tick(Tick which, TransferClock::time_point now) {
       version_.clear();
       versionMode_ = true;
       ask(frames::kVersionQuery, frames::kVersionTextLength);
-      front_.happened(event::VersionAsked{});
       startTick(Tick::VersionShown);
       stopTick(Tick::VersionQuery);
+      front_.happened(event::VersionAsked{});
       return;
     case Tick::VersionShown:
       versionMode_ = false;
@@ -138,7 +198,7 @@ void Session::tick(Tick which, TransferClock::time_point now) {
       front_.happened(event::VersionKnown{version_});
       return;
     case Tick::Download:
-      carryOut(Direction::Download, download_.tick(image_ ? *image_ : kNoImage, now));
+      carryOut(Direction::Download, download_.tick(image_, now));
       return;
     case Tick::Upload:
       carryOut(Direction::Upload, upload_.tick(now));
@@ -154,16 +214,25 @@ void Session::tick(Tick which, TransferClock::time_point now) {
 }
 
 void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_point now) {
+  now_ = now;
+  // A reply is taken once at least its length waits, with whatever came along: a count that
+  // does not fit is no reply, and goes with the rest.
+  rx_.insert(rx_.end(), bytes.begin(), bytes.end());
+  if (awaiting_ == 0 || rx_.size() < static_cast<std::size_t>(awaiting_)) return;
+  std::vector<std::uint8_t> taken;
+  taken.swap(rx_);
+  // What else waits at the port is dropped before an answer sends the next frame: the reply of
+  // a controller that answers at once must not join this one.
+  op({PortOp::Kind::DiscardInput});
   if (versionMode_) {
-    version_.insert(version_.end(), bytes.begin(), bytes.end());
+    version_.insert(version_.end(), taken.begin(), taken.end());
     return;
   }
-  const Reply reply = recogniseReply(bytes);
+  const Reply reply = recogniseReply(taken);
   if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
     if (handshakeReplyCounts(connected_, linkTick_)) handshakeReply(h->model);
   } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
-    carryOut(Direction::Download,
-             download_.acknowledged(ack->nextRow, image_ ? *image_ : kNoImage, now));
+    carryOut(Direction::Download, download_.acknowledged(ack->nextRow, image_, now));
   } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
     carryOut(Direction::Upload, upload_.rowReceived(row->row, row->data, now));
   } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
@@ -172,7 +241,8 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
     const std::uint8_t request = *serviceAsked_;
     serviceAsked_.reset();
     if (ticking(Tick::Service)) stopTick(Tick::Service);
-    front_.happened(event::ServiceAnswered{request, service->result});
+    front_.happened(
+        event::ServiceAnswered{request, service->result, serviceAnswer(request, service->result)});
   }
 }
 
@@ -184,7 +254,8 @@ void Session::handshakeReply(std::uint8_t model) {
   model_ = model;
 }
 
-void Session::service(ServiceCommand command) {
+void Session::service(ServiceCommand command, TransferClock::time_point now) {
+  now_ = now;
   // The threshold is armed for the answer first, also when nothing may go out.
   op({PortOp::Kind::Threshold, {}, frames::kServiceReplyLength});
   if (!connected_) {
@@ -200,25 +271,77 @@ void Session::service(ServiceCommand command) {
   }
 }
 
+bool Session::transferring() const {
+  return (download_.running() && !download_.done()) || (upload_.running() && !upload_.done());
+}
+
+bool Session::mayStart(Direction d) const {
+  const bool down = d == Direction::Download;
+  const TransferCourse& own = down ? download_.course() : upload_.course();
+  const TransferCourse& other = down ? upload_.course() : download_.course();
+  return !own.running && !(other.running && !other.done);
+}
+
 void Session::download(const ConfigImage& image, std::uint8_t optionByte,
-                       TransferClock::time_point now) {
-  image_ = &image;
-  carryOut(Direction::Download, download_.start(image, optionByte, now));
+                       std::optional<std::uint8_t> imageModel, TransferClock::time_point now) {
+  now_ = now;
+  // An image made for another model would be read with another split of switch and dimming
+  // channels.
+  const bool otherModel = connected_ && imageModel && *imageModel != model_;
+  if (otherModel || !mayStart(Direction::Download)) {
+    front_.happened(
+        event::TransferRefused{Direction::Download, otherModel, model_, imageModel.value_or(0)});
+    return;
+  }
+  image_ = image;
+  carryOut(Direction::Download, download_.start(image_, optionByte, now));
 }
 
 void Session::upload(TransferClock::time_point now) {
+  now_ = now;
+  if (!mayStart(Direction::Upload)) {
+    front_.happened(event::TransferRefused{Direction::Upload, false, model_, 0});
+    return;
+  }
   carryOut(Direction::Upload, upload_.start(now));
 }
 
+void Session::preview(const Frame& frame) {
+  if (!connected_ || frame.empty()) return;
+  if (!transferring()) {
+    op({PortOp::Kind::Write, frame});
+    return;
+  }
+  const auto held = std::find_if(heldPreviews_.begin(), heldPreviews_.end(),
+                                 [&](const Frame& f) { return sameKind(f, frame); });
+  if (held != heldPreviews_.end()) {
+    *held = frame;
+  } else {
+    heldPreviews_.push_back(frame);
+  }
+}
+
+void Session::flushPreviews() {
+  if (heldPreviews_.empty() || transferring()) return;
+  std::vector<Frame> held;
+  held.swap(heldPreviews_);
+  if (!connected_) return;
+  for (const Frame& f : held) op({PortOp::Kind::Write, f});
+}
+
+// What the step does to the port and the timers comes first, then what happened: a front end
+// that answers an event with a call of its own finds this step done and nothing of it to come.
 void Session::carryOut(Direction d, const TransferAction& a) {
   if (a.dropInput) op({PortOp::Kind::TakeInput});
-  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
   for (const OutgoingFrame& f : a.frames) {
     // Upload requests are live commands: they go out only while connected.
     if (f.kind == OutgoingFrame::Kind::UploadRequest && !connected_) continue;
     op({PortOp::Kind::Write, f.frame});
   }
   if (a.threshold) op({PortOp::Kind::Threshold, {}, *a.threshold});
+  if (a.startTimer) startTick(tickOf(d));
+  if (a.stopTimer) stopTick(tickOf(d));
+  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
   if (a.progressRow) front_.happened(event::Progress{d, *a.progressRow});
   if (a.news != TransferNews::None) {
     const bool down = d == Direction::Download;
@@ -226,14 +349,15 @@ void Session::carryOut(Direction d, const TransferAction& a) {
                                     down ? download_.pendingRow() : upload_.requestedRow(),
                                     down ? download_.failure() : upload_.failure()});
   }
-  if (a.startTimer) startTick(tickOf(d));
-  if (a.stopTimer) stopTick(tickOf(d));
   if (a.image) front_.happened(event::Uploaded{*a.image});
+  // What the editor showed meanwhile goes out once the transfer is over.
+  flushPreviews();
 }
 
-void Session::stopTransfers() {
-  carryOut(Direction::Download, download_.stop());
-  carryOut(Direction::Upload, upload_.stop());
+void Session::stopTransfers(TransferEnd why) {
+  heldPreviews_.clear();
+  carryOut(Direction::Download, download_.stop(why));
+  carryOut(Direction::Upload, upload_.stop(why));
 }
 
 void Session::disconnect(DisconnectBy by) {
@@ -268,8 +392,8 @@ void Session::portLost() {
   serviceAsked_.reset();
   linkTick_ = 0;
   front_.happened(event::PortLost{linked});
-  // A transfer under way says that it failed.
-  stopTransfers();
+  // A transfer under way says that it failed, and why.
+  stopTransfers(TransferEnd::PortLost);
 }
 
 }  // namespace qz

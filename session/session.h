@@ -8,7 +8,10 @@
 //
 // The front end is called back inside each call, so an event sees the session as it is at
 // that step: a handshake reply reports the model while the session is not yet connected, as a
-// preview that the model change sends must not go out for the first reply.
+// preview that the model change sends must not go out for the first reply. Within a step, what
+// it does to the port and the timers comes before what happened, so a front end that answers
+// an event with a call of its own (qzctl ending the session) finds nothing of that step still
+// to come.
 
 #include <chrono>
 #include <cstdint>
@@ -17,10 +20,11 @@
 #include <vector>
 
 #include "config/image.h"
-#include "config/transfer.h"
 #include "link/serial_port.h"
-#include "protocol/connection.h"
 #include "protocol/frame.h"
+#include "protocol/replies.h"
+#include "session/connection.h"
+#include "session/transfer.h"
 
 namespace qz {
 
@@ -42,7 +46,7 @@ inline constexpr int kTickKinds = 6;
 struct PortOp {
   enum class Kind {
     Write,         // `frame` as one write
-    Threshold,     // the receive threshold becomes `bytes`
+    Threshold,     // the session now waits for replies of `bytes` (nothing for the port to do)
     DiscardInput,  // drop what waits, before a request whose answer must come alone
     TakeInput,     // read what waits and drop it undispatched (a reply that came only partly)
     ClosePort,
@@ -58,6 +62,14 @@ struct PortOp {
 // Does to the port what `op` asks, and keeps what TakeInput read in `taken` when given; false
 // for an operation on a timer, which the front end does itself.
 bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
+class Session;
+// A receive notification, for both front ends: everything waiting goes to the session, which
+// takes a reply once its length has come. False when nothing waited.
+bool receiveWaiting(SerialPort& port, Session& session);
+// Before a timeout: bytes that have reached the port go to the session first. On a busy machine a
+// due timer runs in the same turn as the port's read, before the receive notification it queued,
+// and would end a wait whose answer is already here.
+void receiveBeforeTimeout(SerialPort& port, Session& session);
 
 enum class Direction : std::uint8_t { Download, Upload };
 enum class ServiceCommand : std::uint8_t {
@@ -90,6 +102,9 @@ struct ServiceRefused {};  // not connected: nothing went out
 struct ServiceAnswered {
   std::uint8_t request;  // the command's argument: 01, 02, FF, 10 or 20
   std::uint8_t result;
+  // What the result says to this command (its family's text, or a refusal); none for a code
+  // the controller does not send.
+  std::optional<ServiceAnswer> answer;
 };
 struct ServiceUnanswered {};  // the front end's service wait ran out
 struct Progress {
@@ -110,6 +125,14 @@ struct Transfer {
 struct Uploaded {
   ConfigImage image;
 };
+// A transfer was asked for and nothing went out: another one runs (busy), or the image is made
+// for another model than the controller's (`imageModel` differs from `controller`).
+struct TransferRefused {
+  Direction direction;
+  bool otherModel;
+  std::uint8_t controller;
+  std::uint8_t imageModel;
+};
 struct Disconnected {
   DisconnectBy by;
 };
@@ -124,7 +147,7 @@ using SessionEvent =
                  event::VersionAsked, event::VersionKnown, event::ServiceRefused,
                  event::ServiceAnswered, event::ServiceUnanswered, event::Progress,
                  event::RowArrived, event::Transfer, event::Uploaded, event::Disconnected,
-                 event::PortLost>;
+                 event::PortLost, event::TransferRefused>;
 
 class SessionFront {
  public:
@@ -144,40 +167,64 @@ class Session {
   explicit Session(SessionFront& front) : Session(front, Options{}) {}
   Session(SessionFront& front, Options options) : front_(front), options_(options) {}
 
-  // The port has been opened: the attempt begins with its first tick.
-  void connect();
-  // Everything one receive notification found waiting (not empty).
+  // The port has been opened: the attempt begins with its first tick. Every call takes the
+  // time it happens at; a tick it starts is due one interval later.
+  void connect(TransferClock::time_point now = TransferClock::now());
+  // Bytes that came from the controller, any number: the session keeps them until a reply's
+  // length has come.
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
+  // A tick of `which`, whether due or not (a front end with a timer of each kind).
   void tick(Tick which, TransferClock::time_point now = TransferClock::now());
-  void service(ServiceCommand command);
-  // The image is read at every row it sends and must outlive the download; `optionByte` is
-  // the protocol and run-mode argument that goes with it.
+  // The time has come: every tick due by `now` runs, in the order of Tick. A front end with one
+  // timer calls this when nextDeadline() has come, and starts its timer for the next one after
+  // every call.
+  void timeout(TransferClock::time_point now = TransferClock::now());
+  [[nodiscard]] std::optional<TransferClock::time_point> nextDeadline() const;
+  void service(ServiceCommand command, TransferClock::time_point now = TransferClock::now());
+  // The image as it stands now goes to the controller: the session keeps its own copy, so edits
+  // made meanwhile wait for the next download. `optionByte` is the protocol and run-mode
+  // argument that goes with it. An image of model `imageModel` other than the controller's is
+  // refused (none given: any model goes), and so is a download or upload while one runs.
   void download(const ConfigImage& image, std::uint8_t optionByte,
+                std::optional<std::uint8_t> imageModel = std::nullopt,
                 TransferClock::time_point now = TransferClock::now());
   void upload(TransferClock::time_point now = TransferClock::now());
+  // A live preview for the controller (a scene, a channel test): written at once while
+  // connected and no transfer runs; during a transfer the latest of each kind waits and goes out
+  // once when it closes; without a connection nothing goes out.
+  void preview(const Frame& frame);
   void disconnect(DisconnectBy by);
   void portLost();
 
   [[nodiscard]] bool connected() const { return connected_; }
   [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
   [[nodiscard]] bool collectingVersion() const { return versionMode_; }
+  // The length of the reply the session waits for: it takes what came once that many bytes
+  // have (the port's receive threshold of old); 0 while it waits for none.
+  [[nodiscard]] int awaiting() const { return awaiting_; }
   [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
   // The model of the latest counted handshake reply; meaningful while connected.
   [[nodiscard]] std::uint8_t controllerModel() const { return model_; }
   [[nodiscard]] const Download& downloading() const { return download_; }
   [[nodiscard]] const Upload& uploading() const { return upload_; }
+  // Whether a transfer in direction `d` may start: not while it runs itself (until it closes),
+  // nor while the other one is under way (until it has succeeded or closed).
+  [[nodiscard]] bool mayStart(Direction d) const;
   // The timers this session has started and not stopped.
-  [[nodiscard]] bool ticking(Tick t) const { return ticking_[static_cast<int>(t)]; }
+  [[nodiscard]] bool ticking(Tick t) const { return due_[static_cast<int>(t)].has_value(); }
 
  private:
+  void step(Tick which, TransferClock::time_point now);
   void op(PortOp o);
   void ask(std::string_view hexFrame, int replyLength);
   void startTick(Tick t);
   void stopTick(Tick t);
   void carryOut(Direction d, const TransferAction& a);
-  void stopTransfers();
+  void stopTransfers(TransferEnd why = TransferEnd::None);
   void handshakeReply(std::uint8_t model);
+  [[nodiscard]] bool transferring() const;
+  void flushPreviews();
 
   SessionFront& front_;
   Options options_;
@@ -189,10 +236,16 @@ class Session {
   std::uint8_t model_ = 0;
   std::optional<std::uint8_t> serviceAsked_;
   int serviceTick_ = 0;
-  const ConfigImage* image_ = nullptr;
+  ConfigImage image_{};              // the download's own copy
+  std::vector<Frame> heldPreviews_;  // the latest of each kind, in the order first held
   Download download_;
   Upload upload_;
-  bool ticking_[kTickKinds] = {};
+  // When each running tick is due next, and the time of the call under way.
+  std::optional<TransferClock::time_point> due_[kTickKinds] = {};
+  // What came since the last reply, and the length of the reply awaited (0: none).
+  std::vector<std::uint8_t> rx_;
+  int awaiting_ = 0;
+  TransferClock::time_point now_{};
 };
 
 }  // namespace qz

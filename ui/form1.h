@@ -190,12 +190,10 @@ class Form1 : public QWidget, private SessionFront {
   QMenu* MenuRecent{};     // the files read last
 
   // ---- Timers ----
-  QTimer* Timer1{};          // clock, 333 ms
-  QTimer* Timer2{};          // handshake attempts, 200 ms
-  QTimer* Timer3{};          // version query, 500 ms
-  QTimer* TimerGetVision{};  // version shown, 200 ms
-  QTimer* Timer上传超时{};   // 200 ms
-  QTimer* Timer下载超时{};   // 200 ms
+  QTimer* Timer1{};  // clock, 333 ms
+  // The conversation's one timer: started for its next deadline whenever a tick starts or stops
+  // and after each timeout. The handlers below are one tick of each kind, run by hand.
+  QTimer* TimerSession{};
 
   // ---- Non-visual ----
   SerialPort& MSComm1;
@@ -224,6 +222,7 @@ class Form1 : public QWidget, private SessionFront {
 
   // ---- Connection ----
   void Command建立连接_Click();
+  void TimerSession_Timer();
   void Timer2_Timer();
   void Timer3_Timer();
   void TimerGetVision_Timer();
@@ -239,7 +238,8 @@ class Form1 : public QWidget, private SessionFront {
 
   // ---- Image and live tests ----
   void Show_Set(std::uint8_t scene);
-  // A live command: written only while connected.
+  // A live command: written only while connected; during a transfer the latest of its kind
+  // waits until the transfer ends.
   void TsetControl(const Frame& frame);
   void Send场景();
 
@@ -380,7 +380,7 @@ class Form1 : public QWidget, private SessionFront {
   void connectionEvent(const SessionEvent& e);
   void transferEvent(const SessionEvent& e);
   void serviceEvent(const SessionEvent& e);
-  [[nodiscard]] QTimer* timerOf(Tick t) const;
+  void armSessionTimer();
   // The clock's caption in the room between the logo and the exit button: the label is as wide
   // as its text, and a text too long for the room (a long time format) is drawn smaller.
   void fitClockCaption();

@@ -24,6 +24,8 @@ void Form1::Command建立连接_Click() {
                              opened.mustFix ? MessageIcon::Critical : MessageIcon::Information);
   }
   if (!opened.opened) return;
+  // Every byte is told as it comes: the session frames the replies.
+  MSComm1.setReceiveThreshold(1);
   session.connect();
 }
 

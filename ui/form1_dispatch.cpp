@@ -5,6 +5,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 
 #include "ui/form1.h"
 
@@ -23,49 +25,36 @@ void Form1::MSComm1_OnComm() {
     Frame提示->show();
     return;
   }
-  if (event != CommEvent::Receive) return;
-
-  RxBuf = MSComm1.readAll();
-  if (RxBuf.empty()) return;  // nothing to dispatch, nothing to discard
-  // Anything that came in meanwhile is dropped, before an answer sends the next frame: the
-  // reply of a controller that answers at once must not go with it.
-  MSComm1.discardInput();
-  session.received(RxBuf);
-}
-
-QTimer* Form1::timerOf(Tick t) const {
-  switch (t) {
-    case Tick::Link:
-      return Timer2;
-    case Tick::VersionQuery:
-      return Timer3;
-    case Tick::VersionShown:
-      return TimerGetVision;
-    case Tick::Download:
-      return Timer下载超时;
-    case Tick::Upload:
-      return Timer上传超时;
-    case Tick::Service:
-      break;  // the window waits for a service answer as long as it takes
-  }
-  return nullptr;
+  if (event == CommEvent::Receive) receiveWaiting(MSComm1, session);
 }
 
 void Form1::perform(const PortOp& op) {
   if (doOnPort(MSComm1, op, &RxBuf)) return;
-  if (QTimer* timer = timerOf(op.tick)) {
-    if (op.kind == PortOp::Kind::StartTick) {
-      timer->start();
-    } else {
-      timer->stop();
-    }
+  armSessionTimer();
+}
+
+void Form1::armSessionTimer() {
+  const auto due = session.nextDeadline();
+  if (!due) {
+    TimerSession->stop();
+    return;
   }
+  const auto wait =
+      std::chrono::ceil<std::chrono::milliseconds>(*due - TransferClock::now()).count();
+  TimerSession->start(static_cast<int>(std::max<decltype(wait)>(wait, 0)));
+}
+
+void Form1::TimerSession_Timer() {
+  receiveBeforeTimeout(MSComm1, session);
+  session.timeout();
+  armSessionTimer();
 }
 
 void Form1::happened(const SessionEvent& e) {
   if (readBackEvent(e)) return;  // compare and verify (form1_compare.cpp)
   if (std::holds_alternative<event::Progress>(e) || std::holds_alternative<event::RowArrived>(e) ||
-      std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e)) {
+      std::holds_alternative<event::Transfer>(e) || std::holds_alternative<event::Uploaded>(e) ||
+      std::holds_alternative<event::TransferRefused>(e)) {
     transferEvent(e);
   } else if (std::holds_alternative<event::ServiceRefused>(e) ||
              std::holds_alternative<event::ServiceAnswered>(e)) {

@@ -10,6 +10,7 @@
 
 #include "config/param_file.h"
 #include "config/param_file_io.h"
+#include "config/settings.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
 #include "ui/system_error_words.h"
@@ -109,6 +110,7 @@ void Form1::readParameterFile(const QString& path) {
 
   // The file's model is selected as the user would choose it (its default scene pattern is
   // written) before any of its rows is stored.
+  const bool modelChanged = read.model() >= 0 && read.model() != CurModel;
   read.applyTo(SetData, [this](int model) { selectPosition(Combo机型, model); });
   Show_Set(1);
   imageKeptIn(path);
@@ -122,7 +124,13 @@ void Form1::readParameterFile(const QString& path) {
                     .arg(QString::fromStdString(lineList(read.skippedLines))));
   }
   if (const QString missing = rowRanges(read.rowsPresent()); !missing.isEmpty()) {
-    said.append(QStringLiteral("文件中没有以下各行，这些参数保持读入前的值:\n%1").arg(missing));
+    // A model line that changed the model wrote its default scene pattern over the rows.
+    said.append(
+        modelChanged
+            ? QStringLiteral("文件中没有以下各行，这些参数是读入前的值，其上已写入 %2 "
+                             "的默认场景图样:\n%1")
+                  .arg(missing, uiText(modelName(CurModel)))
+            : QStringLiteral("文件中没有以下各行，这些参数保持读入前的值:\n%1").arg(missing));
   }
   if (!said.isEmpty()) {
     CommonDialog1.messageBox(said.join(QStringLiteral("\n\n")), kReadTitle,

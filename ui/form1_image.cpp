@@ -26,14 +26,13 @@ void Form1::Show_Set(std::uint8_t scene) {
 }
 
 void Form1::TsetControl(const Frame& frame) {
-  if (!Connected()) return;
-  MSComm1.write(frame.bytes());
+  session.preview(frame);
 }
 
 void Form1::Send场景() {
+  // Built only for a connected controller: the editor's state as it stands now.
   if (!Connected()) return;
-  const RowFrame f = scenePreviewFrame(SetData, CurScene, CurModel, DimTable);
-  MSComm1.write(f);
+  session.preview(scenePreviewFrame(SetData, CurScene, CurModel, DimTable));
 }
 
 }  // namespace qz

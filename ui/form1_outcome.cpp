@@ -17,7 +17,7 @@
 #include <utility>
 
 #include "config/settings.h"
-#include "protocol/connection.h"
+#include "session/connection.h"
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/form_widgets.h"
@@ -53,7 +53,8 @@ QString stamp(const QDateTime& now) {
 
 // Why a transfer failed, in one sentence.
 QString whyTransferFailed(const event::Transfer& t, bool portWentAway) {
-  if (portWentAway) return QStringLiteral("串口已断开（适配器被拔出或线路中断），传输没有完成。");
+  if (portWentAway || t.why == TransferEnd::PortLost)
+    return QStringLiteral("串口已断开（适配器被拔出或线路中断），传输没有完成。");
   if (t.news == TransferNews::Interrupted) return QStringLiteral("连接已断开，传输没有完成。");
   switch (t.why) {
     case TransferEnd::FrameBudget:
@@ -64,6 +65,7 @@ QString whyTransferFailed(const event::Transfer& t, bool portWentAway) {
       return QStringLiteral("传输超过 %1 秒没有完成，已放弃。").arg(kTransferTimeBudget.count());
     case TransferEnd::None:
     case TransferEnd::Silence:
+    case TransferEnd::PortLost:
       break;
   }
   return (t.direction == Direction::Download ? QStringLiteral("第%1行发出后，控制器没有应答。")

@@ -30,8 +30,10 @@ void Form1::serviceEvent(const SessionEvent& e) {
   }
   const auto* a = std::get_if<event::ServiceAnswered>(&e);
   if (a == nullptr) return;
-  // A code that is not the command's own answer is a refusal, shown with the code.
-  const ServiceAnswer answer = serviceAnswer(a->request, a->result);
+  // A code of the other command family is a refusal, shown with the code; a code the controller
+  // does not send shows nothing.
+  if (!a->answer) return;
+  const ServiceAnswer& answer = *a->answer;
   QString text = uiText(answer.message.text);
   if (!answer.ownCode) {
     text += QStringLiteral("  设备返回代码 ") + QString::asprintf("%02X", a->result);

@@ -11,26 +11,17 @@
 
 #include "config/frames.h"
 #include "config/settings.h"
-#include "config/transfer.h"
+#include "session/transfer.h"
 #include "ui/clock_text.h"
 #include "ui/form1.h"
 #include "ui/module1.h"
+#include "ui/transfer_words.h"
 
 namespace qz {
 
 void Form1::Command下载_Click() {
-  // An image made for another model would be read with another split of switch and dimming
-  // channels: the controller gets nothing until the editor holds an image of its model.
-  const std::uint8_t controller = session.controllerModel();
-  if (Connected() && CurModel != controller) {
-    CommonDialog1.messageBox(
-        QStringLiteral("连接的控制器是 %1，编辑中的参数是 %2 的。\n参数没有下载。\n\n"
-                       "请读取 %1 的参数文件，或上传设备参数后再编辑。")
-            .arg(uiText(modelName(controller)), uiText(modelName(CurModel))),
-        QStringLiteral("提示信息!"), MessageIcon::Exclamation);
-    return;
-  }
-  session.download(SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()));
+  session.download(SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()),
+                   CurModel);
 }
 
 void Form1::Command上传_Click() {
@@ -62,7 +53,16 @@ void Form1::Load_JD(std::uint8_t mode, std::uint8_t p) {
 }
 
 void Form1::transferEvent(const SessionEvent& e) {
-  if (const auto* p = std::get_if<event::Progress>(&e)) {
+  if (const auto* refused = std::get_if<event::TransferRefused>(&e)) {
+    // An image made for another model: the controller gets nothing until the editor holds an
+    // image of its model. Another transfer running: its button is off, nothing to say.
+    if (!refused->otherModel) return;
+    CommonDialog1.messageBox(
+        QStringLiteral("连接的控制器是 %1，编辑中的参数是 %2 的。\n参数没有下载。\n\n"
+                       "请读取 %1 的参数文件，或上传设备参数后再编辑。")
+            .arg(uiText(modelName(refused->controller)), uiText(modelName(refused->imageModel))),
+        QStringLiteral("提示信息!"), MessageIcon::Exclamation);
+  } else if (const auto* p = std::get_if<event::Progress>(&e)) {
     Load_JD(1, p->row);
   } else if (const auto* r = std::get_if<event::RowArrived>(&e)) {
     if (r->row == 0) List1->addItem(uploadHeaderText(CommonDialog1.now()));
@@ -76,7 +76,11 @@ void Form1::transferEvent(const SessionEvent& e) {
     Show_Set(1);
   } else if (const auto* t = std::get_if<event::Transfer>(&e)) {
     const bool down = t->direction == Direction::Download;
-    QPushButton* button = down ? Command下载 : Command上传;
+    // One transfer at a time: a button is on when the conversation may start its transfer.
+    const auto buttons = [this] {
+      Command下载->setEnabled(session.mayStart(Direction::Download));
+      Command上传->setEnabled(session.mayStart(Direction::Upload));
+    };
     const auto say = [this](std::string_view text) {
       Frame提示->show();
       Label提示->setText(uiText(text));
@@ -84,10 +88,11 @@ void Form1::transferEvent(const SessionEvent& e) {
     switch (t->news) {
       case TransferNews::Started:
         say(down ? kDownloadingText : kUploadingText);
-        button->setEnabled(false);
+        buttons();
         break;
       case TransferNews::Succeeded:
         Label提示->setText(uiText(down ? kDownloadedText : kUploadedText));
+        buttons();
         break;
       case TransferNews::Failed:
         say(down ? kDownloadFailedText : kUploadFailedText);
@@ -98,12 +103,15 @@ void Form1::transferEvent(const SessionEvent& e) {
       case TransferNews::Closed:
         Load_JD(0, 0);
         Frame提示->hide();
-        button->setEnabled(true);
+        buttons();
         break;
       case TransferNews::Interrupted:
-        // The connection decides about the button; a transfer that had not succeeded failed.
+        // The connection decides about the buttons; a transfer that had not succeeded failed,
+        // unless the port went away, which the connection says.
         Load_JD(0, 0);
-        if (!t->done) say(down ? kDownloadFailedText : kUploadFailedText);
+        if (!t->done && t->why != TransferEnd::PortLost) {
+          say(down ? kDownloadFailedText : kUploadFailedText);
+        }
         break;
       case TransferNews::None:
         break;

@@ -84,11 +84,8 @@ void Form1::wireWindow() {
     return t;
   };
   Timer1 = timer(333, [this] { Timer1_Timer(); });
-  Timer2 = timer(200, [this] { Timer2_Timer(); });
-  Timer3 = timer(500, [this] { Timer3_Timer(); });
-  TimerGetVision = timer(200, [this] { TimerGetVision_Timer(); });
-  Timer上传超时 = timer(200, [this] { Timer上传超时_Timer(); });
-  Timer下载超时 = timer(200, [this] { Timer下载超时_Timer(); });
+  TimerSession = timer(0, [this] { TimerSession_Timer(); });
+  TimerSession->setSingleShot(true);
   Timer1->start();
 }
 

@@ -17,6 +17,7 @@
 #include "ctl/runner.h"
 #include "link/qt_serial_port.h"
 #include "support/random_image.h"
+#include "support/timed.h"
 
 #include "ctl/ctl_rig.h"
 
@@ -91,16 +92,17 @@ TEST_F(Ctl, ServiceCommandsGiveTheControllersAnswer) {
   EXPECT_EQ(c.code, 4);
   EXPECT_EQ(c.err, named(sim) + ": 取消485协议配置失败! (接口协议配置)\n");
 
-  // An answer that belongs to another command, or a code nobody knows, is a refusal.
-  for (const int code : {0x10, 0x33}) {
+  // An answer of the other command family is a refusal; a code nobody knows is named.
+  for (const int code : {0x01, 0x33}) {
     sim->setServiceResult(0x20, static_cast<std::uint8_t>(code));
     const Ran o = qzctl({"--json", "--port", sim.com(), "set-run-mode", "overlay"});
     EXPECT_EQ(o.code, 4) << o.out;
     const QJsonObject obj = QJsonDocument::fromJson(QByteArray::fromStdString(o.out)).object();
-    EXPECT_EQ(
-        obj["message"].toString(),
-        QString::asprintf("refused with code %02X, which does not answer this command: ", code) +
-            QStringLiteral("场景叠加模式配置失败! (场景模式配置)"));
+    EXPECT_EQ(obj["message"].toString(),
+              code == 0x33
+                  ? QStringLiteral("answered with code 33, which no command has")
+                  : QStringLiteral("refused with code 01, which does not answer this command: "
+                                   "场景叠加模式配置失败! (场景模式配置)"));
     EXPECT_EQ(obj["result_code"].toInt(), code);
   }
 }
@@ -129,7 +131,8 @@ TEST_F(Ctl, HangUpInTheMiddleOfADownload) {
                        "or line cut); the transfer did not finish\n");
 }
 
-TEST_F(Ctl, FourControllersAtOnceOneSilent) {
+TEST_F(Ctl, TimedFourControllersAtOnceOneSilent) {
+  QZ_TIMED_TEST();
   std::vector<std::unique_ptr<Sim>> sims;
   for (int i = 0; i < 4; ++i) {
     sim::Options o;

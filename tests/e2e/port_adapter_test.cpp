@@ -28,6 +28,7 @@
 #include "support/event_loop.h"
 #include "support/pty.h"
 #include "support/runtime_dir.h"
+#include "support/timed.h"
 
 namespace qz {
 namespace {
@@ -110,7 +111,8 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
 
 // Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
 
-TEST_F(PortAdapter, AnAdapterThatEchoesGivesTheToolOnlyTheReply) {
+TEST_F(PortAdapter, TimedAnAdapterThatEchoesGivesTheToolOnlyTheReply) {
+  QZ_TIMED_TEST();
   ASSERT_TRUE(openAt("9600"));
   port.setReceiveThreshold(5);
   for (const bool byteByByte : {false, true}) {
@@ -143,7 +145,8 @@ TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
   ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 1; }));
 }
 
-TEST_F(PortAdapter, BytesArrivingWithoutPauseNeverLookLikeALostDevice) {
+TEST_F(PortAdapter, TimedBytesArrivingWithoutPauseNeverLookLikeALostDevice) {
+  QZ_TIMED_TEST();
   ASSERT_TRUE(openAt("115200"));
   port.setReceiveThreshold(5);
   // The dispatcher's way: take what came, then drop whatever arrived meanwhile. A discard
@@ -217,7 +220,8 @@ TEST_F(PortAdapter, ALineThatDoesNotDrainIsToldAndKeptNeverTakenForLost) {
   EXPECT_TRUE(port.isOpen());
 }
 
-TEST_F(PortAdapter, ClosingLetsEveryByteLeaveBeforeTheSettingsGoBack) {
+TEST_F(PortAdapter, TimedClosingLetsEveryByteLeaveBeforeTheSettingsGoBack) {
+  QZ_TIMED_TEST();
   ASSERT_TRUE(openAt("9600"));
   std::vector<std::string> steps;
   port.setTrace([&](std::string_view step) { steps.emplace_back(step); });

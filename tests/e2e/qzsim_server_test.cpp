@@ -12,6 +12,7 @@
 #include "sim/command_line.h"
 #include "sim/pty_server.h"
 #include "support/pty.h"
+#include "support/timed.h"
 
 #include "e2e/tool_side.h"
 
@@ -27,7 +28,8 @@ Options serverOptions(const TempDir& dir, bool pacing) {
   return o;
 }
 
-TEST(QzsimServer, AnswersOnAPseudoTerminalWithAndWithoutPacing) {
+TEST(QzsimServer, TimedAnswersOnAPseudoTerminalWithAndWithoutPacing) {
+  QZ_TIMED_TEST();
   QZ_SKIP_WITHOUT_PTY();
   for (const bool pacing : {true, false}) {
     SCOPED_TRACE(pacing ? "pacing" : "no pacing");

@@ -24,6 +24,7 @@
 #include "support/pty.h"
 #include "support/qzsim_rig.h"
 #include "support/runtime_dir.h"
+#include "support/timed.h"
 #include "ui/form1.h"
 
 namespace qz {
@@ -108,7 +109,8 @@ TEST(ToolAgainstQzsim, SilentControllerGetsThirtyHandshakesAndTheToolResets) {
   EXPECT_EQ(rig.received().size(), 30U);
 }
 
-TEST(ToolAgainstQzsim, RealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+TEST(ToolAgainstQzsim, TimedRealTimersSpaceTheHandshakesTwoHundredMillisecondsApart) {
+  QZ_TIMED_TEST();
   sim::Options options;
   options.pacing = false;
   options.faults.silent = true;
@@ -162,7 +164,7 @@ TEST(ToolAgainstQzsim, OnlyAReplyToAHandshakeOfThisAttemptConnects) {
   ASSERT_TRUE(rig.server->inject(reply));
   w.Command建立连接->click();
   ASSERT_TRUE(rig.port.isOpen());
-  w.Timer2->stop();
+  w.TimerSession->stop();
   test::settle(50);
   EXPECT_FALSE(w.Connected());
   // ...and another comes before the first handshake frame went out.
@@ -238,7 +240,8 @@ TEST(ToolAgainstQzsim, ExtraBytesAfterTheHandshakeReplyNeverDropTheConnection) {
   EXPECT_GT(connections, 6);
 }
 
-TEST(ToolAgainstQzsim, AControllerThatStopsReadingIsToldAndTheConnectionStays) {
+TEST(ToolAgainstQzsim, TimedAControllerThatStopsReadingIsToldAndTheConnectionStays) {
+  QZ_TIMED_TEST();
   sim::Options options;
   options.pacing = false;
   Rig rig(options);
@@ -334,8 +337,8 @@ TEST(ToolAgainstQzsim, AServiceAnswerThatIsNotTheCommandsOwnIsARefusalWithItsCod
   Form1& w = *rig.w;
   ASSERT_TRUE(rig.connect());
   w.Option4->setChecked(true);  // 场景叠加模式
-  // The answer to the switch mode, and a code the tool does not know.
-  for (const int code : {0x10, 0x33}) {
+  // Answers of the protocol commands.
+  for (const int code : {0x01, 0x11}) {
     rig.platform.messages.clear();
     rig.server->setServiceResult(0x20, static_cast<std::uint8_t>(code));
     w.Command8->click();

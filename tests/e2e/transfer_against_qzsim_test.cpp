@@ -114,7 +114,7 @@ TEST(TransferAgainstQzsim, DownloadLeavesTheControllersImageEqualToTheEditors) {
   // The panel closes about a second later, and the button is back.
   ASSERT_TRUE(test::pumpUntil([&] { return !w.Frame提示->isVisibleTo(&w); }, 3000));
   EXPECT_TRUE(w.Command下载->isEnabled());
-  EXPECT_FALSE(w.Timer下载超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Download));
 }
 
 TEST(TransferAgainstQzsim, UploadBringsTheControllersImageIntoTheEditor) {
@@ -185,9 +185,9 @@ TEST(TransferAgainstQzsim, HangUpMidUploadLeavesTheImageAndSaysSo) {
   w.Command上传->click();
   ASSERT_TRUE(test::pumpUntil([&] { return rig.server->hungUp(); }, 5000));
   ASSERT_TRUE(test::pumpUntil([&] { return !w.Connected(); }, 3000));
-  EXPECT_EQ(w.Label提示->text(), "    上传失败");
+  EXPECT_EQ(w.Label提示->text(), " 串口已断开，连接中断");
   EXPECT_TRUE(w.Frame提示->isVisibleTo(&w));
-  EXPECT_FALSE(w.Timer上传超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Upload));
   EXPECT_FALSE(w.Label18->isVisibleTo(&w));
   EXPECT_EQ(w.SetData, before);
   EXPECT_EQ(w.List1->count(), 11);  // the header, rows 0..8 that came, the outcome

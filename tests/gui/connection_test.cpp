@@ -77,14 +77,14 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   EXPECT_FALSE(w.isEnabled());
   EXPECT_FALSE(w.Combo串口->isEnabledTo(&w));
   EXPECT_FALSE(w.Combo机型->isEnabledTo(&w));
-  EXPECT_TRUE(w.Timer2->isActive());
-  EXPECT_EQ(w.Timer2->interval(), 200);
+  EXPECT_TRUE(w.session.ticking(Tick::Link));
+  EXPECT_TRUE(w.TimerSession->isActive() && w.TimerSession->remainingTime() <= 200);
   EXPECT_TRUE(t.port.writes.empty());
 
   for (int tick = 1; tick <= 3; ++tick) {
     w.Timer2_Timer();
     EXPECT_EQ(t.count(kHandshake), tick);
-    EXPECT_EQ(t.port.receiveThreshold(), 5);
+    EXPECT_EQ(w.session.awaiting(), 5);
   }
   t.handshakeReply(2);
   EXPECT_TRUE(w.Connected());
@@ -100,21 +100,21 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   EXPECT_FALSE(w.isEnabled());
   for (int tick = 2; tick <= 5; ++tick) w.Timer2_Timer();
   EXPECT_FALSE(w.Command下载->isEnabledTo(&w));
-  EXPECT_FALSE(w.Timer3->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::VersionQuery));
   w.Timer2_Timer();  // tick 6
   EXPECT_TRUE(w.Command下载->isEnabledTo(&w));
   EXPECT_TRUE(w.Command上传->isEnabledTo(&w));
-  EXPECT_FALSE(w.Timer2->isActive());
-  EXPECT_TRUE(w.Timer3->isActive());
-  EXPECT_EQ(w.Timer3->interval(), 500);
+  EXPECT_FALSE(w.session.ticking(Tick::Link));
+  EXPECT_TRUE(w.session.ticking(Tick::VersionQuery));
+  EXPECT_TRUE(w.TimerSession->isActive() && w.TimerSession->remainingTime() > 300);
   EXPECT_EQ(t.count(kHandshake), 3);
 
   w.Timer3_Timer();
   EXPECT_EQ(t.port.writes.back(), kVersionQuery);
-  EXPECT_EQ(t.port.receiveThreshold(), 31);
+  EXPECT_EQ(w.session.awaiting(), 31);
   EXPECT_TRUE(w.VersionMode());
-  EXPECT_FALSE(w.Timer3->isActive());
-  EXPECT_TRUE(w.TimerGetVision->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::VersionQuery));
+  EXPECT_TRUE(w.session.ticking(Tick::VersionShown));
   const std::string version = "QZ-0804 V2.4 2019-07-01 build 7";
   ASSERT_EQ(version.size(), 31U);
   t.port.inject(Bytes(version.begin(), version.end()));
@@ -122,7 +122,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
   w.TimerGetVision_Timer();
   EXPECT_EQ(w.Label软件版本->text(), QString::fromStdString(version));
   EXPECT_FALSE(w.VersionMode());
-  EXPECT_FALSE(w.TimerGetVision->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::VersionShown));
   EXPECT_FALSE(w.Frame提示->isVisibleTo(&w));
   EXPECT_TRUE(w.isEnabled());
   EXPECT_FALSE(w.Combo串口->isEnabled());
@@ -156,7 +156,7 @@ TEST(Connection, NoControllerGetsThirtyHandshakesThenFailsAndResets) {
   EXPECT_TRUE(w.isEnabled());
   EXPECT_TRUE(w.Combo串口->isEnabled());
   EXPECT_TRUE(w.Combo机型->isEnabled());
-  EXPECT_FALSE(w.Timer2->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Link));
   EXPECT_EQ(w.LinkTick(), 0);
   EXPECT_EQ(t.count(kHandshake), 30);
   EXPECT_EQ(t.port.writes.size(), 30U);
@@ -292,9 +292,10 @@ TEST(Connection, WhileCollectingTheVersionEvenAHandshakeReplyIsText) {
   t.handshakeReply(3);
   for (int i = 0; i < 6; ++i) w.Timer2_Timer();
   w.Timer3_Timer();
-  t.port.setReceiveThreshold(5);
   t.handshakeReply(0);
-  EXPECT_EQ(w.VersionText().size(), 5);
+  t.port.inject(Bytes(26, 0x20));
+  t.port.deliver();
+  EXPECT_EQ(w.VersionText().size(), 31);
   EXPECT_EQ(w.VersionText()[0], QChar(0xAA));
   EXPECT_EQ(w.CurModel, 3);  // not taken as a handshake
 }
@@ -324,7 +325,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
     EXPECT_EQ(t.platform.messages[0].icon, c.icon);
     EXPECT_EQ(t.w->Command建立连接->text(), "建立连接");
     EXPECT_TRUE(t.w->isEnabled());
-    EXPECT_FALSE(t.w->Timer2->isActive());
+    EXPECT_FALSE(t.w->session.ticking(Tick::Link));
     EXPECT_FALSE(t.port.isOpen());
   }
   {
@@ -333,7 +334,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
     t.w->Command建立连接->click();
     ASSERT_EQ(t.platform.messages.size(), 1U);
     EXPECT_EQ(t.platform.messages[0].text, "波特率不适应，请重新设置波特率！");
-    EXPECT_FALSE(t.w->Timer2->isActive());
+    EXPECT_FALSE(t.w->session.ticking(Tick::Link));
   }
   {
     Window t(std::map<int, PortError>{});  // no ports at all: nothing opens, nothing is said
@@ -341,7 +342,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
     EXPECT_EQ(t.w->Combo串口->currentIndex(), -1);
     t.w->Command建立连接->click();
     EXPECT_TRUE(t.platform.messages.empty());
-    EXPECT_FALSE(t.w->Timer2->isActive());
+    EXPECT_FALSE(t.w->session.ticking(Tick::Link));
     EXPECT_EQ(t.w->Command建立连接->text(), "建立连接");
   }
 }
@@ -371,7 +372,7 @@ TEST(Connection, AdapterPulledWhileConnectedReturnsToIdleAndSaysSo) {
   u.w->Timer2_Timer();
   u.port.pull();
   u.port.deliver();
-  EXPECT_FALSE(u.w->Timer2->isActive());
+  EXPECT_FALSE(u.w->session.ticking(Tick::Link));
   EXPECT_TRUE(u.w->isEnabled());
   EXPECT_EQ(u.w->Command建立连接->text(), "建立连接");
   EXPECT_EQ(u.count(kHandshake), 1);
@@ -388,7 +389,7 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
     EXPECT_EQ(t.platform.messages[0].text, "设备没有连接!");
     EXPECT_EQ(t.platform.messages[0].title, "接口协议配置");
     EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_EQ(t.port.receiveThreshold(), 8);
+    EXPECT_EQ(w.session.awaiting(), 8);
   }
   EXPECT_TRUE(t.port.writes.empty());
 
@@ -399,7 +400,7 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   };
   w.Command2->click();
   EXPECT_EQ(t.port.writes.back(), sent(0x01));
-  EXPECT_EQ(t.port.receiveThreshold(), 8);
+  EXPECT_EQ(w.session.awaiting(), 8);
   w.Option2->setChecked(true);
   w.Command2->click();
   EXPECT_EQ(t.port.writes.back(), sent(0x02));

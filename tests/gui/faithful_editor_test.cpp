@@ -94,12 +94,12 @@ TEST(FaithfulEditor, AnImageForAnotherModelNeverGoesToTheController) {
   EXPECT_TRUE(m.text.contains("QZ-0804") && m.text.contains("QZ-1200")) << m.text.toStdString();
   EXPECT_TRUE(t.port.writes.empty());
   EXPECT_TRUE(w.Command下载->isEnabled());
-  EXPECT_FALSE(w.Timer下载超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Download));
   EXPECT_TRUE(w.Frame提示->isHidden());
 
   // An upload brings the controller's own image, read as the controller's model.
   w.Command上传->click();
-  w.Timer上传超时->stop();
+  w.TimerSession->stop();
   ConfigImage controller = assigned({{8, 6, 1, 2, 7, 3, 4}});
   for (int r = 0; r < kRows; ++r) {
     Bytes reply = {0xA2, static_cast<std::uint8_t>(r)};

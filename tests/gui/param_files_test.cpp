@@ -122,7 +122,9 @@ TEST(ParamFiles, ModelLineAloneAndFileOrder) {
   w.Command6[5]->click();
   w.Command4->click();
   ASSERT_EQ(t.platform.messages.size(), 1u);
-  EXPECT_EQ(t.platform.messages[0].text, "文件中没有以下各行，这些参数保持读入前的值:\nCJ00-CJ18");
+  EXPECT_EQ(
+      t.platform.messages[0].text,
+      "文件中没有以下各行，这些参数是读入前的值，其上已写入 QZ-1200 的默认场景图样:\nCJ00-CJ18");
   EXPECT_EQ(w.Label机型->text(), "QZ-1200");
   EXPECT_EQ(t.row(14), (test::Bytes{1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}));
   EXPECT_EQ(w.SetData(11, 11), 1);
@@ -142,7 +144,8 @@ TEST(ParamFiles, ModelLineAloneAndFileOrder) {
   w.Command4->click();
   ASSERT_EQ(t.platform.messages.size(), 1u);
   EXPECT_EQ(t.platform.messages[0].text,
-            "文件中没有以下各行，这些参数保持读入前的值:\nCJ01-CJ13, CJ15-CJ18");
+            "文件中没有以下各行，这些参数是读入前的值，其上已写入 QZ-0408 的默认场景图样:\n"
+            "CJ01-CJ13, CJ15-CJ18");
   EXPECT_EQ(w.Label机型->text(), "QZ-0408");
   EXPECT_EQ(t.row(14), test::Bytes(12, 2));
   EXPECT_EQ(t.row(0), (test::Bytes{3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
@@ -241,7 +244,8 @@ TEST(ParamFiles, LinesThatDoNotFitAreSkippedAndNamedInOneMessage) {
   EXPECT_EQ(t.platform.messages[0].text,
             "以下各行不是完整的场景行（不是 40 个字符、含有数字和空格以外的字符、场景号大于 18 "
             "或数值大于 255），没有读入:\n第 3, 5 行\n\n"
-            "文件中没有以下各行，这些参数保持读入前的值:\nCJ00-CJ01, CJ03-CJ15, CJ17-CJ18");
+            "文件中没有以下各行，这些参数是读入前的值，其上已写入 QZ-0606 的默认场景图样:\n"
+            "CJ00-CJ01, CJ03-CJ15, CJ17-CJ18");
   EXPECT_EQ(t.platform.messages[0].title, "读取参数");
   EXPECT_EQ(t.platform.messages[0].icon, MessageIcon::Exclamation);
   // The lines that fit were read.

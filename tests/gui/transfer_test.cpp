@@ -47,12 +47,12 @@ bool shown(const Form1& w, const QWidget* widget) {
 struct Window : EditorWindow {
   Window() {
     connect(2);
-    w->Timer下载超时->stop();  // the test ticks by hand
+    w->TimerSession->stop();  // the test ticks by hand
   }
   // Timers started by a click are stopped again so that only the test ticks.
   void quietTimers() const {
-    w->Timer下载超时->stop();
-    w->Timer上传超时->stop();
+    w->TimerSession->stop();
+    w->TimerSession->stop();
   }
   // The download button pressed, and the controller takes the rows before `row` one by one.
   void downloadUpTo(std::uint8_t row) {
@@ -71,17 +71,17 @@ TEST(Download, WholeTransactionOnTheLineAndOnScreen) {
 
   ASSERT_TRUE(w.Command下载->isEnabled());
   w.Command下载->click();
-  EXPECT_TRUE(w.Timer下载超时->isActive());
+  EXPECT_TRUE(w.session.ticking(Tick::Download));
   t.quietTimers();
   ASSERT_EQ(t.port.writes.size(), 2U);
   EXPECT_EQ(t.port.writes[0], rowFrame(image, 0));
   EXPECT_EQ(t.port.writes[1],
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF6, 0x04, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
-  EXPECT_EQ(t.port.receiveThreshold(), 3);
+  EXPECT_EQ(w.session.awaiting(), 3);
   EXPECT_EQ(w.Label提示->text(), "  正在下载参数");
   EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(w.Command下载->isEnabled());
-  EXPECT_TRUE(w.Command上传->isEnabled());
+  EXPECT_FALSE(w.Command上传->isEnabled());
   EXPECT_TRUE(shown(w, w.Shape1) && shown(w, w.Shape2) && shown(w, w.Label18));
   EXPECT_EQ(w.Label18->text(), "0%");
   EXPECT_EQ(w.Shape2->width(), 0);
@@ -112,7 +112,7 @@ TEST(Download, WholeTransactionOnTheLineAndOnScreen) {
   EXPECT_FALSE(shown(w, w.Frame提示));
   EXPECT_FALSE(shown(w, w.Shape1) || shown(w, w.Shape2) || shown(w, w.Label18));
   EXPECT_TRUE(w.Command下载->isEnabled());
-  EXPECT_FALSE(w.Timer下载超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Download));
   EXPECT_TRUE(t.port.writes.empty());
   EXPECT_EQ(w.SetData, image);  // a download only reads the image
 }
@@ -144,14 +144,14 @@ TEST(Download, SilenceRepeatsFailsAndCloses_LateAnswerCarriesOn) {
   ASSERT_EQ(t.port.writes.size(), 1U);
   EXPECT_EQ(t.port.writes[0], rowFrame(image, 5));
   for (int tick = 1; tick <= 14; ++tick) w.Timer下载超时_Timer();
-  EXPECT_TRUE(w.Timer下载超时->isActive() || !w.Command下载->isEnabled());
+  EXPECT_TRUE(w.session.ticking(Tick::Download) || !w.Command下载->isEnabled());
   EXPECT_EQ(w.Label提示->text(), "    下载失败");
   EXPECT_TRUE(shown(w, w.Frame提示));
   w.Timer下载超时_Timer();  // 15 after the last answer
   EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(shown(w, w.Shape1));
   EXPECT_TRUE(w.Command下载->isEnabled());
-  EXPECT_FALSE(w.Timer下载超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Download));
   // Rows 5 (answer) and 5 again on ticks 1..4.
   EXPECT_EQ(t.port.writes.size(), 5U);
 }
@@ -182,13 +182,13 @@ TEST(Upload, WholeTransactionStagesTheImageAndShowsScene1) {
   Form1& w = *t.w;
   const ConfigImage before = w.SetData;
   w.Command上传->click();
-  EXPECT_TRUE(w.Timer上传超时->isActive());
+  EXPECT_TRUE(w.session.ticking(Tick::Upload));
   t.quietTimers();
   EXPECT_EQ(t.port.writes, std::vector<Bytes>{request(0)});
-  EXPECT_EQ(t.port.receiveThreshold(), 14);
+  EXPECT_EQ(w.session.awaiting(), 14);
   EXPECT_EQ(w.Label提示->text(), "  正在上传参数");
   EXPECT_FALSE(w.Command上传->isEnabled());
-  EXPECT_TRUE(w.Command下载->isEnabled());
+  EXPECT_FALSE(w.Command下载->isEnabled());
   EXPECT_EQ(w.Label18->text(), "0%");
 
   for (int r = 0; r <= 18; ++r) {
@@ -231,7 +231,7 @@ TEST(Upload, WholeTransactionStagesTheImageAndShowsScene1) {
   EXPECT_FALSE(shown(w, w.Frame提示));
   EXPECT_FALSE(shown(w, w.Label18));
   EXPECT_TRUE(w.Command上传->isEnabled());
-  EXPECT_FALSE(w.Timer上传超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Upload));
   EXPECT_TRUE(t.port.writes.empty());
 }
 
@@ -313,7 +313,7 @@ TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   t.port.writes.clear();
   w.Command建立连接->click();           // disconnect
   EXPECT_EQ(t.port.writes.size(), 3U);  // the disconnect frames, nothing else
-  EXPECT_FALSE(w.Timer下载超时->isActive());
+  EXPECT_FALSE(w.session.ticking(Tick::Download));
   EXPECT_EQ(w.Label提示->text(), "    下载失败");
   EXPECT_TRUE(shown(w, w.Frame提示));
   EXPECT_FALSE(shown(w, w.Shape1) || shown(w, w.Label18));
@@ -332,8 +332,8 @@ TEST(Transfers, DisconnectOrLostPortStopsThemAtOnce) {
   t.port.writes.clear();
   t.port.pull();
   t.port.deliver();
-  EXPECT_FALSE(w.Timer上传超时->isActive());
-  EXPECT_EQ(w.Label提示->text(), "    上传失败");
+  EXPECT_FALSE(w.session.ticking(Tick::Upload));
+  EXPECT_EQ(w.Label提示->text(), " 串口已断开，连接中断");
   EXPECT_TRUE(shown(w, w.Frame提示));
   w.Timer上传超时_Timer();
   EXPECT_TRUE(t.port.writes.empty());

@@ -288,7 +288,7 @@ void runWindows(Direction d, Batch batch, Outcomes& outcomes) {
     w.Combo串口->setCurrentIndex(
         w.Combo串口->findText(QString::fromStdString(run->server->comName())));
     w.Command建立连接->click();
-    w.Timer2->stop();
+    w.TimerSession->stop();
     if (!test::finishAttempt(w)) {
       run->outcome.ms = 0;
       run->outcome.said = "no connection";
@@ -305,8 +305,8 @@ void runWindows(Direction d, Batch batch, Outcomes& outcomes) {
   test::pumpUntil(
       [&] {
         for (auto& run : runs) {
-          const QTimer* tick = down ? run->w->Timer下载超时 : run->w->Timer上传超时;
-          if (run->outcome.ms < 0 && !tick->isActive()) run->outcome.ms = clock.elapsed();
+          const bool ticking = run->w->session.ticking(down ? Tick::Download : Tick::Upload);
+          if (run->outcome.ms < 0 && !ticking) run->outcome.ms = clock.elapsed();
         }
         return std::all_of(runs.begin(), runs.end(),
                            [](const auto& r) { return r->outcome.ms >= 0; });

@@ -10,19 +10,18 @@
 
 namespace qz::test {
 
-// One tick of the connection timer that runs: its handler is called, after the timer itself is
+// One tick of the connection tick that runs: its handler is called, after the window's timer is
 // stopped (unless asked not to) so that it does not fire as well. False when none runs.
 inline bool nextConnectionTick(Form1& w, bool stopItsTimer = true) {
   const struct {
     Tick tick;
-    QTimer* timer;
     void (Form1::*handler)();
-  } steps[] = {{Tick::Link, w.Timer2, &Form1::Timer2_Timer},
-               {Tick::VersionQuery, w.Timer3, &Form1::Timer3_Timer},
-               {Tick::VersionShown, w.TimerGetVision, &Form1::TimerGetVision_Timer}};
+  } steps[] = {{Tick::Link, &Form1::Timer2_Timer},
+               {Tick::VersionQuery, &Form1::Timer3_Timer},
+               {Tick::VersionShown, &Form1::TimerGetVision_Timer}};
   for (const auto& s : steps) {
     if (!w.session.ticking(s.tick)) continue;
-    if (stopItsTimer) s.timer->stop();
+    if (stopItsTimer) w.TimerSession->stop();
     (w.*s.handler)();
     return true;
   }

@@ -64,7 +64,7 @@ struct Rig {
   bool startAttempt() {
     if (!choosePort()) return false;
     w->Command建立连接->click();
-    w->Timer2->stop();
+    w->TimerSession->stop();
     return port.isOpen();
   }
 

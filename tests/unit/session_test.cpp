@@ -5,8 +5,10 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "config/frames.h"
 #include "session/session.h"
 
 namespace qz {
@@ -34,7 +36,7 @@ struct Recorder final : SessionFront {
     const auto b = op.frame.bytes();
     switch (op.kind) {
       case PortOp::Kind::Write:
-        return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(2)));
+        return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(b.size() == 15 ? 3 : 2)));
       case PortOp::Kind::Threshold:
         return word("t" + std::to_string(op.bytes));
       case PortOp::Kind::DiscardInput:
@@ -55,7 +57,11 @@ struct Recorder final : SessionFront {
       return word("model" + std::to_string(a->model) + (a->first ? "!" : ""));
     }
     if (const auto* s = std::get_if<ServiceAnswered>(&e)) {
-      return word("answer" + hex(std::array{s->request, s->result}));
+      const char* verdict = !s->answer ? "" : s->answer->ownCode ? "=" : "!";
+      return word("answer" + hex(std::array{s->request, s->result}) + verdict);
+    }
+    if (const auto* r = std::get_if<TransferRefused>(&e)) {
+      return word(r->otherModel ? "othermodel" : "busy");
     }
     if (const auto* v = std::get_if<VersionKnown>(&e)) {
       return word("version:" + std::string(v->text.begin(), v->text.end()));
@@ -77,19 +83,19 @@ TEST(Session, AttemptWithoutAnswerHandshakesThirtyTimesFailsAtThirtyOneAndEndsAt
   Recorder r;
   Session s(r);
   s.connect();
-  EXPECT_EQ(r.said, "connecting +link");
+  EXPECT_EQ(r.said, "+link connecting");
   for (int t = 1; t <= 36; ++t) {
     r.said.clear();
     s.tick(Tick::Link);
     const char* expected = t <= 30   ? "t5 drop w:A1AE sent"
                            : t == 31 ? "close failed"
-                           : t == 36 ? "over -link"
+                           : t == 36 ? "-link over"
                                      : "";
     EXPECT_EQ(r.said, expected) << t;
   }
 }
 
-// Steps of a conversation, each followed by what the front end heard.
+// Steps of a conversation, each followed by what the front end heard ("*": anything).
 struct Step {
   std::function<void(Session&)> act;
   std::string heard;
@@ -100,7 +106,9 @@ void play(const std::vector<Step>& steps, Session::Options options = {}) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     r.said.clear();
     steps[i].act(s);
-    EXPECT_EQ(r.said, steps[i].heard) << "step " << i;
+    if (steps[i].heard != "*") {
+      EXPECT_EQ(r.said, steps[i].heard) << "step " << i;
+    }
   }
 }
 Step reply(const Bytes& b, std::string heard) {
@@ -112,7 +120,7 @@ Step tick(Tick t, std::string heard, int times = 1) {
           },
           std::move(heard)};
 }
-const Step kConnect = {[](Session& s) { s.connect(); }, "connecting +link"};
+const Step kConnect = {[](Session& s) { s.connect(); }, "+link connecting"};
 const Step kHandshake = tick(Tick::Link, "t5 drop w:A1AE sent");
 
 TEST(Session, ConversationsStepByStep) {
@@ -123,31 +131,31 @@ TEST(Session, ConversationsStepByStep) {
     return Step{[by](Session& s) { s.disconnect(by); }, std::move(heard)};
   };
   const Step lost = {[](Session& s) { s.portLost(); }, ""};
-  const std::vector<Step> connected = {kConnect, kHandshake, reply(kReply2, "model2!")};
+  const std::vector<Step> connected = {kConnect, kHandshake, reply(kReply2, "drop model2!")};
   const auto then = [&](std::vector<Step> more) {
     std::vector<Step> all = connected;
     all.insert(all.end(), more.begin(), more.end());
     return all;
   };
   // A reply the line held before the first handshake answers nothing; the one after it counts.
-  play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "model2!"),
-        reply(kReply2, "model2")});
-  // Settling, then the version query and whatever text came.
+  play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "drop model2!"),
+        reply(kReply2, "drop model2")});
+  // Settling, then the version query and the text once its 31 bytes have come.
   play(
-      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "open +vq -link"),
-            tick(Tick::VersionQuery, "t31 drop w:A3AC asked +vs -vq"), reply(kReply2, ""),
+      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "+vq -link open"),
+            tick(Tick::VersionQuery, "t31 drop w:A3AC +vs -vq asked"), reply(kReply2, ""),
+            reply(Bytes(26, 'v'), "drop"),
             tick(Tick::VersionShown,
-                 "-vs version:\xAAU\x02\x88"
-                 "f")}));
+                 "-vs version:\xAAU\x02\x88" + std::string("f") + std::string(26, 'v'))}));
   // A service command is refused without a connection, and answered once with one.
   play({service(ServiceCommand::Protocol1200, "t8 refused")});
   play(then({service(ServiceCommand::RunModeOverlay, "t8 t8 drop w:F520"),
-             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "answer20A0"),
-             reply(kServiceDone01, "")}));
+             reply({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0xA0, 0x00}, "drop answer20A0="),
+             reply(kServiceDone01, "drop")}));
   // A front end that gives up on a silent controller.
   play(then({service(ServiceCommand::Protocol1200, "t8 t8 drop w:F501 +svc"),
              tick(Tick::Service, "", 14), tick(Tick::Service, "-svc unanswered"),
-             reply(kServiceDone01, "")}),
+             reply(kServiceDone01, "drop")}),
        {.serviceGiveUpTick = 15});
   // Goodbyes: three from the button, one from the exit, none again from the unload.
   play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close -link bye")}));
@@ -160,15 +168,76 @@ TEST(Session, ConversationsStepByStep) {
   play(then({Step{lost.act, stops + "lost!"}}));
   // An upload without a connection asks nothing on the line and runs into its time-out; with
   // one, rows come and a lost port interrupts it.
-  play({{[](Session& s) { s.upload(); }, "t14 row0 transfer +up"},
+  play({{[](Session& s) { s.upload(); }, "t14 +up row0 transfer"},
         tick(Tick::Upload, "take t14 take t14 take t14 take t14", 4),
         tick(Tick::Upload, "take", 1),
         tick(Tick::Upload, "take take take take", 4),
         tick(Tick::Upload, "take transfer")});
-  play(then(
-      {{[](Session& s) { s.upload(); }, "w:A200 t14 row0 transfer +up"},
-       reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, "arrived w:A201 t14 row0 +up"),
-       Step{lost.act, stops + "lost! transfer -up"}}));
+  play(then({{[](Session& s) { s.upload(); }, "w:A200 t14 +up row0 transfer"},
+             reply({0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+                   "drop w:A201 t14 +up arrived row0"),
+             Step{lost.act, stops + "lost! -up transfer"}}));
+}
+
+// The rules of one transfer at a time, each row a conversation from the moment the controller
+// answered: the image as it stood at the press, the other transfer refused, previews held and
+// sent once, service answers by family, and row 18 answered with any row past it.
+TEST(Session, OneImageAndOneTransferAtATime) {
+  auto image = std::make_shared<ConfigImage>();
+  (*image)(0, 0) = 7;
+  (*image)(1, 0) = 8;
+  const auto download = [&](std::optional<std::uint8_t> model, std::string heard) {
+    return Step{[image, model](Session& s) { s.download(*image, 0x11, model); }, heard};
+  };
+  const auto ack = [](int row, std::string heard) {
+    return reply({0xD0, static_cast<std::uint8_t>(row), 0x55}, std::move(heard));
+  };
+  const auto preview = [](int scene, std::string heard) {
+    return Step{[scene](Session& s) {
+                  ConfigImage i;
+                  i(scene, 0) = static_cast<std::uint8_t>(scene);
+                  s.preview(scenePreviewFrame(i, scene, 0, LevelTable{}));
+                  s.preview(switchTestFrame(1, scene % 2 == 0));
+                },
+                std::move(heard)};
+  };
+  const auto answered = [](ServiceCommand c, std::uint8_t result, std::string heard) {
+    return Step{[=](Session& s) {
+                  s.service(c);
+                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00});
+                },
+                std::move(heard)};
+  };
+  const std::vector<Step> linked = {kConnect, kHandshake, reply(kReply2, "drop model2!")};
+  const auto then = [&](std::vector<Step> more) {
+    std::vector<Step> all = linked;
+    all.insert(all.end(), more.begin(), more.end());
+    return all;
+  };
+  // The image at the press goes out, the edit made meanwhile waits; no second transfer.
+  play(then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"),
+             {[image](Session&) { (*image)(1, 0) = 9; }, ""},
+             {[](Session& s) { s.upload(); }, "busy"},
+             download(2, "busy"),
+             ack(1, "drop w:D00108 t3 +down row1")}));
+  // An image of another model never starts.
+  play(then({download(3, "othermodel"),
+             download(std::nullopt, "w:D00007 w:F611 t3 +down row0 transfer")}));
+  // Previews wait for the end of the transfer, the latest of each kind once; row 18 is answered
+  // by 20 as by 19, and 20 before row 18 answers nothing. The image holds the edit by now.
+  std::vector<Step> steps =
+      then({download(2, "w:D00007 w:F611 t3 +down row0 transfer"), ack(20, "drop"),
+            ack(1, "drop w:D00109 t3 +down row1"), preview(3, ""), preview(4, "")});
+  for (int r = 2; r <= 18; ++r) steps.push_back(ack(r, "*"));
+  steps.push_back(ack(20, "drop +down transfer w:D1D104 w:A001"));
+  steps.push_back(preview(5, "w:D1D105 w:A001"));
+  play(steps);
+  // A service answer of the command's family is its own; the other family's is a refusal; a
+  // code outside the table says nothing.
+  play(then({answered(ServiceCommand::Protocol1200, 0x02, "t8 t8 drop w:F501 drop answer0102="),
+             answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 drop answer2010="),
+             answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 drop answer2001!"),
+             answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 drop answer2030")}));
 }
 
 }  // namespace

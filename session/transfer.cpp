@@ -1,29 +1,19 @@
-#include "config/transfer.h"
+#include "session/transfer.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "config/frames.h"
-#include "link/hex_text.h"
 
 namespace qz {
 
 namespace {
 
 // A pending frame goes out again on the ticks before this one.
-constexpr int kRepeatBefore = 5;
+constexpr int kRepeatBefore = kTransferRepeats + 1;
 constexpr int kFailTick = 10;
 constexpr int kCloseTick = 15;
 constexpr int kSuccessCloseTick = 5;
 constexpr int kLastRow = kRows - 1;
-
-// n / d rounded to the nearest whole number, a half to the even one; n, d >= 0, d > 0.
-int roundHalfEven(long long n, long long d) {
-  const long long q = n / d;
-  const long long twice = 2 * (n % d);
-  if (twice > d || (twice == d && q % 2 != 0)) return static_cast<int>(q + 1);
-  return static_cast<int>(q);
-}
 
 void close(TransferAction& a) {
   a.news = TransferNews::Closed;
@@ -89,39 +79,17 @@ bool countTick(TransferAction& a, TransferCourse& c, TransferClock::time_point n
 }
 
 // The connection went: the tick stops.
-TransferAction stopped(TransferCourse& c) {
+TransferAction stopped(TransferCourse& c, TransferEnd why) {
   TransferAction a;
   if (!c.running) return a;
   c.running = false;
+  if (!c.done && why != TransferEnd::None) c.end = why;
   a.stopTimer = true;
   a.news = TransferNews::Interrupted;
   return a;
 }
 
 }  // namespace
-
-int progressPercent(int row) {
-  if (row <= 0) return 0;
-  return roundHalfEven(static_cast<long long>(row) * 555, 100);
-}
-
-int progressFillWidth(int row, int outline) {
-  if (row <= 0 || outline <= 0) return 0;
-  return roundHalfEven(static_cast<long long>(row) * outline, kLastRow);
-}
-
-std::string historyHexLine(const Row& row) {
-  std::string line;
-  line.reserve(row.size() * 3);
-  for (const std::uint8_t b : row) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%X", b);
-    std::string digits = hex;
-    line += PadZeros(digits, 2);
-    line += ' ';
-  }
-  return line;
-}
 
 // ---- Download ----
 
@@ -148,10 +116,12 @@ TransferAction Download::acknowledged(std::uint8_t nextRow, const ConfigImage& i
                                       TransferClock::time_point now) {
   TransferAction a;
   // The controller has the rows up to the one just sent: it names the next one, or one it
-  // wants again. Any other row byte is a garbled answer.
-  if (nextRow > row_ + 1) return a;
+  // wants again; after the last row, any number past it. Any other row byte is a garbled
+  // answer.
+  const bool allStored = row_ == kLastRow && nextRow >= kRows;
+  if (nextRow > row_ + 1 && !allStored) return a;
   const bool moving = live(c_);
-  if (nextRow == kRows) {
+  if (allStored) {
     if (!moving) return a;
     c_.tick = 0;
     a.startTimer = true;
@@ -187,8 +157,8 @@ TransferAction Download::tick(const ConfigImage& image, TransferClock::time_poin
   return a;
 }
 
-TransferAction Download::stop() {
-  return stopped(c_);
+TransferAction Download::stop(TransferEnd why) {
+  return stopped(c_, why);
 }
 
 // ---- Upload ----
@@ -217,9 +187,9 @@ TransferAction Upload::rowReceived(std::uint8_t row, const Row& data,
   if (row > kLastRow) return a;  // no such row: nothing to store, show or ask for
   std::vector<std::uint8_t> answer = {row};
   answer.insert(answer.end(), data.begin(), data.end());
-  // The same row again, whose successor's request has just gone out: already shown and stored.
-  if (live(c_) && row_ == row + 1 && c_.followed == answer) return a;
   a.arrived = UploadRow{row, data};
+  // The same row again, whose successor's request has just gone out: shown, already stored.
+  if (live(c_) && row_ == row + 1 && c_.followed == answer) return a;
   // The upload it belonged to has closed, failed or done: the line came and is shown, but it
   // neither asks for more nor turns a failed upload into an image.
   if (!live(c_)) return a;
@@ -260,8 +230,8 @@ TransferAction Upload::tick(TransferClock::time_point now) {
   return a;
 }
 
-TransferAction Upload::stop() {
-  return stopped(c_);
+TransferAction Upload::stop(TransferEnd why) {
+  return stopped(c_, why);
 }
 
 }  // namespace qz

@@ -21,8 +21,8 @@
 //   every answer send a frame, without end);
 // - a download acknowledgement names the row just sent plus one, or a row the controller
 //   wants again; one that names a row further on, or no row at all (20 and up), is no answer,
-//   and the tick repeats the pending row as for silence. So only row 19 after row 18 says
-//   that every row is stored;
+//   and the tick repeats the pending row as for silence. With row 18 pending, any row of 19 or
+//   more says that every row is stored;
 // - whatever the controller says, a transfer gives up after kTransferFrameBudget frames or
 //   kTransferTimeBudget, fails, and closes as a silent one does.
 
@@ -30,7 +30,6 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "config/image.h"
@@ -43,6 +42,9 @@ namespace qz {
 // A transfer sends no more than this many frames of its direction, each row five times over
 // (the option frame of a download aside), and runs no longer than this.
 inline constexpr int kTransferFrameBudget = 5 * kRows;
+// A frame without an answer goes out again this many times before the transfer waits for its
+// failure.
+inline constexpr int kTransferRepeats = 4;
 inline constexpr std::chrono::seconds kTransferTimeBudget{30};
 using TransferClock = std::chrono::steady_clock;
 
@@ -52,6 +54,7 @@ enum class TransferEnd : std::uint8_t {
   Silence,      // no answer for 15 ticks
   FrameBudget,  // kTransferFrameBudget frames went out
   TimeBudget,   // kTransferTimeBudget passed
+  PortLost,     // the port went away under it
 };
 
 // The replies each direction waits for, as receive thresholds.
@@ -94,14 +97,6 @@ struct TransferAction {
   std::optional<ConfigImage> image;
 };
 
-// The percentage shown for row p: p x 5.55 rounded, a half to the even neighbour.
-// Rows 0, 1, 9, 10 and 18 show 0, 6, 50, 56 and 100.
-[[nodiscard]] int progressPercent(int row);
-// The width of the progress fill for row p in an outline `outline` wide: p / 18 of it.
-[[nodiscard]] int progressFillWidth(int row, int outline);
-// "01 00 ... 0A ": each byte as two upper-case hex digits and a blank, 36 characters.
-[[nodiscard]] std::string historyHexLine(const Row& row);
-
 // What both directions keep of the transfer under way.
 struct TransferCourse {
   bool running = false;
@@ -121,15 +116,15 @@ class Download {
   // protocolAndRunModeArgument).
   TransferAction start(const ConfigImage& image, std::uint8_t optionByte,
                        TransferClock::time_point now);
-  // The controller wants row `nextRow` next; 19 after row 18: every row is stored. Also
+  // The controller wants row `nextRow` next; 19 or more after row 18: every row is stored. Also
   // followed with no download running, within the frames and time of the latest one, but
   // without a tick, news or a success.
   TransferAction acknowledged(std::uint8_t nextRow, const ConfigImage& image,
                               TransferClock::time_point now);
   TransferAction tick(const ConfigImage& image, TransferClock::time_point now);
   // The connection is gone: no more frames, no more ticks; Interrupted, which is a failure
-  // unless done().
-  TransferAction stop();
+  // unless done(), for the reason `why` (None: the user ended the connection).
+  TransferAction stop(TransferEnd why = TransferEnd::None);
 
   [[nodiscard]] bool running() const { return c_.running; }
   [[nodiscard]] std::int16_t ticks() const { return c_.tick; }  // DownTick
@@ -137,6 +132,7 @@ class Download {
   [[nodiscard]] std::uint8_t pendingRow() const { return row_; }
   [[nodiscard]] int framesSent() const { return c_.frames; }
   [[nodiscard]] TransferEnd failure() const { return c_.end; }
+  [[nodiscard]] const TransferCourse& course() const { return c_; }
 
  private:
   void sendRow(TransferAction& a, std::uint8_t row, const ConfigImage& image);
@@ -152,10 +148,11 @@ class Upload {
   TransferAction start(TransferClock::time_point now);
   // Row `row` with its 12 bytes. A row the image does not have (above 18) is dropped: no
   // history line, no request, the count goes on. A row that comes when no upload takes rows
-  // (none running, done, or given up) is only shown in the history.
+  // (none running, done, or given up), or again right after it was taken, is only shown in the
+  // history: every row that comes has its line, and each request goes out once.
   TransferAction rowReceived(std::uint8_t row, const Row& data, TransferClock::time_point now);
   TransferAction tick(TransferClock::time_point now);
-  TransferAction stop();
+  TransferAction stop(TransferEnd why = TransferEnd::None);
 
   [[nodiscard]] bool running() const { return c_.running; }
   [[nodiscard]] std::int16_t ticks() const { return c_.tick; }      // UpTick
@@ -166,6 +163,7 @@ class Upload {
   // The rows this upload has received so far, and their bytes.
   [[nodiscard]] const std::bitset<kRows>& received() const { return received_; }
   [[nodiscard]] const ConfigImage& staged() const { return staged_; }
+  [[nodiscard]] const TransferCourse& course() const { return c_; }
 
  private:
   void request(TransferAction& a, std::uint8_t row);
