@@ -62,7 +62,14 @@ TEST(Menu, EveryItemRunsItsButtonsProcedureInTheButtonsEnabledState) {
       {"另存为…", QKeySequence(QStringLiteral("Ctrl+Shift+S")), w.Command5, asked(n + 3)},
       {"打印配置单…", QKeySequence::Print, nullptr, shown("sheetDialog")},
       {"建立连接", {}, w.Command建立连接, connected},
-      {"上传设备参数", {}, w.Command上传, [&] { return !w.Command上传->isEnabled(); }},
+      {"上传设备参数",
+       {},
+       w.Command上传,
+       [&] {  // then the silent controller ends it, so that the download may start
+         const bool ran = !w.Command上传->isEnabled();
+         for (int tick = 0; tick < 15; ++tick) w.session.tick(Tick::Upload);
+         return ran;
+       }},
       {"下载参数到设备", {}, w.Command下载, [&] { return !w.Command下载->isEnabled(); }},
       {"与控制器比较…", {}, w.Command上传, [] { return true; }},
       {"适配器诊断…", {}, nullptr, shown("diagnosisDialog")},

@@ -54,8 +54,8 @@ TEST(Moments, AFailureStaysUntilTheUserActsAndSaysWhyAndWhatItLeft) {
          ticks(t, Tick::Download, 5);
        },
        "    下载失败", "传输超过 30 秒没有完成，已放弃。", down},
-      {[](EditorWindow& t) { downloadTo(t, 3), t.port.pull(), t.port.deliver(); }, "    下载失败",
-       "串口已断开（适配器被拔出或线路中断），传输没有完成。", down},
+      {[](EditorWindow& t) { downloadTo(t, 3), t.port.pull(), t.port.deliver(); },
+       " 串口已断开，连接中断", "串口已断开（适配器被拔出或线路中断），传输没有完成。", down},
       {[](EditorWindow& t) {  // disconnected, then no answer to 30 handshakes
          t.w->Command建立连接->click(), t.w->Command建立连接->click();
          test::finishAttempt(*t.w, [](Form1&) {});
@@ -75,9 +75,9 @@ TEST(Moments, AFailureStaysUntilTheUserActsAndSaysWhyAndWhatItLeft) {
     EXPECT_TRUE(w.Frame提示->isVisibleTo(&w) && w.Label原因->isVisibleTo(&w) && w.isEnabled());
     EXPECT_EQ(w.Label原因->text(), c.why + c.left);
     if (!c.left.isEmpty()) {
-      EXPECT_EQ(
-          w.List1->currentItem()->text(),
-          QStringLiteral("%1 2019-07-01 14:05:09 %2").arg(QString(c.status).trimmed(), c.why));
+      EXPECT_EQ(w.List1->currentItem()->text(),
+                QStringLiteral("%1 2019-07-01 14:05:09 %2")
+                    .arg(c.left == down ? "下载失败" : "上传失败", c.why));
     }
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);  // the user's next action
