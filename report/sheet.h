@@ -13,6 +13,8 @@
 
 #include "config/image.h"
 
+class QPagedPaintDevice;
+
 namespace qz::report {
 
 // What one page shows.
@@ -49,7 +51,7 @@ struct PdfSheet {
 
 // The pages drawn on a paged device (a printer set to A4 and its full page), in millimetres
 // from the page's corner; the font family used, as for sheetPdf.
-QString paintSheet(class QPagedPaintDevice& device, std::span<const SheetInput> pages);
+QString paintSheet(QPagedPaintDevice& device, std::span<const SheetInput> pages);
 
 // One HTML document with one section per page, styles inside, nothing fetched from outside.
 [[nodiscard]] QByteArray sheetHtml(std::span<const SheetInput> pages);
