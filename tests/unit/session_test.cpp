@@ -49,6 +49,8 @@ struct Recorder final : SessionFront {
         return word(std::string("+") + ticks[static_cast<int>(op.tick)]);
       case PortOp::Kind::StopTick:
         return word(std::string("-") + ticks[static_cast<int>(op.tick)]);
+      case PortOp::Kind::Deadline:
+        return;
     }
   }
   void happened(const SessionEvent& e) override {
@@ -112,7 +114,13 @@ void play(const std::vector<Step>& steps, Session::Options options = {}) {
   }
 }
 Step reply(const Bytes& b, std::string heard) {
-  return {[b](Session& s) { s.received(b); }, std::move(heard)};
+  // The reply is taken once the line has been quiet after it.
+  return {[b](Session& s) {
+            const auto now = TransferClock::now();
+            s.received(b, now);
+            s.timeout(now + kLongestQuiet);
+          },
+          std::move(heard)};
 }
 Step tick(Tick t, std::string heard, int times = 1) {
   return {[t, times](Session& s) {
@@ -204,7 +212,9 @@ TEST(Session, OneImageAndOneTransferAtATime) {
   const auto answered = [](ServiceCommand c, std::uint8_t result, std::string heard) {
     return Step{[=](Session& s) {
                   s.service(c);
-                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00});
+                  const auto now = TransferClock::now();
+                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00}, now);
+                  s.timeout(now + kLongestQuiet);
                 },
                 std::move(heard)};
   };
