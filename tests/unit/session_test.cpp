@@ -21,6 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 // bytes of any other), and the events by name.
 struct Recorder final : SessionFront {
   std::string said;
+  std::vector<Frame> writes;
   void word(const std::string& w) { said += said.empty() ? w : " " + w; }
   static std::string hex(std::span<const std::uint8_t> b) {
     std::string s;
@@ -36,6 +37,7 @@ struct Recorder final : SessionFront {
     const auto b = op.frame.bytes();
     switch (op.kind) {
       case PortOp::Kind::Write:
+        writes.push_back(op.frame);
         return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(b.size() == 15 ? 3 : 2)));
       case PortOp::Kind::Threshold:
         return word("t" + std::to_string(op.bytes));
@@ -248,6 +250,75 @@ TEST(Session, OneImageAndOneTransferAtATime) {
              answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 drop answer2010="),
              answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 drop answer2001!"),
              answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 drop answer2030")}));
+}
+
+// A reply is taken only when the bytes form exactly the reply asked for and the line is quiet
+// after it; whole or a byte a millisecond, the same. Noise before or inside it, a row not asked
+// for, or the echo of the request is no answer.
+TEST(Session, OnlyTheControllersReplyIsTaken) {
+  Bytes row0 = {0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  Bytes row5 = row0, noiseBefore = row0, noiseInside = row0;
+  row5[1] = 5;
+  noiseBefore.insert(noiseBefore.begin(), 0xA2);
+  noiseInside.insert(noiseInside.begin() + 5, 0x00);
+  const Bytes echo = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x5E};
+  const struct {
+    Bytes bytes;
+    bool upload;  // else a service command
+    bool taken;
+  } cases[] = {{row0, true, true},  {noiseBefore, true, false}, {noiseInside, true, false},
+               {row5, true, false}, {echo, false, false},       {kServiceDone01, false, true}};
+  for (const auto& c : cases) {
+    for (const bool whole : {true, false}) {
+      Recorder r;
+      Session s(r);
+      auto t = TransferClock::now();
+      s.connect(t);
+      s.tick(Tick::Link, t);
+      s.received(kReply2, t);
+      c.upload ? s.upload(t) : s.service(ServiceCommand::Protocol1200, t);
+      r.said.clear();
+      const std::size_t step = whole ? c.bytes.size() : 1;
+      for (std::size_t i = 0; i < c.bytes.size(); i += step) {
+        t += std::chrono::milliseconds(1);
+        s.received(std::span(c.bytes).subspan(i, step), t);
+      }
+      s.timeout(t + kLongestQuiet);
+      EXPECT_EQ(r.said.find(c.upload ? "arrived" : "answer") != std::string::npos, c.taken)
+          << Recorder::hex(c.bytes) << (whole ? " whole: " : " by bytes: ") << r.said;
+    }
+  }
+}
+
+// The upload's repeat follows the answer time: a controller that takes 250 ms a row, busy
+// meanwhile, gets each row at most twice.
+TEST(Session, TheRepeatFollowsTheAnswerTime) {
+  Recorder r;
+  Session s(r);
+  auto t = TransferClock::now();
+  s.connect(t);
+  s.tick(Tick::Link, t);
+  s.received(kReply2, t);
+  s.upload(t);
+  // The controller takes the requests in turn, each 250 ms after it came or after the last.
+  std::size_t served = r.writes.size() - 1;
+  std::vector<TransferClock::time_point> came(r.writes.size(), t);
+  auto free = t;
+  while (!s.uploading().done() && r.writes.size() < 100) {
+    const bool asked = served < r.writes.size();
+    const auto answer = std::max(free, asked ? came[served] : t) + std::chrono::milliseconds(250);
+    if (asked && answer <= *s.nextDeadline()) {
+      t = free = answer;
+      s.received(Bytes{0xA2, r.writes[served++].bytes()[1], 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, t);
+    } else {
+      t = *s.nextDeadline();
+      s.timeout(t);
+    }
+    came.resize(r.writes.size(), t);
+  }
+  EXPECT_TRUE(s.uploading().done());
+  EXPECT_LE(r.writes.size() - 1, 38U);
+  EXPECT_GE(s.repeatInterval(), std::chrono::milliseconds(250));
 }
 
 }  // namespace
