@@ -267,6 +267,18 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
   if (rx_.empty()) replySpacing_ = {};
   lastBytes_ = now;
   rx_.insert(rx_.end(), bytes.begin(), bytes.end());
+  // The whole echo of a command the port let through goes before anything counts: the version
+  // text and a service answer are what the controller sent behind it.
+  // Bytes that are so far only the start of such an echo wait for the rest.
+  for (const Frame& f : written_) {
+    const auto b = f.bytes();
+    if (b.size() != frames::kCommandLength) continue;
+    const std::size_t n = std::min(b.size(), rx_.size());
+    if (!std::equal(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n), rx_.begin())) continue;
+    if (n < b.size()) return;
+    rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
+    break;
+  }
   // The adapter handed over exactly one reply at once, with nothing ahead of it: it is taken
   // now. A reply that came in parts waits for the quiet behind it.
   if (whole) {

@@ -262,12 +262,17 @@ TEST(Session, OnlyTheControllersReplyIsTaken) {
   noiseBefore.insert(noiseBefore.begin(), 0xA2);
   noiseInside.insert(noiseInside.begin() + 5, 0x00);
   const Bytes echo = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x5E};
+  const Frame request = Frame::fromHex(frames::kProtocol1200);
+  Bytes echoThenAnswer(request.bytes().begin(), request.bytes().end());
+  echoThenAnswer.insert(echoThenAnswer.end(), kServiceDone01.begin(), kServiceDone01.end());
   const struct {
     Bytes bytes;
     bool upload;  // else a service command
     bool taken;
-  } cases[] = {{row0, true, true},  {noiseBefore, true, false}, {noiseInside, true, false},
-               {row5, true, false}, {echo, false, false},       {kServiceDone01, false, true}};
+  } cases[] = {{row0, true, true},           {noiseBefore, true, false},
+               {noiseInside, true, false},   {row5, true, false},
+               {echo, false, false},         {kServiceDone01, false, true},
+               {echoThenAnswer, false, true}};
   for (const auto& c : cases) {
     for (const bool whole : {true, false}) {
       Recorder r;
