@@ -46,7 +46,8 @@ inline constexpr int kTickKinds = 6;
 // line then stays quiet for a few character times: bytes beyond its length within that gap
 // (noise before or inside it, an echo run into it) make it misframed, and it is dropped whole,
 // as if it had not come. An adapter that hands bytes on in chunks stretches the gap to the
-// spacing of its chunks, up to kLongestQuiet.
+// spacing of its chunks, up to kLongestQuiet. Exactly one reply handed over at once, with
+// nothing ahead of it, is taken without the wait; so is a handshake reply, fixed at both ends.
 inline constexpr int kQuietCharacters = 4;
 inline constexpr std::chrono::milliseconds kLongestQuiet{40};
 [[nodiscard]] TransferClock::duration quietGap(int baud);
@@ -200,8 +201,9 @@ class Session {
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
   void connect(TransferClock::time_point now = TransferClock::now());
-  // Bytes that came from the controller, any number: the session keeps them until a reply's
-  // length has come.
+  // Bytes that came from the controller, any number: the session keeps them until they are
+  // one reply with the line quiet behind it (a reply that came whole in one call is taken at
+  // once), and drops them all when more came.
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
   // A tick of `which`, whether due or not (a front end with a timer of each kind).
@@ -230,8 +232,8 @@ class Session {
   [[nodiscard]] bool connected() const { return connected_; }
   [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
   [[nodiscard]] bool collectingVersion() const { return versionMode_; }
-  // The length of the reply the session waits for: it takes what came once that many bytes
-  // have (the port's receive threshold of old); 0 while it waits for none.
+  // The length of the reply the session waits for (the port's receive threshold of old); 0
+  // while it waits for none.
   [[nodiscard]] int awaiting() const { return awaiting_; }
   [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
   // The model of the latest counted handshake reply; meaningful while connected.
