@@ -213,13 +213,6 @@ void inBatches(const char* program, Direction d, const std::function<void(Batch,
   const char* form = std::getenv("QZ_FAULT_MATRIX");
   for (const Fault& f : kFaults) {
     if (f.longForm && (form == nullptr || std::string(form) != "long")) continue;
-    // QZ_FAULT_ONLY: the faults whose options hold this text.
-    std::string args;
-    for (const std::string& a : f.args) args += a + " ";
-    if (const char* only = std::getenv("QZ_FAULT_ONLY");
-        only && args.find(only) == std::string::npos) {
-      continue;
-    }
     const bool longForm = form != nullptr && std::string(form) == "long";
     for (int i = 0; i < (longForm ? f.runs : std::min(f.runs, 3)); ++i) all.push_back(&f);
   }

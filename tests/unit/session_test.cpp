@@ -116,13 +116,7 @@ void play(const std::vector<Step>& steps, Session::Options options = {}) {
   }
 }
 Step reply(const Bytes& b, std::string heard) {
-  // The reply is taken once the line has been quiet after it.
-  return {[b](Session& s) {
-            const auto now = TransferClock::now();
-            s.received(b, now);
-            s.timeout(now + kLongestQuiet);
-          },
-          std::move(heard)};
+  return {[b](Session& s) { s.received(b); }, std::move(heard)};
 }
 Step tick(Tick t, std::string heard, int times = 1) {
   return {[t, times](Session& s) {
@@ -214,9 +208,7 @@ TEST(Session, OneImageAndOneTransferAtATime) {
   const auto answered = [](ServiceCommand c, std::uint8_t result, std::string heard) {
     return Step{[=](Session& s) {
                   s.service(c);
-                  const auto now = TransferClock::now();
-                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00}, now);
-                  s.timeout(now + kLongestQuiet);
+                  s.received(Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, result, 0x00});
                 },
                 std::move(heard)};
   };
@@ -252,78 +244,73 @@ TEST(Session, OneImageAndOneTransferAtATime) {
              answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 drop answer2030")}));
 }
 
-// A reply is taken only when the bytes form exactly the reply asked for and the line is quiet
-// after it; whole or a byte a millisecond, the same. Noise before or inside it, a row not asked
-// for, or the echo of the request is no answer.
+// Connected, then an upload or a service command asked at `t`.
+void ask(Session& s, TransferClock::time_point t, bool upload) {
+  s.connect(t), s.tick(Tick::Link, t), s.received(kReply2, t);
+  upload ? s.upload(t) : s.service(ServiceCommand::Protocol1200, t);
+}
+Bytes cat(std::initializer_list<std::span<const std::uint8_t>> parts) {
+  Bytes all;
+  for (const auto p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// A reply is taken only when the bytes are exactly the reply asked for with the line quiet
+// after it, whole or a byte a millisecond: not with noise before or inside it, not a row not
+// asked for, not the echo of the request (its start, or all of it ahead of the answer).
 TEST(Session, OnlyTheControllersReplyIsTaken) {
-  Bytes row0 = {0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-  Bytes row5 = row0, noiseBefore = row0, noiseInside = row0;
-  row5[1] = 5;
-  noiseBefore.insert(noiseBefore.begin(), 0xA2);
-  noiseInside.insert(noiseInside.begin() + 5, 0x00);
-  const Bytes echo = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x01, 0x5E};
-  const Frame request = Frame::fromHex(frames::kProtocol1200);
-  Bytes echoThenAnswer(request.bytes().begin(), request.bytes().end());
-  echoThenAnswer.insert(echoThenAnswer.end(), kServiceDone01.begin(), kServiceDone01.end());
+  const Bytes row = {0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, noise = {0xA2, 5};
+  const Frame echo = Frame::fromHex(frames::kProtocol1200);
   const struct {
     Bytes bytes;
-    bool upload;  // else a service command
-    bool taken;
-  } cases[] = {{row0, true, true},           {noiseBefore, true, false},
-               {noiseInside, true, false},   {row5, true, false},
-               {echo, false, false},         {kServiceDone01, false, true},
-               {echoThenAnswer, false, true}};
+    bool upload, taken;
+  } cases[] = {{row, true, true},
+               {cat({std::span(noise).first(1), row}), true, false},
+               {cat({std::span(row).first(5), noise, std::span(row).subspan(5)}), true, false},
+               {cat({noise, std::span(row).subspan(2)}), true, false},
+               {cat({echo.bytes().first(8)}), false, false},
+               {kServiceDone01, false, true},
+               {cat({echo.bytes(), kServiceDone01}), false, true}};
   for (const auto& c : cases) {
-    for (const bool whole : {true, false}) {
+    for (const std::size_t step : {c.bytes.size(), std::size_t{1}}) {
       Recorder r;
       Session s(r);
       auto t = TransferClock::now();
-      s.connect(t);
-      s.tick(Tick::Link, t);
-      s.received(kReply2, t);
-      c.upload ? s.upload(t) : s.service(ServiceCommand::Protocol1200, t);
+      ask(s, t, c.upload);
       r.said.clear();
-      const std::size_t step = whole ? c.bytes.size() : 1;
       for (std::size_t i = 0; i < c.bytes.size(); i += step) {
-        t += std::chrono::milliseconds(1);
-        s.received(std::span(c.bytes).subspan(i, step), t);
+        s.received(std::span(c.bytes).subspan(i, step), t += std::chrono::milliseconds(1));
       }
       s.timeout(t + kLongestQuiet);
       EXPECT_EQ(r.said.find(c.upload ? "arrived" : "answer") != std::string::npos, c.taken)
-          << Recorder::hex(c.bytes) << (whole ? " whole: " : " by bytes: ") << r.said;
+          << Recorder::hex(c.bytes) << " by " << step << ": " << r.said;
     }
   }
 }
 
-// The upload's repeat follows the answer time: a controller that takes 250 ms a row, busy
-// meanwhile, gets each row at most twice.
+// A controller that takes 250 ms a row, busy meanwhile, gets each row at most twice: the
+// repeat follows its answer time.
 TEST(Session, TheRepeatFollowsTheAnswerTime) {
   Recorder r;
   Session s(r);
-  auto t = TransferClock::now();
-  s.connect(t);
-  s.tick(Tick::Link, t);
-  s.received(kReply2, t);
-  s.upload(t);
-  // The controller takes the requests in turn, each 250 ms after it came or after the last.
+  auto t = TransferClock::now(), free = t;
+  ask(s, t, true);
   std::size_t served = r.writes.size() - 1;
   std::vector<TransferClock::time_point> came(r.writes.size(), t);
-  auto free = t;
   while (!s.uploading().done() && r.writes.size() < 100) {
-    const bool asked = served < r.writes.size();
-    const auto answer = std::max(free, asked ? came[served] : t) + std::chrono::milliseconds(250);
-    if (asked && answer <= *s.nextDeadline()) {
-      t = free = answer;
-      s.received(Bytes{0xA2, r.writes[served++].bytes()[1], 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, t);
+    const auto next = served < r.writes.size()
+                          ? std::max(free, came[served]) + std::chrono::milliseconds(250)
+                          : TransferClock::time_point::max();
+    if (next <= *s.nextDeadline()) {
+      t = free = next;
+      s.received(cat({r.writes[served++].bytes().first(2), Bytes(12)}), t);
     } else {
-      t = *s.nextDeadline();
-      s.timeout(t);
+      s.timeout(t = *s.nextDeadline());
     }
     came.resize(r.writes.size(), t);
   }
   EXPECT_TRUE(s.uploading().done());
   EXPECT_LE(r.writes.size() - 1, 38U);
-  EXPECT_GE(s.repeatInterval(), std::chrono::milliseconds(250));
 }
 
 }  // namespace
