@@ -27,7 +27,7 @@ Session::Session(std::string port, std::string device, const Job& job)
     : job_(job),
       ownPort_(std::make_unique<QtSerialPort>()),
       port_(*ownPort_),
-      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick}) {
+      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick, .baud = job.baud}) {
   ownPort_->setDevicePath(device);
   result_.port = std::move(port);
   result_.device = std::move(device);
@@ -35,7 +35,9 @@ Session::Session(std::string port, std::string device, const Job& job)
 }
 
 Session::Session(std::string port, SerialPort& line, const Job& job)
-    : job_(job), port_(line), core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick}) {
+    : job_(job),
+      port_(line),
+      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick, .baud = job.baud}) {
   result_.port = std::move(port);
   wire();
 }

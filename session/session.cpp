@@ -45,6 +45,29 @@ bool sameKind(const Frame& a, const Frame& b) {
 
 }  // namespace
 
+TransferClock::duration quietGap(int baud) {
+  // Ten bits a character.
+  const auto perCharacter = std::chrono::microseconds(10'000'000 / std::max(baud, 1));
+  return kQuietCharacters * perCharacter;
+}
+
+void AnswerTimer::sample(TransferClock::duration time) {
+  if (!shortest_ || time < *shortest_) shortest_ = time;
+  if (!smoothed_) {
+    smoothed_ = time;
+    variation_ = time / 2;
+    return;
+  }
+  const auto difference = time > *smoothed_ ? time - *smoothed_ : *smoothed_ - time;
+  variation_ = (3 * variation_ + difference) / 4;
+  smoothed_ = (7 * *smoothed_ + time) / 8;
+}
+
+TransferClock::duration AnswerTimer::interval() const {
+  if (!smoothed_) return kShortest;
+  return std::clamp<TransferClock::duration>(*smoothed_ + 4 * variation_, kShortest, kLongest);
+}
+
 bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken) {
   switch (op.kind) {
     case PortOp::Kind::Write:
@@ -65,6 +88,7 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
       return true;
     case PortOp::Kind::StartTick:
     case PortOp::Kind::StopTick:
+    case PortOp::Kind::Deadline:
       break;
   }
   return false;
@@ -92,6 +116,12 @@ void Session::op(PortOp o) {
     case PortOp::Kind::DiscardInput:
     case PortOp::Kind::TakeInput:
       rx_.clear();
+      quietDue_.reset();
+      misframed_ = false;
+      break;
+    case PortOp::Kind::Write:
+      if (written_.size() >= 4) written_.erase(written_.begin());
+      written_.push_back(o.frame);
       break;
     default:
       break;
@@ -100,7 +130,7 @@ void Session::op(PortOp o) {
 }
 
 void Session::startTick(Tick t) {
-  due_[static_cast<int>(t)] = now_ + std::chrono::milliseconds(tickInterval(t));
+  due_[static_cast<int>(t)] = now_ + interval(t);
   op({PortOp::Kind::StartTick, {}, 0, t});
 }
 
@@ -126,14 +156,24 @@ void Session::connect(TransferClock::time_point now) {
   front_.happened(event::Connecting{});
 }
 
+TransferClock::duration Session::interval(Tick t) const {
+  if (t == Tick::Download || t == Tick::Upload) return answers_.interval();
+  return std::chrono::milliseconds(tickInterval(t));
+}
+
 void Session::timeout(TransferClock::time_point now) {
+  // A reply whose quiet has come is taken before a tick repeats its request.
+  if (quietDue_ && *quietDue_ <= now) {
+    now_ = now;
+    take();
+  }
   for (int i = 0; i < kTickKinds; ++i) {
     if (due_[i] && *due_[i] <= now) tick(static_cast<Tick>(i), now);
   }
 }
 
 std::optional<TransferClock::time_point> Session::nextDeadline() const {
-  std::optional<TransferClock::time_point> next;
+  std::optional<TransferClock::time_point> next = quietDue_;
   for (const auto& due : due_) {
     if (due && (!next || *due < *next)) next = due;
   }
@@ -148,9 +188,9 @@ void Session::tick(Tick which, TransferClock::time_point now) {
   // A tick that runs on, and was not started again by its own step, is due one interval on,
   // as a repeating timer's next tick; a step late by more than that counts from now.
   if (due && due == before) {
-    const auto interval = std::chrono::milliseconds(tickInterval(which));
-    *due += interval;
-    if (*due <= now) due = now + interval;
+    const auto every = interval(which);
+    *due += every;
+    if (*due <= now) due = now + every;
   }
 }
 
@@ -198,10 +238,10 @@ void Session::step(Tick which, TransferClock::time_point now) {
       front_.happened(event::VersionKnown{version_});
       return;
     case Tick::Download:
-      carryOut(Direction::Download, download_.tick(image_, now));
+      carryOut(Direction::Download, download_.tick(image_, now), true);
       return;
     case Tick::Upload:
-      carryOut(Direction::Upload, upload_.tick(now));
+      carryOut(Direction::Upload, upload_.tick(now), true);
       return;
     case Tick::Service:
       if (serviceAsked_ && ++serviceTick_ < options_.serviceGiveUpTick) return;
@@ -215,15 +255,95 @@ void Session::step(Tick which, TransferClock::time_point now) {
 
 void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_point now) {
   now_ = now;
-  // A reply is taken once at least its length waits, with whatever came along: a count that
-  // does not fit is no reply, and goes with the rest.
+  if (bytes.empty()) return;
+  // The spacing of the chunks a reply comes in: an adapter that hands bytes on after its
+  // latency timer leaves that much between the parts of one reply.
+  if (!rx_.empty() && awaiting_ > 0 && rx_.size() < static_cast<std::size_t>(awaiting_)) {
+    replySpacing_ = std::max(replySpacing_, now - lastBytes_);
+  }
+  // The version text is collected for its own tick, whatever parts it comes in.
+  const bool whole = !misframed_ && !quietDue_ && (rx_.empty() || versionMode_) &&
+                     rx_.size() + bytes.size() == static_cast<std::size_t>(awaiting_);
+  if (rx_.empty()) replySpacing_ = {};
+  lastBytes_ = now;
   rx_.insert(rx_.end(), bytes.begin(), bytes.end());
-  if (awaiting_ == 0 || rx_.size() < static_cast<std::size_t>(awaiting_)) return;
+  // The whole echo of a command the port let through goes before anything counts: the version
+  // text and a service answer are what the controller sent behind it.
+  // Bytes that are so far only the start of such an echo wait for the rest.
+  for (const Frame& f : written_) {
+    const auto b = f.bytes();
+    if (b.size() != frames::kCommandLength) continue;
+    const std::size_t n = std::min(b.size(), rx_.size());
+    if (!std::equal(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n), rx_.begin())) continue;
+    if (n < b.size()) return;
+    rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
+    break;
+  }
+  // The adapter handed over exactly one reply at once, with nothing ahead of it: it is taken
+  // now. A reply that came in parts waits for the quiet behind it.
+  if (whole) {
+    take();
+    return;
+  }
+  if (!misframed_ && (awaiting_ == 0 || rx_.size() < static_cast<std::size_t>(awaiting_))) return;
+  // A handshake reply is fixed at both ends and needs no quiet behind it: a controller that
+  // says more after it still connects.
+  if (!misframed_ && !versionMode_ &&
+      std::holds_alternative<HandshakeReply>(
+          recogniseReply(std::span(rx_).first(static_cast<std::size_t>(awaiting_))))) {
+    rx_.resize(static_cast<std::size_t>(awaiting_));
+    take();
+    return;
+  }
+  if (misframed_ || rx_.size() > static_cast<std::size_t>(awaiting_)) {
+    // More than one reply's length before the line went quiet: no reply of the controller's
+    // but one run into noise or an echo. Everything goes until the line is quiet again, and
+    // the request goes out again as for no answer.
+    rx_.clear();
+    misframed_ = true;
+  }
+  const auto gap = std::clamp<TransferClock::duration>(
+      std::max(quietGap(options_.baud), chunkSpacing_ + quietGap(options_.baud) / 2),
+      quietGap(options_.baud), kLongestQuiet);
+  quietDue_ = now + gap;
+  op({PortOp::Kind::Deadline});
+}
+
+void Session::take() {
+  quietDue_.reset();
   std::vector<std::uint8_t> taken;
   taken.swap(rx_);
+  if (misframed_ || awaiting_ == 0 || taken.size() != static_cast<std::size_t>(awaiting_)) {
+    misframed_ = false;
+    return;
+  }
+  chunkSpacing_ = std::min<TransferClock::duration>(replySpacing_, kLongestQuiet);
   // What else waits at the port is dropped before an answer sends the next frame: the reply of
   // a controller that answers at once must not join this one.
   op({PortOp::Kind::DiscardInput});
+  const bool echo = isEcho(taken);
+  written_.clear();
+  if (echo) return;
+  dispatch(taken);
+}
+
+// The start of a frame the tool wrote is its echo, never an answer (a service command's first
+// eight bytes have the shape of a success).
+bool Session::isEcho(const std::vector<std::uint8_t>& taken) const {
+  return std::any_of(written_.begin(), written_.end(), [&](const Frame& f) {
+    const auto b = f.bytes();
+    return b.size() >= taken.size() && std::equal(taken.begin(), taken.end(), b.begin());
+  });
+}
+
+void Session::answered() {
+  // Only an answer that surely answers the first sending measures the controller: after a
+  // repeat, one that came sooner than any answer has is the first sending's.
+  const auto shortest = answers_.shortest();
+  if (!repeated_ || !shortest || now_ - repeatedAt_ < *shortest) answers_.sample(now_ - sentAt_);
+}
+
+void Session::dispatch(const std::vector<std::uint8_t>& taken) {
   if (versionMode_) {
     version_.insert(version_.end(), taken.begin(), taken.end());
     return;
@@ -232,9 +352,19 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
   if (const auto* h = std::get_if<HandshakeReply>(&reply)) {
     if (handshakeReplyCounts(connected_, linkTick_)) handshakeReply(h->model);
   } else if (const auto* ack = std::get_if<DownloadAck>(&reply)) {
-    carryOut(Direction::Download, download_.acknowledged(ack->nextRow, image_, now));
+    const TransferAction a = download_.acknowledged(ack->nextRow, image_, now_);
+    if (a.startTimer) answered();
+    carryOut(Direction::Download, a);
   } else if (const auto* row = std::get_if<UploadRow>(&reply)) {
-    carryOut(Direction::Upload, upload_.rowReceived(row->row, row->data, now));
+    // While an upload asks, a row is its answer only when it is the row asked for (or the one
+    // before, again).
+    const std::uint8_t asked = upload_.requestedRow();
+    const bool asking =
+        upload_.running() && !upload_.done() && upload_.failure() == TransferEnd::None;
+    if (asking && row->row != asked && row->row + 1 != asked) return;
+    const TransferAction a = upload_.rowReceived(row->row, row->data, now_);
+    if (a.startTimer) answered();
+    carryOut(Direction::Upload, a);
   } else if (const auto* service = std::get_if<ServiceReply>(&reply)) {
     // The command sent is answered once.
     if (!serviceAsked_) return;
@@ -331,8 +461,12 @@ void Session::flushPreviews() {
 
 // What the step does to the port and the timers comes first, then what happened: a front end
 // that answers an event with a call of its own finds this step done and nothing of it to come.
-void Session::carryOut(Direction d, const TransferAction& a) {
+void Session::carryOut(Direction d, const TransferAction& a, bool repeat) {
   if (a.dropInput) op({PortOp::Kind::TakeInput});
+  if (!a.frames.empty()) {
+    (repeat ? repeatedAt_ : sentAt_) = now_;
+    repeated_ = repeat;
+  }
   for (const OutgoingFrame& f : a.frames) {
     // Upload requests are live commands: they go out only while connected.
     if (f.kind == OutgoingFrame::Kind::UploadRequest && !connected_) continue;

@@ -42,6 +42,34 @@ inline constexpr int kTickKinds = 6;
   return t == Tick::VersionQuery ? 500 : 200;
 }
 
+// A reply is the controller's only when the bytes that came form exactly one reply and the
+// line then stays quiet for a few character times: bytes beyond its length within that gap
+// (noise before or inside it, an echo run into it) make it misframed, and it is dropped whole,
+// as if it had not come. An adapter that hands bytes on in chunks stretches the gap to the
+// spacing of its chunks, up to kLongestQuiet. Exactly one reply handed over at once, with
+// nothing ahead of it, is taken without the wait; so is a handshake reply, fixed at both ends.
+inline constexpr int kQuietCharacters = 4;
+inline constexpr std::chrono::milliseconds kLongestQuiet{40};
+[[nodiscard]] TransferClock::duration quietGap(int baud);
+
+// The transfer's repeat interval follows the answer time measured on this connection, as TCP's
+// retransmission timer does: smoothed answer time plus four times its variation, never below
+// the 200 ms tick, and at most a second.
+class AnswerTimer {
+ public:
+  static constexpr std::chrono::milliseconds kShortest{200};
+  static constexpr std::chrono::milliseconds kLongest{1000};
+  // An answer came `time` after the frame it answers went out.
+  void sample(TransferClock::duration time);
+  [[nodiscard]] TransferClock::duration interval() const;
+  // The shortest answer time seen; none before a sample.
+  [[nodiscard]] std::optional<TransferClock::duration> shortest() const { return shortest_; }
+
+ private:
+  std::optional<TransferClock::duration> smoothed_, shortest_;
+  TransferClock::duration variation_{};
+};
+
 // Something to do to the port or a timer.
 struct PortOp {
   enum class Kind {
@@ -52,6 +80,7 @@ struct PortOp {
     ClosePort,
     StartTick,  // `tick` (re)starts from now
     StopTick,
+    Deadline,  // the session's next deadline moved without a tick (a reply waits for quiet)
   };
   Kind kind;
   Frame frame{};
@@ -163,6 +192,8 @@ class Session {
   struct Options {
     // A service command waits this many ticks of Tick::Service for its answer; 0: for ever.
     int serviceGiveUpTick = 0;
+    // The line's speed, for the quiet gap that ends a reply.
+    int baud = 9600;
   };
   explicit Session(SessionFront& front) : Session(front, Options{}) {}
   Session(SessionFront& front, Options options) : front_(front), options_(options) {}
@@ -170,8 +201,9 @@ class Session {
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
   void connect(TransferClock::time_point now = TransferClock::now());
-  // Bytes that came from the controller, any number: the session keeps them until a reply's
-  // length has come.
+  // Bytes that came from the controller, any number: the session keeps them until they are
+  // one reply with the line quiet behind it (a reply that came whole in one call is taken at
+  // once), and drops them all when more came.
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
   // A tick of `which`, whether due or not (a front end with a timer of each kind).
@@ -200,8 +232,8 @@ class Session {
   [[nodiscard]] bool connected() const { return connected_; }
   [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
   [[nodiscard]] bool collectingVersion() const { return versionMode_; }
-  // The length of the reply the session waits for: it takes what came once that many bytes
-  // have (the port's receive threshold of old); 0 while it waits for none.
+  // The length of the reply the session waits for (the port's receive threshold of old); 0
+  // while it waits for none.
   [[nodiscard]] int awaiting() const { return awaiting_; }
   [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
   // The model of the latest counted handshake reply; meaningful while connected.
@@ -213,6 +245,8 @@ class Session {
   [[nodiscard]] bool mayStart(Direction d) const;
   // The timers this session has started and not stopped.
   [[nodiscard]] bool ticking(Tick t) const { return due_[static_cast<int>(t)].has_value(); }
+  // The transfer ticks' interval as measured so far.
+  [[nodiscard]] TransferClock::duration repeatInterval() const { return answers_.interval(); }
 
  private:
   void step(Tick which, TransferClock::time_point now);
@@ -220,11 +254,16 @@ class Session {
   void ask(std::string_view hexFrame, int replyLength);
   void startTick(Tick t);
   void stopTick(Tick t);
-  void carryOut(Direction d, const TransferAction& a);
+  void carryOut(Direction d, const TransferAction& a, bool repeat = false);
   void stopTransfers(TransferEnd why = TransferEnd::None);
   void handshakeReply(std::uint8_t model);
   [[nodiscard]] bool transferring() const;
   void flushPreviews();
+  [[nodiscard]] TransferClock::duration interval(Tick t) const;
+  void take();
+  void dispatch(const std::vector<std::uint8_t>& taken);
+  [[nodiscard]] bool isEcho(const std::vector<std::uint8_t>& taken) const;
+  void answered();
 
   SessionFront& front_;
   Options options_;
@@ -245,6 +284,18 @@ class Session {
   // What came since the last reply, and the length of the reply awaited (0: none).
   std::vector<std::uint8_t> rx_;
   int awaiting_ = 0;
+  // When the latest bytes came, the widest spacing of the chunks of one reply, and when the
+  // bytes that came are taken if no more come.
+  TransferClock::time_point lastBytes_{};
+  TransferClock::duration chunkSpacing_{}, replySpacing_{};
+  bool misframed_ = false;
+  std::optional<TransferClock::time_point> quietDue_;
+  // The frames written since the last reply: a reply that is only the start of one is its echo.
+  std::vector<Frame> written_;
+  // The transfer frame pending: when it first went out, and whether it went out again since.
+  AnswerTimer answers_;
+  TransferClock::time_point sentAt_{}, repeatedAt_{};
+  bool repeated_ = false;
   TransferClock::time_point now_{};
 };
 

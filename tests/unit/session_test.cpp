@@ -21,6 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 // bytes of any other), and the events by name.
 struct Recorder final : SessionFront {
   std::string said;
+  std::vector<Frame> writes;
   void word(const std::string& w) { said += said.empty() ? w : " " + w; }
   static std::string hex(std::span<const std::uint8_t> b) {
     std::string s;
@@ -36,6 +37,7 @@ struct Recorder final : SessionFront {
     const auto b = op.frame.bytes();
     switch (op.kind) {
       case PortOp::Kind::Write:
+        writes.push_back(op.frame);
         return word("w:" + hex(b.size() == 12 ? b.subspan(5, 2) : b.first(b.size() == 15 ? 3 : 2)));
       case PortOp::Kind::Threshold:
         return word("t" + std::to_string(op.bytes));
@@ -49,6 +51,8 @@ struct Recorder final : SessionFront {
         return word(std::string("+") + ticks[static_cast<int>(op.tick)]);
       case PortOp::Kind::StopTick:
         return word(std::string("-") + ticks[static_cast<int>(op.tick)]);
+      case PortOp::Kind::Deadline:
+        return;
     }
   }
   void happened(const SessionEvent& e) override {
@@ -238,6 +242,75 @@ TEST(Session, OneImageAndOneTransferAtATime) {
              answered(ServiceCommand::RunModeOverlay, 0x10, "t8 t8 drop w:F520 drop answer2010="),
              answered(ServiceCommand::RunModeOverlay, 0x01, "t8 t8 drop w:F520 drop answer2001!"),
              answered(ServiceCommand::RunModeOverlay, 0x30, "t8 t8 drop w:F520 drop answer2030")}));
+}
+
+// Connected, then an upload or a service command asked at `t`.
+void ask(Session& s, TransferClock::time_point t, bool upload) {
+  s.connect(t), s.tick(Tick::Link, t), s.received(kReply2, t);
+  upload ? s.upload(t) : s.service(ServiceCommand::Protocol1200, t);
+}
+Bytes cat(std::initializer_list<std::span<const std::uint8_t>> parts) {
+  Bytes all;
+  for (const auto p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+// A reply is taken only when the bytes are exactly the reply asked for with the line quiet
+// after it, whole or a byte a millisecond: not with noise before or inside it, not a row not
+// asked for, not the echo of the request (its start, or all of it ahead of the answer).
+TEST(Session, OnlyTheControllersReplyIsTaken) {
+  const Bytes row = {0xA2, 0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, noise = {0xA2, 5};
+  const Frame echo = Frame::fromHex(frames::kProtocol1200);
+  const struct {
+    Bytes bytes;
+    bool upload, taken;
+  } cases[] = {{row, true, true},
+               {cat({std::span(noise).first(1), row}), true, false},
+               {cat({std::span(row).first(5), noise, std::span(row).subspan(5)}), true, false},
+               {cat({noise, std::span(row).subspan(2)}), true, false},
+               {cat({echo.bytes().first(8)}), false, false},
+               {kServiceDone01, false, true},
+               {cat({echo.bytes(), kServiceDone01}), false, true}};
+  for (const auto& c : cases) {
+    for (const std::size_t step : {c.bytes.size(), std::size_t{1}}) {
+      Recorder r;
+      Session s(r);
+      auto t = TransferClock::now();
+      ask(s, t, c.upload);
+      r.said.clear();
+      for (std::size_t i = 0; i < c.bytes.size(); i += step) {
+        s.received(std::span(c.bytes).subspan(i, step), t += std::chrono::milliseconds(1));
+      }
+      s.timeout(t + kLongestQuiet);
+      EXPECT_EQ(r.said.find(c.upload ? "arrived" : "answer") != std::string::npos, c.taken)
+          << Recorder::hex(c.bytes) << " by " << step << ": " << r.said;
+    }
+  }
+}
+
+// A controller that takes 250 ms a row, busy meanwhile, gets each row at most twice: the
+// repeat follows its answer time.
+TEST(Session, TheRepeatFollowsTheAnswerTime) {
+  Recorder r;
+  Session s(r);
+  auto t = TransferClock::now(), free = t;
+  ask(s, t, true);
+  std::size_t served = r.writes.size() - 1;
+  std::vector<TransferClock::time_point> came(r.writes.size(), t);
+  while (!s.uploading().done() && r.writes.size() < 100) {
+    const auto next = served < r.writes.size()
+                          ? std::max(free, came[served]) + std::chrono::milliseconds(250)
+                          : TransferClock::time_point::max();
+    if (next <= *s.nextDeadline()) {
+      t = free = next;
+      s.received(cat({r.writes[served++].bytes().first(2), Bytes(12)}), t);
+    } else {
+      s.timeout(t = *s.nextDeadline());
+    }
+    came.resize(r.writes.size(), t);
+  }
+  EXPECT_TRUE(s.uploading().done());
+  EXPECT_LE(r.writes.size() - 1, 38U);
 }
 
 }  // namespace
