@@ -48,8 +48,7 @@ struct Fault {
   Expect download;
   Expect upload;
   bool longForm = false;
-  int runs = 1;  // a fault played at random: each run against a qzsim of its own (3 at most
-                 // in the short form)
+  int runs = 1;  // a fault played at random: runs of a qzsim each (short form: 3 at most)
 };
 
 const std::vector<Fault> kFaults = {
