@@ -197,6 +197,8 @@ class Session {
   };
   explicit Session(SessionFront& front) : Session(front, Options{}) {}
   Session(SessionFront& front, Options options) : front_(front), options_(options) {}
+  // The line's speed, for a front end that chooses it at each connection.
+  void setBaud(int baud) { options_.baud = baud; }
 
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
