@@ -17,32 +17,12 @@
 #include <string>
 
 #include "link/qt_serial_port.h"
+#include "quiet_platform.h"
 #include "sim/pty_server.h"
 #include "support/event_loop.h"
 #include "ui/form1.h"
 #include "ui/platform.h"
 #include "view/sim_view.h"
-
-namespace {
-
-// No desktop, and the same clock on every run, so the picture changes only with what it shows.
-class FixedClock final : public qz::Platform {
- public:
-  void messageBox(const QString& text, const QString&, qz::MessageIcon) override {
-    std::fprintf(stderr, "message: %s\n", text.toStdString().c_str());
-  }
-  qz::SaveChoice askToSave(const QString&, const QString&) override {
-    return qz::SaveChoice::Discard;
-  }
-  QString openFileName(const QString&) override { return {}; }
-  QString saveFileName(const QString&) override { return {}; }
-  void beep(int, int) override {}
-  [[nodiscard]] QDateTime now() const override {
-    return QDateTime(QDate(2026, 3, 2), QTime(9, 30, 0));
-  }
-};
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
   if (argc != 2) {
@@ -59,7 +39,8 @@ int main(int argc, char* argv[]) {
   qz::sim::PtyServer server(options);
   server.start();
   qz::QtSerialPort port;
-  FixedClock platform;
+  // The same clock on every run, so the picture changes only with what it shows.
+  qz::bench::QuietPlatform platform(QDateTime(QDate(2026, 3, 2), QTime(9, 30, 0)));
   int status = 0;
   {
     qz::Form1 w(port, platform);
