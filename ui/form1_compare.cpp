@@ -40,7 +40,7 @@ QStringList wordsOf(const ConfigImage& controller, const ConfigImage& other, int
 void Form1::compareWithController() {
   if (!Connected() || !Command上传->isEnabled()) return;
   readBack_ = ReadBack::Compare;
-  session.upload();
+  drive([this] { session.upload(); });
 }
 
 bool Form1::readBackEvent(const SessionEvent& e) {
@@ -76,7 +76,7 @@ bool Form1::readBackEvent(const SessionEvent& e) {
         QTimer::singleShot(0, this, [this] {
           if (!Connected()) return;
           readBack_ = ReadBack::Verify;
-          session.upload();
+          drive([this] { session.upload(); });
         });
         return true;
       default:
