@@ -21,9 +21,13 @@ namespace {
 // gets as long as a transfer gives a row.
 constexpr int kServiceGiveUpTick = 15;
 
-// Nobody reads the version on a screen: its wait ends once the whole text has come.
+// Nobody reads the version on a screen: its wait ends once the whole text has come. A download
+// is always read back and compared.
 qz::Session::Options options(const Job& job) {
-  return {.serviceGiveUpTick = kServiceGiveUpTick, .baud = job.baud, .versionEndsWhenWhole = true};
+  return {.serviceGiveUpTick = kServiceGiveUpTick,
+          .baud = job.baud,
+          .versionEndsWhenWhole = true,
+          .readBack = true};
 }
 
 }  // namespace
@@ -140,6 +144,8 @@ void Session::happened(const SessionEvent& e) {
     transferNews(*t);
   } else if (const auto* u = std::get_if<event::Uploaded>(&e)) {
     uploadComplete(u->image);
+  } else if (const auto* back = std::get_if<event::ReadBack>(&e)) {
+    readBack(back->image);
   } else if (std::holds_alternative<event::PortLost>(e)) {
     portLost();
   } else if (const auto* r = std::get_if<event::TransferRefused>(&e); r && r->otherModel) {
@@ -220,7 +226,6 @@ void Session::finish(int code, std::string text) {
   // Said goodbye to, as the window's exit button does.
   driver_.run(
       [this] { core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit); });
-  driver_.timer().stop();
   if (port_.isOpen()) port_.close();
   result_.code = code;
   result_.text = std::move(text);
@@ -233,12 +238,11 @@ void Session::transferNews(const event::Transfer& t) {
     finish(kNoAnswer,
            "the controller sent its last row before the rows ahead of it; "
            "the upload is incomplete");
-  } else if (t.news == TransferNews::Succeeded && t.direction == Direction::Download) {
-    // Every row is stored: read the image back at once to see that it arrived whole.
+  } else if (t.news == TransferNews::Started && t.readBack && t.direction == Direction::Upload) {
+    // Every row is stored: the image is read back to see that it arrived whole.
     doing_ = Doing::Verify;
     progressRow_ = 0;
     progressChanged();
-    driver_.run([this] { core_.upload(); });
   } else if (t.news == TransferNews::Closed && !t.done) {
     const int row = t.row;
     const char* what = doing_ == Doing::Download ? "download"
@@ -258,20 +262,21 @@ void Session::transferNews(const event::Transfer& t) {
   }
 }
 
+void Session::readBack(const ConfigImage& image) {
+  result_.image = image;
+  result_.differences = differences(image, job_.image);
+  if (result_.differences.empty()) {
+    finish(kDone, "downloaded " + job_.file + " and read it back: all " +
+                      std::to_string(kRows * kRowBytes) + " bytes arrived");
+  } else {
+    finish(kDifferent, "verification failed: the controller holds " +
+                           std::to_string(result_.differences.size()) + " byte(s) other than " +
+                           job_.file);
+  }
+}
+
 void Session::uploadComplete(const ConfigImage& image) {
   result_.image = image;
-  if (doing_ == Doing::Verify) {
-    result_.differences = differences(image, job_.image);
-    if (result_.differences.empty()) {
-      finish(kDone, "downloaded " + job_.file + " and read it back: all " +
-                        std::to_string(kRows * kRowBytes) + " bytes arrived");
-    } else {
-      finish(kDifferent, "verification failed: the controller holds " +
-                             std::to_string(result_.differences.size()) + " byte(s) other than " +
-                             job_.file);
-    }
-    return;
-  }
   if (job_.command == Command::Compare) {
     // A row the file lacks has no bytes to compare with.
     result_.differences = differences(image, job_.image, job_.rows);

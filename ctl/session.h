@@ -3,7 +3,6 @@
 // goodbye and close. Event driven on the thread of the event loop, so any number of sessions
 // run side by side and a silent controller holds up nobody but itself.
 
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -87,6 +86,7 @@ class Session final {
   void transferNews(const event::Transfer& t);
   void serviceAnswered(const event::ServiceAnswered& a);
   void uploadComplete(const ConfigImage& image);
+  void readBack(const ConfigImage& image);
 
   Job job_;
   PortResult result_;

@@ -400,6 +400,9 @@ void Session::download(const ConfigImage& image, std::uint8_t optionByte,
     return;
   }
   image_ = image;
+  downloadReadBack_ = options_.readBack;
+  // The first row's answer must come alone.
+  clearInput();
   carryOut(Direction::Download, download_.start(image_, optionByte, now));
 }
 
@@ -409,6 +412,8 @@ void Session::upload(TransferClock::time_point now) {
     tell(event::TransferRefused{Direction::Upload, false, model_, 0});
     return;
   }
+  readingBack_ = false;
+  clearInput();
   carryOut(Direction::Upload, upload_.start(now));
 }
 
@@ -455,11 +460,30 @@ void Session::carryOut(Direction d, const TransferAction& a, bool repeat) {
     const bool down = d == Direction::Download;
     tell(event::Transfer{d, a.news, down ? download_.done() : upload_.done(),
                          down ? download_.pendingRow() : upload_.requestedRow(),
-                         down ? download_.failure() : upload_.failure()});
+                         down ? download_.failure() : upload_.failure(),
+                         down ? downloadReadBack_ : readingBack_});
   }
-  if (a.image) tell(event::Uploaded{*a.image});
+  if (a.image) {
+    if (readingBack_) {
+      event::ReadBack r{*a.image, {}};
+      for (std::uint8_t row = 0; row < kRows; ++row) {
+        if (a.image->rows[row] != image_.rows[row]) r.rows.push_back(row);
+      }
+      tell(std::move(r));
+    } else {
+      tell(event::Uploaded{*a.image});
+    }
+  }
   // What the editor showed meanwhile goes out once the transfer is over.
   flushPreviews();
+  // A download read back: the upload follows once it has closed, as if pressed then.
+  if (d == Direction::Download && a.news == TransferNews::Closed && download_.done() &&
+      downloadReadBack_ && connected_) {
+    downloadReadBack_ = false;
+    readingBack_ = true;
+    clearInput();
+    carryOut(Direction::Upload, upload_.start(now_));
+  }
 }
 
 void Session::stopTransfers(TransferEnd why) {

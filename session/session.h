@@ -123,6 +123,14 @@ struct Transfer {
   bool done;         // the transfer had succeeded (for Closed and Interrupted)
   std::uint8_t row;  // the row pending: sent last (download) or asked for last (upload)
   TransferEnd why;   // why it failed, once it has
+  // A download that is read back once it has closed, or the upload that reads it back.
+  bool readBack = false;
+};
+// The read-back of a download is complete: the controller's image, and the rows in which it
+// differs from the image sent (none: the controller holds exactly what was sent).
+struct ReadBack {
+  ConfigImage image;
+  std::vector<std::uint8_t> rows;
 };
 struct Uploaded {
   ConfigImage image;
@@ -149,7 +157,7 @@ using SessionEvent =
                  event::VersionAsked, event::VersionKnown, event::ServiceRefused,
                  event::ServiceAnswered, event::ServiceUnanswered, event::Progress,
                  event::RowArrived, event::Transfer, event::Uploaded, event::Disconnected,
-                 event::PortLost, event::TransferRefused>;
+                 event::PortLost, event::TransferRefused, event::ReadBack>;
 
 class Session {
  public:
@@ -162,11 +170,16 @@ class Session {
     bool versionEndsWhenWhole = false;
     // Handshakes before an attempt fails.
     int handshakes = kHandshakeAttempts;
+    // A download that closed successfully is read back by an upload of the session's own, whose
+    // image is only compared with the one sent (event::ReadBack), never taken as an upload's.
+    bool readBack = false;
   };
   Session() : Session(Options{}) {}
   explicit Session(Options options) : options_(options) {}
   // The line's speed, for a front end that chooses it at each connection.
   void setBaud(int baud) { options_.baud = baud; }
+  // Whether the next downloads are read back.
+  void setReadBack(bool on) { options_.readBack = on; }
 
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
@@ -257,6 +270,8 @@ class Session {
   std::optional<std::uint8_t> serviceAsked_;
   int serviceTick_ = 0;
   ConfigImage image_{};              // the download's own copy
+  bool downloadReadBack_ = false;    // the download under way is read back once it closes
+  bool readingBack_ = false;         // the upload under way reads a download back
   std::vector<Frame> heldPreviews_;  // the latest of each kind, in the order first held
   Download download_;
   Upload upload_;

@@ -358,15 +358,13 @@ class Form1 : public QWidget {
   void fillRecentFiles();
   // The sheet of the editor's image with the customer, site and room of the sheet dialog.
   [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
-  // Compare and verify (form1_compare.cpp): an upload whose image goes to them, not the
-  // editor. True when the event was theirs to show.
-  enum class ReadBack : std::uint8_t { None, Compare, Verify };
-  ReadBack readBack_ = ReadBack::None;
-  bool verifyArmed_ = false;  // the download under way is read back once it closes
-  // What that download's success and close said, told once the read-back agrees.
+  // Compare and verify (form1_compare.cpp): the controller's image read by an upload whose image
+  // goes to them, not the editor. True when the event was theirs to show.
+  bool comparing_ = false;  // the upload under way is 与控制器比较's
+  // What a download read back said of its success and close, told once the read-back agrees.
   std::vector<SessionEvent> verifiedNews_;
   bool readBackEvent(const SessionEvent& e);
-  void checkReadBack(const ConfigImage& controller);
+  void checkReadBack(const event::ReadBack& r);
   // A download whose read-back failed or differs: the status, the reason that stays, the
   // history's outcome line.
   void verifyFailed(const QString& reason, const QString& historyWhy);

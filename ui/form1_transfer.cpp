@@ -21,6 +21,7 @@ namespace qz {
 
 void Form1::Command下载_Click() {
   drive([this] {
+    session.setReadBack(verifyAfterDownload());
     session.download(
         SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()), CurModel);
   });
