@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "config/frames.h"
+#include "link/fake_port.h"
+#include "session/port_driver.h"
 #include "session/session.h"
 
 namespace qz {
@@ -64,6 +67,7 @@ struct Recorder {
     }
     if (const auto* p = std::get_if<Progress>(&e)) return word("row" + std::to_string(p->row));
     if (const auto* l = std::get_if<PortLost>(&e)) return word(l->wasLinked ? "lost!" : "lost");
+    if (const auto* b = std::get_if<ReadBack>(&e)) return word("readback:" + hex(b->rows));
     static const char* const names[] = {"connecting", "sent",       "",      "linked",  "open",
                                         "failed",     "over",       "asked", "",        "refused",
                                         "",           "unanswered", "",      "arrived", "transfer",
@@ -157,6 +161,12 @@ TEST(Session, ConversationsStepByStep) {
   // Goodbyes: three from the button, one from the exit, none again from the unload.
   play(then({bye(DisconnectBy::Button, "w:A2AD w:A2AD w:A2AD close bye idle")}));
   play(then({bye(DisconnectBy::Exit, "w:A2AD close bye idle"), bye(DisconnectBy::Unload, "")}));
+  // A frame left behind a close in the same call never reaches the port.
+  play(then({{[](Session& s) {
+                s.disconnect(DisconnectBy::Exit);
+                s.download(ConfigImage{}, 0x11);
+              },
+              "w:A2AD close bye row0 transfer"}}));
   play({kConnect, bye(DisconnectBy::Unload, "idle"),
         bye(DisconnectBy::Interrupt, "w:A2AD close bye"), bye(DisconnectBy::Interrupt, "")});
   // The port goes away: every timer stops, and the user hears whether a link was lost.
@@ -286,6 +296,99 @@ TEST(Session, OnlyTheControllersReplyIsTakenAndTheRepeatFollowsTheAnswerTime) {
           << Recorder::hex(c.bytes) << " by " << step << ": " << r.said;
       EXPECT_LE(r.writes.size(), 1U + 38U);
     }
+  }
+}
+
+// A download read back: once it has closed, the session asks for the image itself, and the
+// controller's image is compared with the one sent, never taken as an upload's.
+TEST(Session, ADownloadReadBackComparesTheControllersImageWithTheOneSent) {
+  ConfigImage sent;
+  sent(1, 0) = 8;
+  std::vector<Step> steps = {kConnect,
+                             kHandshake,
+                             reply(kReply2, "model2!"),
+                             {[sent](Session& s) { s.download(sent, 0x11); }, "*"}};
+  for (int r = 1; r <= 19; ++r)
+    steps.push_back(reply({0xD0, static_cast<std::uint8_t>(r), 0x55}, "*"));
+  steps.push_back(tick(Tick::Download, "w:A200 transfer row0 transfer", 5));
+  const auto rows = [&](std::uint8_t differing, const std::string& last) {
+    for (std::uint8_t r = 0; r < kRows; ++r) {
+      Bytes row = {0xA2, r, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+      row[2] = r == differing ? 9 : sent(r, 0);
+      steps.push_back(reply(row, r == kRows - 1 ? last : "*"));
+    }
+  };
+  rows(1, "w:A213 arrived row18 transfer readback:01");
+  steps.push_back(tick(Tick::Upload, "transfer", 5));
+  steps.push_back({[](Session& s) { s.upload(); }, "w:A200 row0 transfer"});
+  rows(kRows, "w:A213 arrived row18 transfer uploaded");
+  play(steps, {.readBack = true});
+}
+
+// What a call left is carried out before any event is told; a call the front end makes while
+// an event is told goes out before the next event, its events after those waiting; a reply
+// already at the port counts before the time that would repeat its request.
+TEST(PortDriver, EachCallIsCarriedOutBeforeTheNextEvent) {
+  const Bytes row0 = {0xA2, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  const struct {
+    std::function<void(Session&)> call;
+    Bytes waiting;        // reached the port, not yet told
+    std::string reactTo;  // the event on which the front end calls `react`
+    std::function<void(Session&)> react;
+    std::string heard;  // "/x": told with the port closed
+  } cases[] = {
+      {[](Session& s) { s.download(ConfigImage{}, 0x11); },
+       {},
+       "row0",
+       [](Session& s) { s.disconnect(DisconnectBy::Exit); },
+       "w:D00000 w:F611 row0 w:A2AD transfer/x transfer/x bye/x"},
+      {[](Session& s) { s.portLost(); },
+       {},
+       "lost!",
+       [](Session& s) { s.upload(); },
+       "lost!/x row0/x transfer/x"},
+      {[](Session& s) { s.upload(); },
+       {},
+       "transfer",
+       [](Session& s) { s.tick(Tick::Upload); },
+       "w:A200 row0 transfer w:A200"},
+      {[](Session& s) { s.timeout(); }, row0, "", {}, "w:A201 arrived row0"},
+  };
+  int argc = 0;
+  const QCoreApplication app(argc, nullptr);  // for the driver's timer
+  for (const auto& c : cases) {
+    FakePort port;
+    port.ports[1] = PortError::None;
+    port.setPortNumber(1);
+    port.setReceiveThreshold(1);
+    port.open();
+    Session session;
+    PortDriver driver(port, session);
+    port.onComm = [&] { driver.portNotified(); };
+    Recorder r;
+    port.onWrite = [&](std::span<const std::uint8_t> b) {
+      r.word("w:" +
+             Recorder::hex(b.size() == 12 ? b.subspan(5, 2) : b.first(b.size() == 15 ? 3 : 2)));
+    };
+    driver.onEvent = [&](const SessionEvent& e) {
+      const std::size_t at = r.said.size();
+      r.happened(e);
+      const bool react = r.said.substr(at + (at > 0 ? 1 : 0)) == c.reactTo;
+      if (!port.isOpen()) r.said += "/x";
+      if (react) driver.run([&] { c.react(session); });
+    };
+    driver.run([&] { session.connect(); });
+    driver.run([&] { session.tick(Tick::Link); });
+    port.inject(kReply2);
+    port.deliver();
+    if (!c.waiting.empty()) {
+      // Its time-out is due when the row has reached the port.
+      driver.run([&] { session.upload(TransferClock::now() - std::chrono::seconds(1)); });
+      port.inject(c.waiting);
+    }
+    r.said.clear();
+    driver.run([&] { c.call(session); });
+    EXPECT_EQ(r.said, c.heard);
   }
 }
 
