@@ -524,6 +524,8 @@ void Session::portLost() {
   versionMode_ = false;
   serviceAsked_.reset();
   linkTick_ = 0;
+  // Bytes that came before are nobody's answer now: their quiet must not connect a dead port.
+  clearInput();
   tell(event::PortLost{linked});
   // A transfer under way says that it failed, and why.
   stopTransfers(TransferEnd::PortLost);
