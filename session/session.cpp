@@ -70,7 +70,7 @@ TransferClock::duration AnswerTimer::interval() const {
 
 std::optional<Transmit> Session::pollTransmit() {
   if (transmits_.empty()) return std::nullopt;
-  Transmit t = std::move(transmits_.front());
+  const Transmit t = transmits_.front();
   transmits_.pop_front();
   if (t.kind == Transmit::Kind::Close) closing_ = false;
   return t;

@@ -94,7 +94,7 @@ struct ControllerAnswered {
 };
 struct Linked {};         // the first settling tick: connected
 struct TransfersOpen {};  // settled: transfers may start, the version query is armed
-struct AttemptFailed {};  // no answer to 30 handshakes: the port is closed
+struct AttemptFailed {};  // no answer to its handshakes: the port is closed
 struct AttemptOver {};    // five ticks later: back to idle
 struct VersionAsked {};
 struct VersionKnown {  // the version text as collected, possibly nothing
