@@ -474,11 +474,17 @@ void Session::carryOut(Direction d, const TransferAction& a, bool repeat) {
       tell(event::Uploaded{*a.image});
     }
   }
+  // A download read back closes as soon as it has succeeded, and the upload that reads it back
+  // follows at once, as if pressed then.
+  const bool readBack =
+      d == Direction::Download && download_.done() && downloadReadBack_ && connected_;
+  if (readBack && a.news == TransferNews::Succeeded) {
+    carryOut(Direction::Download, download_.closeNow());
+    return;
+  }
   // What the editor showed meanwhile goes out once the transfer is over.
   flushPreviews();
-  // A download read back: the upload follows once it has closed, as if pressed then.
-  if (d == Direction::Download && a.news == TransferNews::Closed && download_.done() &&
-      downloadReadBack_ && connected_) {
+  if (readBack && a.news == TransferNews::Closed) {
     downloadReadBack_ = false;
     readingBack_ = true;
     clearInput();

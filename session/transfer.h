@@ -125,6 +125,8 @@ class Download {
   // The connection is gone: no more frames, no more ticks; Interrupted, which is a failure
   // unless done(), for the reason `why` (None: the user ended the connection).
   TransferAction stop(TransferEnd why = TransferEnd::None);
+  // A download that has succeeded closes now rather than five ticks on (it is read back).
+  TransferAction closeNow();
 
   [[nodiscard]] bool running() const { return c_.running; }
   [[nodiscard]] std::int16_t ticks() const { return c_.tick; }  // DownTick

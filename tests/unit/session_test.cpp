@@ -310,9 +310,10 @@ TEST(Session, ADownloadReadBackComparesTheControllersImageWithTheOneSent) {
                              kHandshake,
                              reply(kReply2, "model2!"),
                              {[sent](Session& s) { s.download(sent, 0x11); }, "*"}};
-  for (int r = 1; r <= 19; ++r)
-    steps.push_back(reply({0xD0, static_cast<std::uint8_t>(r), 0x55}, "*"));
-  steps.push_back(tick(Tick::Download, "w:A200 transfer row0 transfer", 5));
+  for (int r = 1; r <= 19; ++r) {
+    steps.push_back(reply({0xD0, static_cast<std::uint8_t>(r), 0x55},
+                          r < 19 ? "*" : "w:A200 transfer transfer row0 transfer"));
+  }
   const auto rows = [&](std::uint8_t differing, const std::string& last) {
     for (std::uint8_t r = 0; r < kRows; ++r) {
       Bytes row = {0xA2, r, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
