@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -29,7 +31,7 @@ struct FakeRig {
   bool open() {
     port.ports[kCom] = PortError::None;
     port.setPortNumber(kCom);
-    return port.open();
+    return port.open({});
   }
   void send(const Bytes& bytes) { port.inject(bytes); }
   void hangUp() { port.pull(); }
@@ -46,7 +48,7 @@ struct PtyRig {
   bool open() {
     dir.alias(kCom, pty.name());
     port.setPortNumber(kCom);
-    return port.open();
+    return port.open({});
   }
   void send(const Bytes& bytes) { pty.send(bytes); }
   void hangUp() { pty.closeMaster(); }
@@ -70,6 +72,15 @@ class PortContract : public ::testing::Test {
     ASSERT_TRUE(test::pumpUntil([&] { return port().bytesWaiting() == expected; }));
     test::settle(30);
   }
+  // Bytes come in while the event loop does not run: the port finds them when asked.
+  void arriveUntold(const Bytes& bytes) {
+    const std::size_t expected = port().bytesWaiting() + bytes.size();
+    rig.send(bytes);
+    for (int i = 0; i < 5000 && port().bytesWaiting() < expected; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(port().bytesWaiting(), expected);
+  }
 
   Rig rig;
   Events events;
@@ -85,43 +96,38 @@ class RigNames {
 };
 TYPED_TEST_SUITE(PortContract, Rigs, RigNames);
 
-TYPED_TEST(PortContract, TellsOnceTheThresholdWaitsAndNeverInsideACall) {
+TYPED_TEST(PortContract, TellsEveryArrivalInOrderAndNeverInsideACall) {
   SerialPort& port = this->port();
   const Bytes reply{0xAA, 0x55, 0x02, 0x88, 0x66};
-
-  // Whole, or a byte at a time: one notification, once all five wait.
-  port.setReceiveThreshold(5);
-  this->arrive(reply);
-  EXPECT_EQ(this->events, Events{CommEvent::Receive});
-  EXPECT_EQ(port.readAll(), reply);
-  this->events.clear();
-  for (std::size_t i = 0; i < reply.size(); ++i) {
-    this->arrive({reply[i]});
-    EXPECT_EQ(this->events.size(), i + 1 == reply.size() ? 1U : 0U) << "after byte " << i + 1;
+  struct Case {
+    const char* what;
+    std::vector<Bytes> pieces;
+  };
+  const Case cases[] = {
+      {"whole", {reply}},
+      {"byte by byte", {{0xAA}, {0x55}, {0x02}, {0x88}, {0x66}}},
+      {"two pieces", {{0xAA, 0x55}, {0x02, 0x88, 0x66}}},
+  };
+  for (const Case& c : cases) {
+    // Each arrival is told once, whatever already waits; the bytes read back in order.
+    this->events.clear();
+    for (std::size_t i = 0; i < c.pieces.size(); ++i) {
+      this->arrive(c.pieces[i]);
+      EXPECT_EQ(this->events, Events(i + 1, CommEvent::Receive)) << c.what << ", piece " << i;
+    }
+    EXPECT_EQ(port.readAll(), reply) << c.what;
   }
+
+  // Bytes found by a call are told from the event loop, not inside the call; bytes left
+  // waiting are not told again.
+  this->events.clear();
+  this->arriveUntold(reply);
+  EXPECT_TRUE(this->events.empty()) << "told inside a call";
+  test::settle(30);
+  EXPECT_EQ(this->events, Events{CommEvent::Receive});
+  test::settle(30);
+  EXPECT_EQ(this->events.size(), 1U);
   EXPECT_EQ(port.readAll(), reply);
-
-  this->events.clear();
-  port.setReceiveThreshold(0);
-  this->arrive(reply);
-  EXPECT_TRUE(this->events.empty()) << "threshold 0 tells nobody";
-
-  // Lowering the threshold to what waits already tells, from the event loop, not inside the
-  // call.
-  port.setReceiveThreshold(5);
-  EXPECT_TRUE(this->events.empty()) << "told inside setReceiveThreshold";
-  test::settle(30);
-  EXPECT_EQ(this->events, Events{CommEvent::Receive});
-  EXPECT_EQ(port.bytesWaiting(), 5U);
-
-  // A higher threshold waits for the rest.
-  this->events.clear();
-  port.setReceiveThreshold(8);
-  test::settle(30);
-  EXPECT_TRUE(this->events.empty());
-  this->arrive({1, 2, 3});
-  EXPECT_EQ(this->events, Events{CommEvent::Receive});
-  EXPECT_EQ(port.readAll(), (Bytes{0xAA, 0x55, 0x02, 0x88, 0x66, 1, 2, 3}));
 }
 
 TYPED_TEST(PortContract, AHandlerThatTurnsTheEventLoopIsNotEnteredAgain) {
@@ -138,7 +144,6 @@ TYPED_TEST(PortContract, AHandlerThatTurnsTheEventLoopIsNotEnteredAgain) {
     if (read.size() == 1) this->arrive({4, 5, 6});
     --depth;
   };
-  port.setReceiveThreshold(3);
   this->arrive({1, 2, 3});
   ASSERT_TRUE(test::pumpUntil([&] { return read.size() == 2; }));
   test::settle(30);
@@ -147,11 +152,10 @@ TYPED_TEST(PortContract, AHandlerThatTurnsTheEventLoopIsNotEnteredAgain) {
   EXPECT_EQ(read, (std::vector<Bytes>{{1, 2, 3}, {4, 5, 6}}));
 }
 
-TYPED_TEST(PortContract, ReadTakesEverythingDiscardDropsEverythingCloseEndsIt) {
+TYPED_TEST(PortContract, ReadTakesEverythingCloseEndsIt) {
   SerialPort& port = this->port();
-  port.setReceiveThreshold(0);
   this->arrive({1, 2, 3, 4, 5, 6, 7});
-  port.discardInput();
+  (void)port.readAll();
   EXPECT_EQ(port.bytesWaiting(), 0U);
   EXPECT_TRUE(port.readAll().empty());
 
@@ -159,11 +163,11 @@ TYPED_TEST(PortContract, ReadTakesEverythingDiscardDropsEverythingCloseEndsIt) {
   this->arrive({10});
   EXPECT_EQ(port.readAll(), (Bytes{8, 9, 10}));
   EXPECT_TRUE(port.readAll().empty());
-  EXPECT_TRUE(this->events.empty());
+  EXPECT_EQ(this->events, Events(3, CommEvent::Receive));
 
   // A notification still queued when the port closes is not delivered; nothing waits after.
-  this->arrive({11, 12, 13});
-  port.setReceiveThreshold(3);
+  this->events.clear();
+  this->arriveUntold({11, 12, 13});
   port.close();
   test::settle(30);
   EXPECT_TRUE(this->events.empty());
@@ -175,7 +179,6 @@ TYPED_TEST(PortContract, ReadTakesEverythingDiscardDropsEverythingCloseEndsIt) {
 
 TYPED_TEST(PortContract, TheOtherEndGoingAwayIsToldOnceAndClosesThePort) {
   SerialPort& port = this->port();
-  port.setReceiveThreshold(5);
   this->rig.hangUp();
   ASSERT_TRUE(test::pumpUntil([&] { return !this->events.empty(); }));
   test::settle(50);
