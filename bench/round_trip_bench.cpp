@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
 
   qz::QtSerialPort port;
   port.setPortNumber(server.comNumber());
-  if (!port.open(qz::LineSettings{})) {
+  if (!port.open()) {
     std::fprintf(stderr, "cannot open %s: %s\n", server.comName().c_str(),
                  port.lastErrorText().c_str());
     return 1;

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   port.setPortNumber(1);
   qz::HexTextToBytes(port, text);
   QZ_FUZZ_CHECK(port.writes.empty());
-  QZ_FUZZ_CHECK(port.open(qz::LineSettings{}));
+  QZ_FUZZ_CHECK(port.open());
   qz::HexTextToBytes(port, text);
   if (bytes) {
     QZ_FUZZ_CHECK(port.writes.size() == 1 && port.writes.front() == *bytes);

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qz::FakePort port;
   port.ports[1] = qz::PortError::None;
   port.setPortNumber(1);
-  port.open(qz::LineSettings{});
+  port.open();
 
   std::size_t delivered = 0;
   std::size_t notifications = 0;

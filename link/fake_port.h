@@ -25,6 +25,7 @@ class FakePort final : public SerialPort {
 
   void setPortNumber(int n) override { number_ = n; }
   [[nodiscard]] int portNumber() const override { return number_; }
+  using SerialPort::open;
   bool open(const LineSettings& settings) override;
   [[nodiscard]] LineSettings settings() const override { return settings_; }
   void close() override;

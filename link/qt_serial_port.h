@@ -21,6 +21,7 @@ class QtSerialPort final : public SerialPort {
   // A device opened by its path rather than through a COM name; empty goes back to the name.
   void setDevicePath(std::string path);
   [[nodiscard]] int portNumber() const override;
+  using SerialPort::open;
   bool open(const LineSettings& settings) override;
   [[nodiscard]] LineSettings settings() const override;
   // Opens the device with O_NOCTTY | O_NONBLOCK and closes it: no lock file, no line settings,

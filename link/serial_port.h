@@ -46,6 +46,8 @@ class SerialPort {
   // take, a speed it cannot run at among them); the port stays closed. Bytes that reached the
   // device before it was opened are dropped: they answer nothing this connection asked.
   virtual bool open(const LineSettings& settings) = 0;
+  // At the controller's own line settings, 9600,N,8,1.
+  bool open() { return open(LineSettings{}); }
   // The settings of the latest open() that succeeded.
   [[nodiscard]] virtual LineSettings settings() const = 0;
   virtual void close() = 0;
@@ -55,7 +57,7 @@ class SerialPort {
   // or changing anything of it: the port stays closed. False with lastError() saying why. The
   // probe of the port list at start-up asks this of every COM name.
   virtual bool probe() {
-    if (!open(LineSettings{})) return false;
+    if (!open()) return false;
     close();
     return true;
   }

@@ -191,7 +191,7 @@ TEST_F(Ctl, PortsThatCannotBeOpenedSayWhy) {
   // Another program holds the port.
   QtSerialPort holder;
   holder.setDevicePath(sim->devicePath());
-  ASSERT_TRUE(holder.open({}));
+  ASSERT_TRUE(holder.open());
   const Ran busy = qzctl({"--port", sim.com(), "info"});
   EXPECT_EQ(busy.code, 3);
   EXPECT_EQ(busy.err, named(sim) +

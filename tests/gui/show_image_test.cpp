@@ -192,7 +192,7 @@ TEST(Handshake, ShowsTheModelsPanelAndRebuildsTheListsWithoutAPreview) {
   w.Command建立连接->click();
   if (!t.port.isOpen()) {
     t.port.setPortNumber(1);
-    t.port.open({});
+    t.port.open();
   }
   w.Timer2_Timer();
   t.port.inject({0xAA, 0x55, 0x02, 0x88, 0x66});
@@ -223,7 +223,7 @@ TEST(Handshake, AModelByteAboveFourNeverReachesTheWindow) {
   w.Command建立连接->click();
   if (!t.port.isOpen()) {
     t.port.setPortNumber(1);
-    t.port.open({});
+    t.port.open();
   }
   w.Timer2_Timer();
   const ConfigImage image = w.SetData;

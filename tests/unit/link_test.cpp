@@ -25,7 +25,7 @@ TEST(HexText, ConvertsAndWritesEachFrameInOneOperation) {
   FakePort port;
   port.ports[1] = PortError::None;
   port.setPortNumber(1);
-  ASSERT_TRUE(port.open({}));
+  ASSERT_TRUE(port.open());
 
   HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
   ASSERT_EQ(port.writes.size(), 1U);
