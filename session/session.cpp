@@ -76,7 +76,7 @@ bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* tak
     case PortOp::Kind::Threshold:
       return true;  // the session counts the bytes itself
     case PortOp::Kind::DiscardInput:
-      port.discardInput();
+      (void)port.readAll();
       return true;
     case PortOp::Kind::TakeInput: {
       std::vector<std::uint8_t> bytes = port.readAll();

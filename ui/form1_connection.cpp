@@ -24,8 +24,6 @@ void Form1::Command建立连接_Click() {
                              opened.mustFix ? MessageIcon::Critical : MessageIcon::Information);
   }
   if (!opened.opened) return;
-  // Every byte is told as it comes: the session frames the replies.
-  MSComm1.setReceiveThreshold(1);
   // The quiet that ends a reply lasts a few characters at the chosen speed.
   if (const int baud = Combo波特率->currentText().toInt(); baud > 0) session.setBaud(baud);
   session.connect();

@@ -85,7 +85,6 @@ class ControllerFinder final : public QObject, public SessionFront {
     if (event != CommEvent::Receive) return;
     const std::vector<std::uint8_t> bytes = w_.MSComm1.readAll();
     if (bytes.empty()) return;
-    w_.MSComm1.discardInput();
     session_->received(bytes);
   }
 

@@ -42,7 +42,7 @@ void Form1::serviceEvent(const SessionEvent& e) {
                            answer.message.severity == Severity::Failure ? MessageIcon::Critical
                                                                         : MessageIcon::Information);
   // What came while the box was open is stale by now.
-  MSComm1.discardInput();
+  (void)MSComm1.readAll();
 }
 
 }  // namespace qz
