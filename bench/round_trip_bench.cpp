@@ -1,9 +1,9 @@
 // What the tool adds to the wire time: the time from a reply's last byte leaving qzsim to the
 // tool's next frame arriving there, through the real port adapter on a pseudo-terminal.
 //
-// The tool answers every reply at once the way the dispatcher does during a transfer: the
-// notification fires at the receive threshold, everything waiting is read, and the next frame
-// is written from inside the notification. qzsim answers with pacing off, so only the software
+// The tool answers every reply at once the way the session does during a transfer: each
+// notification reads everything waiting, and once the whole reply is in the next frame is
+// written from inside the notification. qzsim answers with pacing off, so only the software
 // on both sides is measured.
 //
 //   qz_round_trip_bench [exchanges]      (default 500)
@@ -49,23 +49,26 @@ int main(int argc, char* argv[]) {
 
   qz::QtSerialPort port;
   port.setPortNumber(server.comNumber());
-  if (!port.setSettings("9600,N,8,1") || !port.open()) {
+  if (!port.open()) {
     std::fprintf(stderr, "cannot open %s: %s\n", server.comName().c_str(),
                  port.lastErrorText().c_str());
     return 1;
   }
 
   int sent = 0;
+  std::size_t got = 0;  // of the reply to the latest request
   auto request = [&] {
-    port.setReceiveThreshold(qz::frames::kHandshakeReplyLength);
+    got = 0;
     qz::HexTextToBytes(port, qz::frames::kHandshake);
     ++sent;
   };
   port.onComm = [&] {
     if (port.commEvent() != qz::CommEvent::Receive) return;
-    (void)port.readAll();
-    port.discardInput();
-    if (sent < exchanges + 1) request();
+    got += port.readAll().size();
+    if (got >= static_cast<std::size_t>(qz::frames::kHandshakeReplyLength) &&
+        sent < exchanges + 1) {
+      request();
+    }
   };
 
   QElapsedTimer total;

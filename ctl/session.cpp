@@ -60,15 +60,13 @@ Session::~Session() {
 
 void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
   quietNoAnswer_ = quietNoAnswer;
-  if (!port_.setSettings(std::to_string(job_.baud) + ",N,8,1") || !port_.open()) {
+  if (!port_.open(LineSettings{.baud = job_.baud})) {
     const PortError e = port_.lastError();
     if (quietNoAnswer_) result_.noController = true;
     finish(kPortFailed, portWords(e, port_.lastErrorText()).sentence);
     return;
   }
-  port_.discardInput();
-  // Every byte is told as it comes: the session frames the replies.
-  port_.setReceiveThreshold(1);
+  (void)port_.readAll();
   opened_ = true;
   driver_.run([this, from] { core_.connect(from); });
   progressChanged();

@@ -60,34 +60,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   port.onComm = [&] {
     ++notifications;
     QZ_FUZZ_CHECK(port.commEvent() == qz::CommEvent::Receive);
-    QZ_FUZZ_CHECK(port.bytesWaiting() >= static_cast<std::size_t>(port.receiveThreshold()));
+    QZ_FUZZ_CHECK(port.bytesWaiting() > 0);
     const std::vector<std::uint8_t> got = port.readAll();
     delivered += got.size();
     checkReply(got);
-    port.discardInput();
   };
 
   std::size_t sent = 0;
   while (in.remaining_bytes() > 0) {
-    // The sender's threshold: one of the reply lengths, or anything a fault could leave.
-    if (in.ConsumeBool()) {
-      static constexpr int kThresholds[] = {1, 3, 5, 8, 14, 31};
-      port.setReceiveThreshold(in.ConsumeBool()
-                                   ? kThresholds[in.ConsumeIntegralInRange<std::size_t>(0, 5)]
-                                   : in.ConsumeIntegralInRange<int>(0, 40));
-    }
     const auto piece = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange<std::size_t>(1, 32));
     const std::size_t before = notifications;
-    const std::size_t waiting = port.bytesWaiting();
     port.inject(piece);
     port.deliver();  // the notification the event loop would run next
     sent += piece.size();
-    // A notification comes exactly when the threshold is reached, and takes everything.
-    const bool reached =
-        port.receiveThreshold() > 0 &&
-        waiting + piece.size() >= static_cast<std::size_t>(port.receiveThreshold());
-    QZ_FUZZ_CHECK((notifications > before) == reached);
-    if (reached) QZ_FUZZ_CHECK(port.bytesWaiting() == 0);
+    // Every piece that came is told once, and the notification takes everything.
+    QZ_FUZZ_CHECK(notifications == before + (piece.empty() ? 0 : 1));
+    QZ_FUZZ_CHECK(port.bytesWaiting() == 0);
   }
   QZ_FUZZ_CHECK(delivered + port.bytesWaiting() == sent);
   return 0;

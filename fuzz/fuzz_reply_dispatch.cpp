@@ -398,7 +398,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         h.port.pull();
         break;
     }
-    // Whatever a step queued (a lowered threshold, a lost line) runs before the next one.
+    // Whatever a step queued (bytes that came, a lost line) runs before the next one.
     h.port.deliver();
     if (h.port.bytesWaiting() == 0) h.waiting.clear();
     h.checkInvariants();

@@ -62,26 +62,21 @@ for name, text in [("handshake", HANDSHAKE), ("version_query", VERSION_QUERY),
                    ("lower_case", "a1b2"), ("bad_digit", "A1 ZZ")]:
     write("fuzz_hex_text", name, text.encode())
 
-# Recogniser: pieces of replies under the threshold each one is asked for.
-THRESHOLD_5, THRESHOLD_3, THRESHOLD_14, THRESHOLD_8, THRESHOLD_31 = 2, 1, 4, 3, 5
-
-
+# Recogniser: replies whole and in pieces, as the port tells them.
 def replies(*pieces):
     seed = Input()
-    for threshold_choice, data in pieces:
-        # Threshold set, from the reply lengths, then the piece and its length.
-        seed.boolean(True).boolean(True).number(threshold_choice)
+    for data in pieces:
+        # The piece's length, then the piece.
         seed.number(len(data) - 1).take(data)
     return seed.bytes()
 
 
-write("fuzz_replies", "handshake_reply", replies((THRESHOLD_5, HANDSHAKE_REPLY)))
-write("fuzz_replies", "handshake_reply_in_two",
-      replies((THRESHOLD_5, HANDSHAKE_REPLY[:2]), (THRESHOLD_5, HANDSHAKE_REPLY[2:])))
-write("fuzz_replies", "download_ack", replies((THRESHOLD_3, DOWNLOAD_ACK)))
-write("fuzz_replies", "upload_row", replies((THRESHOLD_14, UPLOAD_ROW)))
-write("fuzz_replies", "service_reply", replies((THRESHOLD_8, SERVICE_OK)))
-write("fuzz_replies", "version_text", replies((THRESHOLD_31, VERSION_TEXT)))
+write("fuzz_replies", "handshake_reply", replies(HANDSHAKE_REPLY))
+write("fuzz_replies", "handshake_reply_in_two", replies(HANDSHAKE_REPLY[:2], HANDSHAKE_REPLY[2:]))
+write("fuzz_replies", "download_ack", replies(DOWNLOAD_ACK))
+write("fuzz_replies", "upload_row", replies(UPLOAD_ROW))
+write("fuzz_replies", "service_reply", replies(SERVICE_OK))
+write("fuzz_replies", "version_text", replies(VERSION_TEXT))
 
 # Dispatcher: a start state, then operations: 0..3 a piece of the line, 4..5 a timer tick,
 # 6 a button, 7 the device pulled.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <system_error>
 
+#include "link/line_settings.h"
+
 namespace qz {
 
 namespace {
@@ -149,26 +151,25 @@ OpenResult OpenComPort(SerialPort& port, std::string_view portText, std::string_
       std::nearbyint(leadingNumber(portText.size() > 3 ? portText.substr(3) : ""));
   // No number (an empty list) or one no port can have: nothing to open and nothing to say.
   const bool numberUsable = number >= 1 && number <= 32767;
+  PortError error = PortError::None;
   if (numberUsable) {
     port.setPortNumber(static_cast<int>(number));
-    std::string settings(baud);
-    settings += ',';
-    if (!parity.empty()) settings += parity.front();
-    settings += ',';
-    settings += dataBits;
-    settings += ',';
-    settings += stopBits;
-    if (port.setSettings(settings)) {
-      port.setReceiveThreshold(1);
-      result.opened = port.open();
-      // Whatever waited on the line before it was opened answers nothing asked of it.
-      if (result.opened) port.discardInput();
-    }
+    std::string text(baud);
+    text += ',';
+    if (!parity.empty()) text += parity.front();
+    text += ',';
+    text += dataBits;
+    text += ',';
+    text += stopBits;
+    // Settings that do not read as any are refused as the port refuses those it cannot take.
+    const std::optional<LineSettings> settings = parseLineSettings(text);
+    result.opened = settings && port.open(*settings);
+    error = settings ? port.lastError() : PortError::SettingsRefused;
   }
 
   if (!result.opened) {
     const std::string n = std::to_string(port.portNumber());
-    switch (port.lastError()) {
+    switch (error) {
       case PortError::SettingsRefused:
         result.message = "波特率不适应，请重新设置波特率！";
         break;

@@ -23,7 +23,6 @@ void EchoFilter::restart() {
   candidate_.clear();
   places_.assign(1, Place{});
   echoEnd_ = 0;
-  gone_ = 0;
 }
 
 EchoFilter::Step EchoFilter::take(std::uint8_t b) {
@@ -58,7 +57,7 @@ EchoFilter::Step EchoFilter::take(std::uint8_t b) {
 }
 
 void EchoFilter::releaseFrom(std::size_t from, std::vector<std::uint8_t>& input) const {
-  for (std::size_t i = std::max(from, gone_); i < candidate_.size(); ++i) {
+  for (std::size_t i = from; i < candidate_.size(); ++i) {
     input.push_back(candidate_[i]);
   }
 }
@@ -97,7 +96,7 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
       continue;
     }
     // The held bytes stopped lining up with the echo. Looked at again from where they may
-    // belong to something else; bytes whose input was discarded are not brought back.
+    // belong to something else.
     std::size_t from = 1;
     if (echoing_ && echoEnd_ > 0) {
       // The echo was cut short (or ended in a changed byte): what came after its last byte in
@@ -109,13 +108,12 @@ void EchoFilter::feed(std::vector<std::uint8_t> bytes, Clock::time_point now,
       // This echo never came; the next one did.
       from = 0;
       expected_.pop_front();
-    } else if (gone_ == 0) {
+    } else {
       input.push_back(candidate_.front());
     }
-    const std::size_t keep = std::max(from, gone_);
     inputWhileDue_ = inputWhileDue_ || input.size() > before;
     todo.insert(todo.begin(),
-                candidate_.begin() + static_cast<long>(std::min(keep, candidate_.size())),
+                candidate_.begin() + static_cast<long>(std::min(from, candidate_.size())),
                 candidate_.end());
     restart();
   }
@@ -129,9 +127,8 @@ void EchoFilter::received(std::span<const std::uint8_t> bytes, Clock::time_point
 void EchoFilter::expire(Clock::time_point now, std::vector<std::uint8_t>& input) {
   // A byte held only as an echo's changed first byte, whose next byte did not follow: input.
   while (doubtful() && heldSince_ + kDoubt <= now) {
-    if (gone_ == 0) input.push_back(candidate_.front());
-    std::vector<std::uint8_t> rest(
-        candidate_.begin() + static_cast<long>(std::max<std::size_t>(1, gone_)), candidate_.end());
+    input.push_back(candidate_.front());
+    std::vector<std::uint8_t> rest(candidate_.begin() + 1, candidate_.end());
     restart();
     feed(std::move(rest), now, input);
   }

@@ -78,12 +78,10 @@ class EchoFilter {
   void expire(Clock::time_point now, std::vector<std::uint8_t>& input);
   // When expire() next has something to do.
   [[nodiscard]] std::optional<Clock::time_point> deadline() const;
-  // The input was discarded: the bytes held back go with it; the echo is still recognised.
-  void discardHeld() { gone_ = candidate_.size(); }
   // The port opened or closed: nothing is on its way, and the adapter is not known yet.
   void clear();
 
-  [[nodiscard]] std::size_t held() const { return candidate_.size() - gone_; }
+  [[nodiscard]] std::size_t held() const { return candidate_.size(); }
   // Whether an echo has come back on this port since it opened.
   [[nodiscard]] bool echoing() const { return echoing_; }
   // Whether the adapter is taken not to echo.
@@ -110,7 +108,7 @@ class EchoFilter {
   // Held bytes of which only the first, changed, or no more than the first stands in its
   // place: an answer's last byte as likely as an echo's first.
   [[nodiscard]] bool doubtful() const { return candidate_.size() == 1; }
-  // The held bytes from `from` on that were not discarded, as input.
+  // The held bytes from `from` on, as input.
   void releaseFrom(std::size_t from, std::vector<std::uint8_t>& input) const;
 
   std::deque<Echo> expected_;
@@ -118,7 +116,6 @@ class EchoFilter {
   std::vector<Place> places_;            // how they may line up with it
   // Held bytes that surely are echo: the written bytes unchanged, at least kSureEcho of them.
   std::size_t echoEnd_ = 0;
-  std::size_t gone_ = 0;  // held bytes whose input was discarded
   Clock::time_point heldSince_{};
   // The least time an echo has come after its wire time on this port: bytes that come sooner
   // after a frame was written are no part of its echo (an answer ahead of it on a late line).

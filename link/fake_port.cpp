@@ -4,35 +4,23 @@
 #include <QObject>
 #include <algorithm>
 
-#include "link/line_settings.h"
-
 namespace qz {
 
 FakePort::FakePort() : context_(std::make_unique<QObject>()) {}
 FakePort::~FakePort() = default;  // the context takes any check still queued with it
 
-bool FakePort::setSettings(std::string_view text) {
-  if (!parseLineSettings(text) ||
-      std::find(refusedSettings.begin(), refusedSettings.end(), text) != refusedSettings.end()) {
-    error_ = PortError::SettingsRefused;
-    return false;
-  }
-  settings_ = std::string(text);
-  return true;
-}
-
-bool FakePort::open() {
+bool FakePort::open(const LineSettings& settings) {
   const auto it = ports.find(number_);
   const PortError e = it == ports.end() ? PortError::NoSuchPort : it->second;
   if (e != PortError::None) {
     error_ = e;
     return false;
   }
-  if (std::find(refusedSettings.begin(), refusedSettings.end(), settings_) !=
-      refusedSettings.end()) {
+  if (std::find(refusedBauds.begin(), refusedBauds.end(), settings.baud) != refusedBauds.end()) {
     error_ = PortError::SettingsRefused;
     return false;
   }
+  settings_ = settings;
   open_ = true;
   input_.clear();
   history.push_back("open " + std::to_string(number_));
@@ -45,12 +33,6 @@ void FakePort::close() {
   open_ = false;
   input_.clear();
   history.push_back("close " + std::to_string(number_));
-}
-
-void FakePort::setReceiveThreshold(int bytes) {
-  threshold_ = bytes > 0 ? bytes : 0;
-  // Enough may wait already; that notification too comes from the event loop.
-  if (threshold_ > 0 && open_ && input_.size() >= static_cast<std::size_t>(threshold_)) schedule();
 }
 
 std::vector<std::uint8_t> FakePort::readAll() {
@@ -86,8 +68,8 @@ void FakePort::pull() {
 }
 
 void FakePort::deliver() {
-  // A handler that keeps the threshold met forever would keep the event loop busy forever too;
-  // here it stops after many rounds.
+  // A handler that answers every notification with more bytes would keep the event loop busy
+  // forever too; here it stops after many rounds.
   for (int round = 0; queued_ && round < 1000; ++round) service();
 }
 
@@ -119,9 +101,7 @@ void FakePort::service() {
     notify(CommEvent::Lost);
     return;
   }
-  if (open_ && threshold_ > 0 && input_.size() >= static_cast<std::size_t>(threshold_)) {
-    notify(CommEvent::Receive);
-  }
+  if (open_ && !input_.empty()) notify(CommEvent::Receive);
 }
 
 void FakePort::notify(CommEvent e) {

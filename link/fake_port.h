@@ -1,9 +1,9 @@
 #pragma once
-// An in-memory port for tests: records every write, delivers injected bytes through the
-// receive threshold exactly as the real adapter does, and fails on request.
+// An in-memory port for tests: records every write, tells injected bytes exactly as the real
+// adapter does, and fails on request.
 //
-// Like the adapter, it never notifies inside a call: inject(), pull() and setReceiveThreshold()
-// queue the notification on the event loop, and when it runs it looks again at what waits then.
+// Like the adapter, it never notifies inside a call: inject() and pull() queue the notification
+// on the event loop, and when it runs it looks again at what waits then.
 // A notification never runs inside another one. Tests that drive time themselves run the queued
 // notification at once with deliver() instead of turning the event loop.
 
@@ -25,9 +25,9 @@ class FakePort final : public SerialPort {
 
   void setPortNumber(int n) override { number_ = n; }
   [[nodiscard]] int portNumber() const override { return number_; }
-  bool setSettings(std::string_view text) override;
-  [[nodiscard]] std::string settings() const override { return settings_; }
-  bool open() override;
+  using SerialPort::open;
+  bool open(const LineSettings& settings) override;
+  [[nodiscard]] LineSettings settings() const override { return settings_; }
   void close() override;
   [[nodiscard]] bool isOpen() const override { return open_; }
   [[nodiscard]] PortError lastError() const override { return error_; }
@@ -36,19 +36,16 @@ class FakePort final : public SerialPort {
     error_ = PortError::None;
     errorText_.clear();
   }
-  void setReceiveThreshold(int bytes) override;
-  [[nodiscard]] int receiveThreshold() const override { return threshold_; }
   [[nodiscard]] std::size_t bytesWaiting() const override { return input_.size(); }
   std::vector<std::uint8_t> readAll() override;
-  void discardInput() override { input_.clear(); }
   bool write(std::span<const std::uint8_t> bytes) override;
   [[nodiscard]] CommEvent commEvent() const override { return event_; }
 
   // ---- Test controls ----
   // What the ports 1..50 do when opened; a port not named here does not exist.
   std::map<int, PortError> ports;  // PortError::None: opens
-  // Settings texts the port refuses.
-  std::vector<std::string> refusedSettings;
+  // Line speeds the device cannot run at: open() refuses them.
+  std::vector<std::int32_t> refusedBauds;
   // Every write, one entry per output operation.
   std::vector<std::vector<std::uint8_t>> writes;
   // Every open and close, in order: "open 3", "close 3".
@@ -56,7 +53,7 @@ class FakePort final : public SerialPort {
   // Runs after each write: a controller that answers at once injects its answer here.
   std::function<void(std::span<const std::uint8_t>)> onWrite;
 
-  // Bytes arriving from the controller; once the threshold is reached a notification is queued.
+  // Bytes arriving from the controller; a notification is queued.
   void inject(std::span<const std::uint8_t> bytes);
   void inject(std::initializer_list<std::uint8_t> bytes);
   // The device vanishes: the port closes at once and a Lost notification is queued.
@@ -73,11 +70,10 @@ class FakePort final : public SerialPort {
   void notify(CommEvent e);
 
   int number_ = 0;
-  std::string settings_ = "9600,N,8,1";
+  LineSettings settings_;
   bool open_ = false;
   PortError error_ = PortError::None;
   std::string errorText_;
-  int threshold_ = 0;
   std::vector<std::uint8_t> input_;
   CommEvent event_ = CommEvent::None;
   bool queued_ = false;               // a notification check waits on the event loop

@@ -15,6 +15,8 @@ struct LineSettings {
   char parity = 'N';  // N, E, O, M or S
   int dataBits = 8;   // 5..8
   StopBits stopBits = StopBits::One;
+
+  friend bool operator==(const LineSettings&, const LineSettings&) = default;
 };
 
 // "baud,parity,data,stop": a positive decimal baud rate, one of the parity letters N E O M S

@@ -41,29 +41,11 @@ int QtSerialPort::portNumber() const {
   return d_->number;
 }
 
-bool QtSerialPort::setSettings(std::string_view text) {
-  const auto parsed = parseLineSettings(text);
-  if (!parsed) {
-    d_->fail(PortError::SettingsRefused, "invalid settings " + std::string(text));
-    return false;
-  }
-  if (d_->live() && !d_->apply(*parsed)) {
-    const std::string why = d_->errorText;
-    d_->apply(d_->line);  // back to what worked
-    d_->fail(PortError::SettingsRefused, why);
-    return false;
-  }
-  d_->line = *parsed;
-  d_->settingsText = std::string(text);
-  d_->echo.setBaud(parsed->baud);
-  return true;
+LineSettings QtSerialPort::settings() const {
+  return d_->line;
 }
 
-std::string QtSerialPort::settings() const {
-  return d_->settingsText;
-}
-
-bool QtSerialPort::open() {
+bool QtSerialPort::open(const LineSettings& settings) {
   Impl& d = *d_;
   if (d.live()) {
     d.fail(PortError::Other, "the port is already open");
@@ -75,6 +57,7 @@ bool QtSerialPort::open() {
   d.event = CommEvent::None;
   d.echo.clear();
   d.input.clear();
+  d.untold = false;
 
   const std::string path = d.devicePath.empty() ? comDevicePath(d.number) : d.devicePath;
   if (path.empty()) {
@@ -119,13 +102,16 @@ bool QtSerialPort::open() {
     d.serial.clearError();
     return false;
   }
-  const bool applied = d.apply(d.line);
+  const bool applied = d.apply(settings);
   d.opening = false;
   if (!applied) {
     d.serial.close();
     d.serial.clearError();
     return false;
   }
+  // Whatever waited on the line before it was opened answers nothing asked of it.
+  d.serial.clear(QSerialPort::Input);
+  d.line = settings;
   d.openPath = path;
   d.echo.setBaud(d.line.baud);
   d.idleReadErrors = 0;
@@ -203,6 +189,7 @@ void QtSerialPort::close() {
   d.stallUntold = false;
   d.echo.clear();
   d.input.clear();
+  d.untold = false;
   d.echoTimer.stop();
 }
 
@@ -225,17 +212,6 @@ void QtSerialPort::clearError() {
   d_->errorText.clear();
 }
 
-void QtSerialPort::setReceiveThreshold(int bytes) {
-  d_->threshold = bytes > 0 ? bytes : 0;
-  // Enough may wait already; that notification too comes from the event loop.
-  d_->pull();
-  if (d_->live() && d_->enoughWaiting()) d_->schedule();
-}
-
-int QtSerialPort::receiveThreshold() const {
-  return d_->threshold;
-}
-
 std::size_t QtSerialPort::bytesWaiting() const {
   // Bytes the driver holds arrived before now, also when Qt's read notification has not run yet
   // (a busy machine runs a due timer first): they are read here.
@@ -254,15 +230,6 @@ std::vector<std::uint8_t> QtSerialPort::readAll() {
   std::vector<std::uint8_t> out;
   out.swap(d_->input);
   return out;
-}
-
-void QtSerialPort::discardInput() {
-  if (!d_->live()) return;
-  // Echo that has come still takes its place in the echo, so the rest of it is known.
-  d_->pull();
-  d_->input.clear();
-  d_->echo.discardHeld();
-  d_->serial.clear(QSerialPort::Input);
 }
 
 bool QtSerialPort::write(std::span<const std::uint8_t> bytes) {

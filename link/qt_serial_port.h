@@ -21,9 +21,9 @@ class QtSerialPort final : public SerialPort {
   // A device opened by its path rather than through a COM name; empty goes back to the name.
   void setDevicePath(std::string path);
   [[nodiscard]] int portNumber() const override;
-  bool setSettings(std::string_view text) override;
-  [[nodiscard]] std::string settings() const override;
-  bool open() override;
+  using SerialPort::open;
+  bool open(const LineSettings& settings) override;
+  [[nodiscard]] LineSettings settings() const override;
   // Opens the device with O_NOCTTY | O_NONBLOCK and closes it: no lock file, no line settings,
   // no drain. A live lock file of another program, or the exclusive flag (EBUSY), is "in use".
   bool probe() override;
@@ -32,11 +32,8 @@ class QtSerialPort final : public SerialPort {
   [[nodiscard]] PortError lastError() const override;
   [[nodiscard]] std::string lastErrorText() const override;
   void clearError() override;
-  void setReceiveThreshold(int bytes) override;
-  [[nodiscard]] int receiveThreshold() const override;
   [[nodiscard]] std::size_t bytesWaiting() const override;
   std::vector<std::uint8_t> readAll() override;
-  void discardInput() override;
   bool write(std::span<const std::uint8_t> bytes) override;
   [[nodiscard]] CommEvent commEvent() const override;
 

@@ -68,8 +68,16 @@ void QtSerialPort::Impl::pull() {
   const QByteArray data = serial.readAll();
   if (data.isEmpty()) return;
   const auto* first = reinterpret_cast<const std::uint8_t*>(data.constData());
+  const std::size_t before = input.size();
   echo.received({first, static_cast<std::size_t>(data.size())}, input);
   armEchoTimer();
+  came(before);
+}
+
+void QtSerialPort::Impl::came(std::size_t before) {
+  if (input.size() <= before) return;  // echo only, or held back for now
+  untold = true;
+  schedule();
 }
 
 void QtSerialPort::Impl::armEchoTimer() {
@@ -95,7 +103,7 @@ void QtSerialPort::Impl::echoDue() {
   const std::size_t before = input.size();
   echo.expire(EchoFilter::Clock::now(), input);
   armEchoTimer();
-  if (input.size() > before && enoughWaiting()) schedule();
+  came(before);
 }
 
 void QtSerialPort::Impl::pushOutput() {
@@ -122,7 +130,7 @@ void QtSerialPort::Impl::portError(QSerialPort::SerialPortError e) {
   // stay with Qt and go out once the line takes them again.
   const bool writing = serial.bytesToWrite() > 0;
   // Qt also calls a read that found nothing an error: the line had something when Qt looked,
-  // and our own input discard emptied it before Qt read. The device is then still there and
+  // and nothing was left when it read. The device is then still there and
   // the connection goes on. A device that really went away shows a hang-up or is gone from
   // /dev; Qt then repeats the error for as long as the port stays open, so the first one
   // that finds it gone closes the port (and a run of reads that keep finding nothing, which
@@ -236,10 +244,15 @@ void QtSerialPort::Impl::service() {
   if (stallUntold && live()) {
     stallUntold = false;
     notify(CommEvent::TxFull);
+    schedule();  // bytes that came meanwhile are told next
     return;
   }
   pull();
-  if (live() && enoughWaiting()) notify(CommEvent::Receive);
+  // Bytes that came are told once; those a handler left are told again when more come.
+  if (live() && untold) {
+    untold = false;
+    if (!input.empty()) notify(CommEvent::Receive);
+  }
 }
 
 void QtSerialPort::Impl::notify(CommEvent e) {

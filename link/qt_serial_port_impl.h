@@ -47,12 +47,11 @@ struct QtSerialPort::Impl {
   void service();
   // Takes what Qt has read through the echo filter into `input`.
   void pull();
+  // Input grew from `before`: a notification is queued.
+  void came(std::size_t before);
   // Looks for an echo that is due: what came meanwhile is read first.
   void echoDue();
   void armEchoTimer();
-  [[nodiscard]] bool enoughWaiting() const {
-    return threshold > 0 && input.size() >= static_cast<std::size_t>(threshold);
-  }
   void notify(CommEvent e);
   void portError(QSerialPort::SerialPortError e);
   void pushOutput();
@@ -67,10 +66,8 @@ struct QtSerialPort::Impl {
   int number = 0;
   std::string devicePath;  // when set, opened instead of COMn's device
   LineSettings line;
-  std::string settingsText = "9600,N,8,1";
   PortError error = PortError::None;
   std::string errorText;
-  int threshold = 0;
   CommEvent event = CommEvent::None;
   bool opening = false;     // errors while opening are the open's own answer
   bool lost = false;        // the device went away; the port is closed from the event loop
@@ -82,9 +79,10 @@ struct QtSerialPort::Impl {
   bool stallUntold = false;  // the TxFull notification is still to be delivered
   QTimer drainRetry;         // hands held-back bytes to the line again while it is slow
   // Every exchange hears its own frames back through an echoing adapter: they leave here,
-  // before the threshold counts anything. `input` is what waits for the tool.
+  // before anything is told. `input` is what waits for the tool.
   EchoFilter echo;
   std::vector<std::uint8_t> input;
+  bool untold = false;   // input grew since the latest Receive notification
   QTimer echoTimer;      // when an echo is due
   std::string openPath;  // of the open port
   std::function<void(std::string_view)> trace;

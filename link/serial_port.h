@@ -1,15 +1,17 @@
 #pragma once
-// The serial port as the tool sees it: the surface of the port control it was designed
-// around. The Qt adapter drives a real device; the fake serves tests that need to control
-// time and faults.
+// The serial port as the tool sees it: a pipe of bytes, as QSerialPort is. It opens with its
+// line settings, writes frames, tells that bytes came and hands them over, and tells the two
+// errors the tool acts on. What the bytes mean is for the caller to decide. The Qt adapter
+// drives a real device; the fake serves tests that need to control time and faults.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "link/line_settings.h"
 
 namespace qz {
 
@@ -26,7 +28,7 @@ enum class PortError {
 // Reason of the latest notification.
 enum class CommEvent {
   None = 0,
-  Receive = 2,    // at least the receive threshold of bytes are waiting
+  Receive = 2,    // bytes came: at least one is waiting
   Lost = 100,     // the device went away (adapter pulled, other end hung up); the port is closed
   TxFull = 1010,  // the line does not drain: a frame was refused, the port stays open
 };
@@ -39,14 +41,15 @@ class SerialPort {
   virtual void setPortNumber(int n) = 0;
   [[nodiscard]] virtual int portNumber() const = 0;
 
-  // "baud,parity,data,stop", for example "9600,N,8,1". A text the port cannot take sets
-  // PortError::SettingsRefused and returns false.
-  virtual bool setSettings(std::string_view text) = 0;
-  [[nodiscard]] virtual std::string settings() const = 0;
-
-  // Opens the device named by the port number with the settings. On failure returns false and
-  // lastError() says why; the port stays closed.
-  virtual bool open() = 0;
+  // Opens the device named by the port number with these line settings. On failure returns
+  // false and lastError() says why (PortError::SettingsRefused for settings the device cannot
+  // take, a speed it cannot run at among them); the port stays closed. Bytes that reached the
+  // device before it was opened are dropped: they answer nothing this connection asked.
+  virtual bool open(const LineSettings& settings) = 0;
+  // At the controller's own line settings, 9600,N,8,1.
+  bool open() { return open(LineSettings{}); }
+  // The settings of the latest open() that succeeded.
+  [[nodiscard]] virtual LineSettings settings() const = 0;
   virtual void close() = 0;
   [[nodiscard]] virtual bool isOpen() const = 0;
 
@@ -64,16 +67,10 @@ class SerialPort {
   [[nodiscard]] virtual std::string lastErrorText() const = 0;
   virtual void clearError() = 0;
 
-  // The notification fires once at least this many bytes wait; 0 turns it off.
-  virtual void setReceiveThreshold(int bytes) = 0;
-  [[nodiscard]] virtual int receiveThreshold() const = 0;
-
   // Also the bytes that have reached the device and not yet been announced.
   [[nodiscard]] virtual std::size_t bytesWaiting() const = 0;
-  // Takes everything waiting.
+  // Takes everything waiting, in the order it came; dropping input is reading it.
   virtual std::vector<std::uint8_t> readAll() = 0;
-  // Drops everything waiting (the receive count set to 0).
-  virtual void discardInput() = 0;
 
   // Writes the bytes as one output operation. False when the port is closed or the write is
   // refused; nothing is written then.
@@ -82,7 +79,9 @@ class SerialPort {
   // The reason of the latest notification.
   [[nodiscard]] virtual CommEvent commEvent() const = 0;
 
-  // Called on the thread of the event loop, one notification at a time.
+  // Called from the event loop, never inside a call of the port's, one notification at a time:
+  // Receive whenever bytes came and wait (a handler that leaves them is told again only when
+  // more come); Lost once; TxFull once each time the line stops draining.
   std::function<void()> onComm;
 };
 

@@ -14,15 +14,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // Like the window, qzctl takes a handshake reply only once its own handshake has gone out: a
-// reply that reaches it before (here through the threshold an earlier conversation left on the
-// port) answers nothing it asked.
+// reply that reaches it before answers nothing it asked.
 TEST(CtlSession, AHandshakeReplyCountsOnlyAfterItsOwnHandshake) {
   int argc = 0;
   QCoreApplication app(argc, nullptr);
   FakePort port;
   port.ports = {{1, PortError::None}};
   port.setPortNumber(1);
-  port.setReceiveThreshold(5);
   Session s("COM1", port, Job{});
   s.start();
   port.inject({0xAA, 0x55, 0x04, 0x88, 0x66});

@@ -73,13 +73,8 @@ class PortAdapter : public ::testing::Test {
 TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
   ASSERT_TRUE(openAt("9600"));
   EXPECT_TRUE(port.isOpen());
-  EXPECT_EQ(port.settings(), "9600,N,8,1");
+  EXPECT_EQ(port.settings(), LineSettings{});  // 9600,N,8,1
 
-  HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
-  EXPECT_EQ(pty.readOnce(),
-            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
-
-  port.setReceiveThreshold(5);
   pty.send(kHandshakeReply);
   ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
   settle(50);
@@ -90,18 +85,16 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
   events.clear();
   for (std::size_t i = 0; i < kHandshakeReply.size(); ++i) {
     pty.send({kHandshakeReply[i]});
-    ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == i + 1; }));
-    if (i + 1 < kHandshakeReply.size()) {
-      settle(10);
-      EXPECT_TRUE(events.empty()) << "after byte " << i + 1;
-    }
+    ASSERT_TRUE(pumpUntil([&] { return events.size() == i + 1; })) << "byte " << i + 1;
   }
-  ASSERT_TRUE(pumpUntil([&] { return !events.empty(); }));
   settle(50);
-  EXPECT_EQ(events, std::vector<CommEvent>{CommEvent::Receive});
+  EXPECT_EQ(events, std::vector<CommEvent>(kHandshakeReply.size(), CommEvent::Receive));
   EXPECT_EQ(port.readAll(), kHandshakeReply);
   EXPECT_EQ(port.bytesWaiting(), 0U);
 
+  HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
+  EXPECT_EQ(pty.readOnce(),
+            (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA1, 0xAE, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
   // The disconnect frame written right before the port closes still goes out.
   HexTextToBytes(port, "A1 B2 C3 D4 E5 A2 AD 5E 4D 3C 2B 1A");
   CloseComPort(port);
@@ -109,12 +102,11 @@ TEST_F(PortAdapter, FramesGoOutWholeAndARepliesNotifiesOnceWholeOrByteByByte) {
             (Bytes{0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xA2, 0xAD, 0x5E, 0x4D, 0x3C, 0x2B, 0x1A}));
 }
 
-// Reading, discarding, the threshold and the order of notifications: port_contract_test.cpp.
+// Reading and the order of notifications: port_contract_test.cpp.
 
 TEST_F(PortAdapter, TimedAnAdapterThatEchoesGivesTheToolOnlyTheReply) {
   QZ_TIMED_TEST();
   ASSERT_TRUE(openAt("9600"));
-  port.setReceiveThreshold(5);
   for (const bool byteByByte : {false, true}) {
     events.clear();
     HexTextToBytes(port, "A1 B2 C3 D4 E5 A1 AE 5E 4D 3C 2B 1A");
@@ -148,16 +140,12 @@ TEST_F(PortAdapter, WhatWaitedBeforeOpeningIsGoneOnceOpen) {
 TEST_F(PortAdapter, TimedBytesArrivingWithoutPauseNeverLookLikeALostDevice) {
   QZ_TIMED_TEST();
   ASSERT_TRUE(openAt("115200"));
-  port.setReceiveThreshold(5);
-  // The dispatcher's way: take what came, then drop whatever arrived meanwhile. A discard
-  // that empties the line between Qt seeing bytes and reading them leaves Qt a read of
-  // nothing, which it reports as an error.
+  // The session's way: each notification takes everything that came.
   std::size_t taken = 0;
   port.onComm = [&] {
     events.push_back(port.commEvent());
     if (port.commEvent() != CommEvent::Receive) return;
     taken += port.readAll().size();
-    port.discardInput();
   };
   std::atomic<bool> stop{false};
   std::thread noise([&] {
@@ -179,7 +167,7 @@ TEST_F(PortAdapter, TimedBytesArrivingWithoutPauseNeverLookLikeALostDevice) {
 
   // Replies still come through afterwards.
   settle(20);
-  port.discardInput();
+  (void)port.readAll();
   std::optional<Bytes> reply;
   port.onComm = [&] {
     if (port.commEvent() == CommEvent::Receive) reply = port.readAll();
@@ -247,20 +235,8 @@ TEST_F(PortAdapter, TimedClosingLetsEveryByteLeaveBeforeTheSettingsGoBack) {
 TEST_F(PortAdapter, NotificationsComeFromTheEventLoopNeverInsideOneAnother) {
   ASSERT_TRUE(openAt("9600"));
 
-  // Lowering the threshold below what waits already tells through the event loop.
-  port.setReceiveThreshold(10);
-  pty.send(kHandshakeReply);
-  ASSERT_TRUE(pumpUntil([&] { return port.bytesWaiting() == 5; }));
-  settle(20);
-  EXPECT_TRUE(events.empty());
-  port.setReceiveThreshold(5);
-  EXPECT_TRUE(events.empty());
-  ASSERT_TRUE(pumpUntil([&] { return events.size() == 1; }));
-  port.discardInput();
-
   // A handler that runs the event loop itself (as a message box does) while the next reply
   // comes in is not entered a second time; that reply is told once it returned.
-  events.clear();
   int depth = 0;
   int deepest = 0;
   std::vector<Bytes> read;
@@ -368,7 +344,6 @@ TEST_F(PortAdapter, EveryListedRateTakesOnAPseudoTerminal) {
 
 TEST_F(PortAdapter, TheOtherEndGoingAwayClosesThePortAndTellsOnce) {
   ASSERT_TRUE(openAt("9600"));
-  port.setReceiveThreshold(5);
   pty.closeMaster();
 
   const double before = cpuSeconds();

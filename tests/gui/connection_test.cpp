@@ -69,7 +69,7 @@ TEST(Connection, ControllerAnsweringTheThirdHandshakeGetsThreeAndTheWindowSettle
 
   w.Command建立连接->click();
   EXPECT_TRUE(t.port.isOpen());
-  EXPECT_EQ(t.port.settings(), "9600,N,8,1");
+  EXPECT_EQ(t.port.settings(), LineSettings{});  // 9600,N,8,1
   EXPECT_EQ(t.port.portNumber(), 1);
   EXPECT_EQ(w.Command建立连接->text(), "正在连接");
   EXPECT_EQ(w.Label提示->text(), "   正在连接……");
@@ -330,7 +330,7 @@ TEST(Connection, PortThatCannotOpenShowsItsMessageAndStaysIdle) {
   }
   {
     Window t;
-    t.port.refusedSettings = {"9600,N,8,1"};
+    t.port.refusedBauds = {9600};
     t.w->Command建立连接->click();
     ASSERT_EQ(t.platform.messages.size(), 1U);
     EXPECT_EQ(t.platform.messages[0].text, "波特率不适应，请重新设置波特率！");
@@ -383,7 +383,6 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   Form1& w = *t.w;
   for (QPushButton* b : {w.Command2, w.Command3, w.Command8}) {
     t.platform.messages.clear();
-    t.port.setReceiveThreshold(0);
     b->click();
     ASSERT_EQ(t.platform.messages.size(), 1U);
     EXPECT_EQ(t.platform.messages[0].text, "设备没有连接!");
@@ -430,12 +429,8 @@ TEST(ServiceCommands, RefusedWhileNotConnectedAndRepliesShownWhenConnected) {
   EXPECT_EQ(t.platform.messages[1].icon, MessageIcon::Critical);
   t.port.inject({0xA1, 0xB2, 0xC3, 0xD4, 0xE5, 0xF5, 0x30, 0x00});  // answers nothing asked
   t.port.deliver();
-  Bytes twelve(12, 0xA1);  // more than the threshold before the notification: dropped
-  t.port.setReceiveThreshold(0);
+  Bytes twelve(12, 0xA1);  // more than an answer in one notification: dropped
   t.port.inject(twelve);
-  t.port.deliver();
-  t.port.setReceiveThreshold(8);
-  t.port.inject({});
   t.port.deliver();
   EXPECT_EQ(t.platform.messages.size(), 2U);
   EXPECT_EQ(t.port.bytesWaiting(), 0U);

@@ -123,9 +123,7 @@ TEST(Download, SilenceRepeatsFailsAndCloses_LateAnswerCarriesOn) {
   const ConfigImage image = w.SetData;
   t.downloadUpTo(7);
   // Two answers in one notification are no answer.
-  t.port.setReceiveThreshold(6);
   t.answer({0xD0, 0x08, 0x55, 0xD0, 0x08, 0x55});
-  t.port.setReceiveThreshold(3);
   t.port.writes.clear();
   for (int tick = 1; tick <= 12; ++tick) {
     w.Timer下载超时_Timer();

@@ -180,8 +180,7 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
   EXPECT_FALSE(r.message);
   EXPECT_TRUE(port.isOpen());
   EXPECT_EQ(port.portNumber(), 1);
-  EXPECT_EQ(port.settings(), "9600,N,8,1");
-  EXPECT_EQ(port.receiveThreshold(), 1);
+  EXPECT_EQ(port.settings(), LineSettings{});  // 9600,N,8,1
 
   // Already open: false, nothing said, nothing changed.
   r = OpenComPort(port, "COM2", "19200", "EVEN", "7", "2");
@@ -189,7 +188,7 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
   EXPECT_FALSE(r.message);
   EXPECT_TRUE(port.isOpen());
   EXPECT_EQ(port.portNumber(), 1);
-  EXPECT_EQ(port.settings(), "9600,N,8,1");
+  EXPECT_EQ(port.settings(), LineSettings{});
   EXPECT_EQ(port.history, (std::vector<std::string>{"open 1"}));
   port.close();
 
@@ -228,12 +227,12 @@ TEST(ComPorts, OpenTellsWhyItFailed) {
   }
 
   // A rate the port refuses, and the parity passed by its first letter.
-  port.refusedSettings = {"256000,N,8,1"};
+  port.refusedBauds = {256000};
   r = OpenComPort(port, "COM1", "256000", "NONE", "8", "1");
   EXPECT_EQ(r.message, "波特率不适应，请重新设置波特率！");
   r = OpenComPort(port, "COM1", "115200", "EVEN", "8", "1");
   EXPECT_TRUE(r.opened);
-  EXPECT_EQ(port.settings(), "115200,E,8,1");
+  EXPECT_EQ(port.settings(), (LineSettings{.baud = 115200, .parity = 'E'}));
   EXPECT_EQ(port.history, (std::vector<std::string>{"open 1", "close 1", "open 1"}));
 }
 
@@ -360,43 +359,6 @@ TEST(EchoFilter, TakesOutExactlyWhatWasWrittenComingBackInTime) {
       EXPECT_EQ(input, c.input) << c.what << (byteByByte ? ", byte by byte" : ", whole");
       EXPECT_EQ(filter.held(), 0U) << c.what;
     }
-  }
-}
-
-TEST(FakePortThreshold, NotifiesOnceTheThresholdWaitsWholeOrByteByByte) {
-  const Bytes reply{0xAA, 0x55, 0x02, 0x88, 0x66};
-  for (const bool byteByByte : {false, true}) {
-    FakePort port;
-    port.ports[1] = PortError::None;
-    port.setPortNumber(1);
-    ASSERT_TRUE(port.open());
-    std::vector<Bytes> seen;
-    port.onComm = [&] {
-      ASSERT_EQ(port.commEvent(), CommEvent::Receive);
-      seen.push_back(port.readAll());
-    };
-    port.setReceiveThreshold(5);
-    if (byteByByte) {
-      for (const std::uint8_t b : reply) {
-        port.inject({b});
-        port.deliver();
-      }
-    } else {
-      port.inject(reply);
-      port.deliver();
-    }
-    ASSERT_EQ(seen.size(), 1U) << byteByByte;
-    EXPECT_EQ(seen[0], reply);
-    EXPECT_EQ(port.bytesWaiting(), 0U);
-
-    // Threshold 0: bytes wait, nobody is told; discarding drops them.
-    port.setReceiveThreshold(0);
-    port.inject(reply);
-    port.deliver();
-    EXPECT_EQ(seen.size(), 1U);
-    EXPECT_EQ(port.bytesWaiting(), 5U);
-    port.discardInput();
-    EXPECT_EQ(port.bytesWaiting(), 0U);
   }
 }
 
