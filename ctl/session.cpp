@@ -21,13 +21,19 @@ namespace {
 // gets as long as a transfer gives a row.
 constexpr int kServiceGiveUpTick = 15;
 
+// Nobody reads the version on a screen: its wait ends once the whole text has come. A download
+// is always read back and compared.
+qz::Session::Options options(const Job& job) {
+  return {.serviceGiveUpTick = kServiceGiveUpTick,
+          .baud = job.baud,
+          .versionEndsWhenWhole = true,
+          .readBack = true};
+}
+
 }  // namespace
 
 Session::Session(std::string port, std::string device, const Job& job)
-    : job_(job),
-      ownPort_(std::make_unique<QtSerialPort>()),
-      port_(*ownPort_),
-      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick, .baud = job.baud}) {
+    : job_(job), ownPort_(std::make_unique<QtSerialPort>()), port_(*ownPort_), core_(options(job)) {
   ownPort_->setDevicePath(device);
   result_.port = std::move(port);
   result_.device = std::move(device);
@@ -35,38 +41,16 @@ Session::Session(std::string port, std::string device, const Job& job)
 }
 
 Session::Session(std::string port, SerialPort& line, const Job& job)
-    : job_(job),
-      port_(line),
-      core_(*this, {.serviceGiveUpTick = kServiceGiveUpTick, .baud = job.baud}) {
+    : job_(job), port_(line), core_(options(job)) {
   result_.port = std::move(port);
   wire();
 }
 
 void Session::wire() {
-  port_.onComm = [this] { onComm(); };
-  timer_.setTimerType(Qt::PreciseTimer);
-  timer_.setSingleShot(true);
-  QObject::connect(&timer_, &QTimer::timeout, [this] { timedOut(); });
-}
-
-void Session::timedOut() {
-  if (finished_) return;
-  // What arrived before the time ran out is read first (a version text cut short otherwise).
-  receiveBeforeTimeout(port_, core_);
-  finishEarly();
-  if (!finished_) core_.timeout(TransferClock::now());
-  arm();
-}
-
-void Session::arm() {
-  const auto due = core_.nextDeadline();
-  if (finished_ || !due) {
-    timer_.stop();
-    return;
-  }
-  const auto wait =
-      std::chrono::ceil<std::chrono::milliseconds>(*due - TransferClock::now()).count();
-  timer_.start(static_cast<int>(std::max<decltype(wait)>(wait, 0)));
+  port_.onComm = [this] {
+    if (!finished_) driver_.portNotified();
+  };
+  driver_.onEvent = [this](const SessionEvent& e) { happened(e); };
 }
 
 Session::~Session() {
@@ -84,7 +68,7 @@ void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
   }
   (void)port_.readAll();
   opened_ = true;
-  core_.connect(from);
+  driver_.run([this, from] { core_.connect(from); });
   progressChanged();
 }
 
@@ -93,11 +77,6 @@ void Session::interrupt() {
   // The goodbye goes out even to a controller that has not answered yet.
   interrupted_ = true;
   finish(kNoAnswer, "stopped by the user; the port is closed");
-}
-
-void Session::perform(const PortOp& op) {
-  if (doOnPort(port_, op)) return;
-  arm();
 }
 
 void Session::progressChanged() {
@@ -128,32 +107,12 @@ std::string Session::progress() const {
   return what + std::to_string(row * 100 / (kRows - 1)) + "% (row " + std::to_string(row) + ")";
 }
 
-void Session::onComm() {
-  if (finished_) return;
-  const CommEvent event = port_.commEvent();
-  if (event == CommEvent::Lost) {
-    const bool moving =
-        doing_ == Doing::Download || doing_ == Doing::Verify || doing_ == Doing::Upload;
-    core_.portLost();
-    finish(kNoAnswer, moving ? "the port went away in the middle of the transfer "
-                               "(adapter unplugged or line cut); the transfer did not finish"
-                             : "the port went away (adapter unplugged or line cut)");
-    return;
-  }
-  if (event == CommEvent::Receive) receive();
-}
-
-void Session::receive() {
-  if (receiveWaiting(port_, core_)) finishEarly();
-}
-
-void Session::finishEarly() {
-  // Everything the window would show of the version has come; no need to sit out the rest of
-  // its wait.
-  if (!finished_ && core_.collectingVersion() &&
-      core_.versionText().size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
-    core_.tick(Tick::VersionShown);
-  }
+void Session::portLost() {
+  const bool moving =
+      doing_ == Doing::Download || doing_ == Doing::Verify || doing_ == Doing::Upload;
+  finish(kNoAnswer, moving ? "the port went away in the middle of the transfer "
+                             "(adapter unplugged or line cut); the transfer did not finish"
+                           : "the port went away (adapter unplugged or line cut)");
 }
 
 void Session::happened(const SessionEvent& e) {
@@ -183,6 +142,10 @@ void Session::happened(const SessionEvent& e) {
     transferNews(*t);
   } else if (const auto* u = std::get_if<event::Uploaded>(&e)) {
     uploadComplete(u->image);
+  } else if (const auto* back = std::get_if<event::ReadBack>(&e)) {
+    readBack(back->image);
+  } else if (std::holds_alternative<event::PortLost>(e)) {
+    portLost();
   } else if (const auto* r = std::get_if<event::TransferRefused>(&e); r && r->otherModel) {
     finish(kOtherModel, "refused: the file is for " + modelText(job_.model) +
                             " but the controller is " + modelText(result_.model) +
@@ -227,7 +190,7 @@ void Session::runJob() {
                                                          : ServiceCommand::RunModeSwitch;
       }
       progressChanged();
-      core_.service(command);
+      driver_.run([this, command] { core_.service(command); });
       return;
     }
     case Command::Download: {
@@ -237,7 +200,9 @@ void Session::runJob() {
       // The window's default options go with the image: "1200旧协议" and "场景切换模式".
       std::optional<std::uint8_t> model;
       if (job_.model >= 0 && !job_.force) model = static_cast<std::uint8_t>(job_.model);
-      core_.download(job_.image, protocolAndRunModeArgument(true, true), model);
+      driver_.run([this, model] {
+        core_.download(job_.image, protocolAndRunModeArgument(true, true), model);
+      });
       return;
     }
     case Command::Upload:
@@ -245,7 +210,7 @@ void Session::runJob() {
       doing_ = Doing::Upload;
       progressRow_ = 0;
       progressChanged();
-      core_.upload();
+      driver_.run([this] { core_.upload(); });
       return;
     default:
       finish(kUsage, "nothing to do");
@@ -256,9 +221,9 @@ void Session::runJob() {
 void Session::finish(int code, std::string text) {
   if (finished_) return;
   finished_ = true;
-  timer_.stop();
   // Said goodbye to, as the window's exit button does.
-  core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit);
+  driver_.run(
+      [this] { core_.disconnect(interrupted_ ? DisconnectBy::Interrupt : DisconnectBy::Exit); });
   if (port_.isOpen()) port_.close();
   result_.code = code;
   result_.text = std::move(text);
@@ -271,12 +236,11 @@ void Session::transferNews(const event::Transfer& t) {
     finish(kNoAnswer,
            "the controller sent its last row before the rows ahead of it; "
            "the upload is incomplete");
-  } else if (t.news == TransferNews::Succeeded && t.direction == Direction::Download) {
-    // Every row is stored: read the image back at once to see that it arrived whole.
+  } else if (t.news == TransferNews::Started && t.readBack && t.direction == Direction::Upload) {
+    // Every row is stored: the image is read back to see that it arrived whole.
     doing_ = Doing::Verify;
     progressRow_ = 0;
     progressChanged();
-    core_.upload();
   } else if (t.news == TransferNews::Closed && !t.done) {
     const int row = t.row;
     const char* what = doing_ == Doing::Download ? "download"
@@ -296,20 +260,21 @@ void Session::transferNews(const event::Transfer& t) {
   }
 }
 
+void Session::readBack(const ConfigImage& image) {
+  result_.image = image;
+  result_.differences = differences(image, job_.image);
+  if (result_.differences.empty()) {
+    finish(kDone, "downloaded " + job_.file + " and read it back: all " +
+                      std::to_string(kRows * kRowBytes) + " bytes arrived");
+  } else {
+    finish(kDifferent, "verification failed: the controller holds " +
+                           std::to_string(result_.differences.size()) + " byte(s) other than " +
+                           job_.file);
+  }
+}
+
 void Session::uploadComplete(const ConfigImage& image) {
   result_.image = image;
-  if (doing_ == Doing::Verify) {
-    result_.differences = differences(image, job_.image);
-    if (result_.differences.empty()) {
-      finish(kDone, "downloaded " + job_.file + " and read it back: all " +
-                        std::to_string(kRows * kRowBytes) + " bytes arrived");
-    } else {
-      finish(kDifferent, "verification failed: the controller holds " +
-                             std::to_string(result_.differences.size()) + " byte(s) other than " +
-                             job_.file);
-    }
-    return;
-  }
   if (job_.command == Command::Compare) {
     // A row the file lacks has no bytes to compare with.
     result_.differences = differences(image, job_.image, job_.rows);

@@ -3,7 +3,6 @@
 // goodbye and close. Event driven on the thread of the event loop, so any number of sessions
 // run side by side and a silent controller holds up nobody but itself.
 
-#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -16,6 +15,7 @@
 #include "ctl/command_line.h"
 #include "ctl/listing.h"
 #include "link/qt_serial_port.h"
+#include "session/port_driver.h"
 #include "session/session.h"
 
 namespace qz::ctl {
@@ -47,14 +47,14 @@ struct PortResult {
   std::optional<std::uint8_t> serviceCode;
 };
 
-// The window's conversation with a controller, carried out on a real port with a timer for
-// each of its ticks, and turned into a result line and an exit code.
-class Session final : SessionFront {
+// The window's conversation with a controller, carried out on a real port, and turned into a
+// result line and an exit code.
+class Session final {
  public:
   Session(std::string port, std::string device, const Job& job);
   // The same over a port the caller owns, which outlives the session.
   Session(std::string port, SerialPort& line, const Job& job);
-  ~Session() override;
+  ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -78,21 +78,15 @@ class Session final : SessionFront {
   enum class Doing { Nothing, Service, Download, Verify, Upload };
 
   void wire();
-  // The one timer, started for the conversation's next deadline.
-  void arm();
-  void timedOut();
-  void perform(const PortOp& op) override;
-  void happened(const SessionEvent& e) override;
-  void onComm();
-  void receive();
-  // The whole version text has come: the rest of its wait is not sat out.
-  void finishEarly();
+  void happened(const SessionEvent& e);
+  void portLost();
   void runJob();
   void finish(int code, std::string text);
   void progressChanged();
   void transferNews(const event::Transfer& t);
   void serviceAnswered(const event::ServiceAnswered& a);
   void uploadComplete(const ConfigImage& image);
+  void readBack(const ConfigImage& image);
 
   Job job_;
   PortResult result_;
@@ -104,8 +98,8 @@ class Session final : SessionFront {
   int progressRow_ = -1;
   std::unique_ptr<QtSerialPort> ownPort_;
   SerialPort& port_;
-  QTimer timer_;
   qz::Session core_;
+  PortDriver driver_{port_, core_};
 };
 
 }  // namespace qz::ctl

@@ -1,9 +1,9 @@
 // A conversation with a controller against any order of presses, replies, ticks and a port that
 // goes away: every frame it writes is one the tool sends and goes to an open port, a service
 // command or an upload request only while connected, a row frame carries that row of the image;
-// thresholds are reply lengths; the timers it reports running are the ones it started; a
-// handshake reply counts only after a handshake of this attempt went out; and left without
-// answers, every timer stops on its own.
+// the length it waits for is a reply's; a lost port leaves nothing due; a handshake reply counts
+// only after a handshake of this attempt went out; and left without answers, every timer stops
+// on its own.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -24,12 +24,11 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::array<std::uint8_t, 5> kHead = {0xA1, 0xB2, 0xC3, 0xD4, 0xE5};
 constexpr std::array<std::uint8_t, 5> kTail = {0x5E, 0x4D, 0x3C, 0x2B, 0x1A};
 
-struct Front final : qz::SessionFront {
+struct Front {
   const qz::Session* session = nullptr;
   const qz::ConfigImage* image = nullptr;
   bool open = false;
   bool handshakeSent = false;  // since the attempt began
-  std::array<bool, qz::kTickKinds> running{};
 
   void written(std::span<const std::uint8_t> b) {
     QZ_FUZZ_CHECK(open);
@@ -51,29 +50,20 @@ struct Front final : qz::SessionFront {
     }
   }
 
-  void perform(const qz::PortOp& op) override {
-    const auto t = static_cast<std::size_t>(op.tick);
-    switch (op.kind) {
-      case qz::PortOp::Kind::Write:
-        written(op.frame.bytes());
-        break;
-      case qz::PortOp::Kind::Threshold:
-        QZ_FUZZ_CHECK(op.bytes == 3 || op.bytes == 5 || op.bytes == 8 || op.bytes == 14 ||
-                      op.bytes == 31);
-        break;
-      case qz::PortOp::Kind::ClosePort:
+  // What the call left, taken after it.
+  void collect(qz::Session& s) {
+    while (const auto t = s.pollTransmit()) {
+      if (t->kind == qz::Transmit::Kind::Close) {
         open = false;
-        break;
-      case qz::PortOp::Kind::StartTick:
-      case qz::PortOp::Kind::StopTick:
-        running[t] = op.kind == qz::PortOp::Kind::StartTick;
-        QZ_FUZZ_CHECK(running[t] == session->ticking(op.tick));
-        break;
-      default:
-        break;
+      } else {
+        written(t->frame.bytes());
+      }
     }
+    while (const auto e = s.pollEvent()) happened(*e);
+    const int a = s.awaiting();
+    QZ_FUZZ_CHECK(a == 0 || a == 3 || a == 5 || a == 8 || a == 14 || a == 31);
   }
-  void happened(const qz::SessionEvent& e) override {
+  void happened(const qz::SessionEvent& e) {
     if (const auto* a = std::get_if<qz::event::ControllerAnswered>(&e); a && a->first) {
       QZ_FUZZ_CHECK(handshakeSent && a->model < qz::kModels);
     }
@@ -106,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   const qz::ConfigImage image = fuzzedImage(in);
   Front front;
-  qz::Session session(front, {.serviceGiveUpTick = in.ConsumeBool() ? 15 : 0});
+  qz::Session session({.serviceGiveUpTick = in.ConsumeBool() ? 15 : 0});
   front.session = &session;
   qz::TransferClock::time_point now{};
   const auto tickRunning = [&](std::size_t which) {
@@ -114,6 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const auto t = static_cast<qz::Tick>((which + k) % qz::kTickKinds);
       if (session.ticking(t)) {
         session.tick(t, now);
+        front.collect(session);
         return;
       }
     }
@@ -154,10 +145,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Only an open port can go away.
         if (!front.open) break;
         session.portLost();
-        QZ_FUZZ_CHECK(!front.open && !session.connected());
-        for (bool r : front.running) QZ_FUZZ_CHECK(!r);
+        front.collect(session);
+        QZ_FUZZ_CHECK(!front.open && !session.connected() && !session.nextDeadline());
         break;
     }
+    front.collect(session);
   }
 
   // Left alone, every timer stops.

@@ -19,12 +19,13 @@ enum class ConnectStep {
 };
 
 // t counts from 1; connected tells whether the handshake reply has arrived (which restarts
-// the count).
-[[nodiscard]] constexpr ConnectStep connectStep(int t, bool connected) {
+// the count). A search for controllers greets each port with fewer `attempts`.
+[[nodiscard]] constexpr ConnectStep connectStep(int t, bool connected,
+                                                int attempts = kHandshakeAttempts) {
   if (!connected) {
-    if (t >= 1 && t <= kHandshakeAttempts) return ConnectStep::SendHandshake;
-    if (t == kHandshakeAttempts + 1) return ConnectStep::ShowFailure;
-    if (t >= kHandshakeAttempts + 6) return ConnectStep::Reset;
+    if (t >= 1 && t <= attempts) return ConnectStep::SendHandshake;
+    if (t == attempts + 1) return ConnectStep::ShowFailure;
+    if (t >= attempts + 6) return ConnectStep::Reset;
     return ConnectStep::Nothing;
   }
   if (t == 1) return ConnectStep::ShowConnected;

@@ -68,84 +68,60 @@ TransferClock::duration AnswerTimer::interval() const {
   return std::clamp<TransferClock::duration>(*smoothed_ + 4 * variation_, kShortest, kLongest);
 }
 
-bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken) {
-  switch (op.kind) {
-    case PortOp::Kind::Write:
-      port.write(op.frame.bytes());
-      return true;
-    case PortOp::Kind::Threshold:
-      return true;  // the session counts the bytes itself
-    case PortOp::Kind::DiscardInput:
-      (void)port.readAll();
-      return true;
-    case PortOp::Kind::TakeInput: {
-      std::vector<std::uint8_t> bytes = port.readAll();
-      if (taken != nullptr) *taken = std::move(bytes);
-      return true;
-    }
-    case PortOp::Kind::ClosePort:
-      if (port.isOpen()) port.close();
-      return true;
-    case PortOp::Kind::StartTick:
-    case PortOp::Kind::StopTick:
-    case PortOp::Kind::Deadline:
-      break;
-  }
-  return false;
+std::optional<Transmit> Session::pollTransmit() {
+  if (transmits_.empty()) return std::nullopt;
+  const Transmit t = transmits_.front();
+  transmits_.pop_front();
+  if (t.kind == Transmit::Kind::Close) closing_ = false;
+  return t;
 }
 
-bool receiveWaiting(SerialPort& port, Session& session) {
-  const std::vector<std::uint8_t> bytes = port.readAll();
-  if (bytes.empty()) return false;
-  session.received(bytes);
-  return true;
+std::optional<SessionEvent> Session::pollEvent() {
+  if (events_.empty()) return std::nullopt;
+  SessionEvent e = std::move(events_.front());
+  events_.pop_front();
+  return e;
 }
 
-void receiveBeforeTimeout(SerialPort& port, Session& session) {
-  if (port.isOpen() && port.bytesWaiting() > 0) receiveWaiting(port, session);
+void Session::write(const Frame& f) {
+  if (closing_) return;
+  if (written_.size() >= 4) written_.erase(written_.begin());
+  written_.push_back(f);
+  transmits_.push_back({Transmit::Kind::Write, f});
 }
 
-void Session::op(PortOp o) {
-  switch (o.kind) {
-    case PortOp::Kind::ClosePort:
-      open_ = false;
-      break;
-    case PortOp::Kind::Threshold:
-      awaiting_ = std::max(o.bytes, 0);
-      break;
-    case PortOp::Kind::DiscardInput:
-    case PortOp::Kind::TakeInput:
-      rx_.clear();
-      quietDue_.reset();
-      misframed_ = false;
-      break;
-    case PortOp::Kind::Write:
-      if (written_.size() >= 4) written_.erase(written_.begin());
-      written_.push_back(o.frame);
-      break;
-    default:
-      break;
-  }
-  front_.perform(o);
+void Session::closePort() {
+  open_ = false;
+  closing_ = true;
+  transmits_.push_back({Transmit::Kind::Close});
+}
+
+void Session::expect(int replyLength) {
+  awaiting_ = std::max(replyLength, 0);
+}
+
+// What came so far answers nothing asked from here on.
+void Session::clearInput() {
+  rx_.clear();
+  quietDue_.reset();
+  misframed_ = false;
 }
 
 void Session::startTick(Tick t) {
   due_[static_cast<int>(t)] = now_ + interval(t);
-  op({PortOp::Kind::StartTick, {}, 0, t});
 }
 
 void Session::stopTick(Tick t) {
   due_[static_cast<int>(t)].reset();
-  op({PortOp::Kind::StopTick, {}, 0, t});
 }
 
-// A command whose reply the tool waits for: the port waits for the reply's length, drops
-// whatever waits (part of an earlier reply or a noise byte would shift this reply and every
-// later one), and the frame goes out.
+// A command whose reply the tool waits for: the session waits for the reply's length, drops
+// whatever came before (part of an earlier reply or a noise byte would shift this reply and
+// every later one), and the frame goes out.
 void Session::ask(std::string_view hexFrame, int replyLength) {
-  op({PortOp::Kind::Threshold, {}, replyLength});
-  op({PortOp::Kind::DiscardInput});
-  op({PortOp::Kind::Write, Frame::fromHex(hexFrame)});
+  expect(replyLength);
+  clearInput();
+  write(Frame::fromHex(hexFrame));
 }
 
 void Session::connect(TransferClock::time_point now) {
@@ -153,7 +129,7 @@ void Session::connect(TransferClock::time_point now) {
   open_ = true;
   linkTick_ = 0;
   startTick(Tick::Link);
-  front_.happened(event::Connecting{});
+  tell(event::Connecting{});
 }
 
 TransferClock::duration Session::interval(Tick t) const {
@@ -198,27 +174,27 @@ void Session::step(Tick which, TransferClock::time_point now) {
   switch (which) {
     case Tick::Link:
       ++linkTick_;
-      switch (connectStep(linkTick_, connected_)) {
+      switch (connectStep(linkTick_, connected_, options_.handshakes)) {
         case ConnectStep::SendHandshake:
           ask(frames::kHandshake, frames::kHandshakeReplyLength);
-          front_.happened(event::HandshakeSent{linkTick_});
+          tell(event::HandshakeSent{linkTick_});
           break;
         case ConnectStep::ShowFailure:
-          op({PortOp::Kind::ClosePort});
-          front_.happened(event::AttemptFailed{});
+          closePort();
+          tell(event::AttemptFailed{});
           break;
         case ConnectStep::Reset:
           linkTick_ = 0;
           stopTick(Tick::Link);
-          front_.happened(event::AttemptOver{});
+          tell(event::AttemptOver{});
           break;
         case ConnectStep::ShowConnected:
-          front_.happened(event::Linked{});
+          tell(event::Linked{});
           break;
         case ConnectStep::StartVersion:
           startTick(Tick::VersionQuery);
           stopTick(Tick::Link);
-          front_.happened(event::TransfersOpen{});
+          tell(event::TransfersOpen{});
           break;
         case ConnectStep::Nothing:
           break;
@@ -230,12 +206,12 @@ void Session::step(Tick which, TransferClock::time_point now) {
       ask(frames::kVersionQuery, frames::kVersionTextLength);
       startTick(Tick::VersionShown);
       stopTick(Tick::VersionQuery);
-      front_.happened(event::VersionAsked{});
+      tell(event::VersionAsked{});
       return;
     case Tick::VersionShown:
       versionMode_ = false;
       stopTick(Tick::VersionShown);
-      front_.happened(event::VersionKnown{version_});
+      tell(event::VersionKnown{version_});
       return;
     case Tick::Download:
       carryOut(Direction::Download, download_.tick(image_, now), true);
@@ -248,7 +224,7 @@ void Session::step(Tick which, TransferClock::time_point now) {
       stopTick(Tick::Service);
       if (!serviceAsked_) return;
       serviceAsked_.reset();
-      front_.happened(event::ServiceUnanswered{});
+      tell(event::ServiceUnanswered{});
       return;
   }
 }
@@ -306,7 +282,6 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
       std::max(quietGap(options_.baud), chunkSpacing_ + quietGap(options_.baud) / 2),
       quietGap(options_.baud), kLongestQuiet);
   quietDue_ = now + gap;
-  op({PortOp::Kind::Deadline});
 }
 
 void Session::take() {
@@ -318,9 +293,8 @@ void Session::take() {
     return;
   }
   chunkSpacing_ = std::min<TransferClock::duration>(replySpacing_, kLongestQuiet);
-  // What else waits at the port is dropped before an answer sends the next frame: the reply of
-  // a controller that answers at once must not join this one.
-  op({PortOp::Kind::DiscardInput});
+  // Nothing else came with it (that would have misframed it): the reply of a controller that
+  // answers the next frame at once starts afresh.
   const bool echo = isEcho(taken);
   written_.clear();
   if (echo) return;
@@ -346,6 +320,10 @@ void Session::answered() {
 void Session::dispatch(const std::vector<std::uint8_t>& taken) {
   if (versionMode_) {
     version_.insert(version_.end(), taken.begin(), taken.end());
+    if (options_.versionEndsWhenWhole &&
+        version_.size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
+      tick(Tick::VersionShown, now_);
+    }
     return;
   }
   const Reply reply = recogniseReply(taken);
@@ -371,14 +349,13 @@ void Session::dispatch(const std::vector<std::uint8_t>& taken) {
     const std::uint8_t request = *serviceAsked_;
     serviceAsked_.reset();
     if (ticking(Tick::Service)) stopTick(Tick::Service);
-    front_.happened(
-        event::ServiceAnswered{request, service->result, serviceAnswer(request, service->result)});
+    tell(event::ServiceAnswered{request, service->result, serviceAnswer(request, service->result)});
   }
 }
 
 void Session::handshakeReply(std::uint8_t model) {
-  // The front end prepares for the model before the session counts as connected.
-  front_.happened(event::ControllerAnswered{model, !connected_});
+  // `first`: the front end takes this model as the connection's, not as an edit to preview.
+  tell(event::ControllerAnswered{model, !connected_});
   connected_ = true;
   linkTick_ = 0;
   model_ = model;
@@ -386,10 +363,10 @@ void Session::handshakeReply(std::uint8_t model) {
 
 void Session::service(ServiceCommand command, TransferClock::time_point now) {
   now_ = now;
-  // The threshold is armed for the answer first, also when nothing may go out.
-  op({PortOp::Kind::Threshold, {}, frames::kServiceReplyLength});
+  // The wait is for the answer's length, also when nothing may go out.
+  expect(frames::kServiceReplyLength);
   if (!connected_) {
-    front_.happened(event::ServiceRefused{});
+    tell(event::ServiceRefused{});
     return;
   }
   const ServiceFrame f = serviceFrame(command);
@@ -419,27 +396,31 @@ void Session::download(const ConfigImage& image, std::uint8_t optionByte,
   // channels.
   const bool otherModel = connected_ && imageModel && *imageModel != model_;
   if (otherModel || !mayStart(Direction::Download)) {
-    front_.happened(
-        event::TransferRefused{Direction::Download, otherModel, model_, imageModel.value_or(0)});
+    tell(event::TransferRefused{Direction::Download, otherModel, model_, imageModel.value_or(0)});
     return;
   }
   image_ = image;
+  downloadReadBack_ = options_.readBack;
+  // The first row's answer must come alone.
+  clearInput();
   carryOut(Direction::Download, download_.start(image_, optionByte, now));
 }
 
 void Session::upload(TransferClock::time_point now) {
   now_ = now;
   if (!mayStart(Direction::Upload)) {
-    front_.happened(event::TransferRefused{Direction::Upload, false, model_, 0});
+    tell(event::TransferRefused{Direction::Upload, false, model_, 0});
     return;
   }
+  readingBack_ = false;
+  clearInput();
   carryOut(Direction::Upload, upload_.start(now));
 }
 
 void Session::preview(const Frame& frame) {
   if (!connected_ || frame.empty()) return;
   if (!transferring()) {
-    op({PortOp::Kind::Write, frame});
+    write(frame);
     return;
   }
   const auto held = std::find_if(heldPreviews_.begin(), heldPreviews_.end(),
@@ -456,13 +437,11 @@ void Session::flushPreviews() {
   std::vector<Frame> held;
   held.swap(heldPreviews_);
   if (!connected_) return;
-  for (const Frame& f : held) op({PortOp::Kind::Write, f});
+  for (const Frame& f : held) write(f);
 }
 
-// What the step does to the port and the timers comes first, then what happened: a front end
-// that answers an event with a call of its own finds this step done and nothing of it to come.
 void Session::carryOut(Direction d, const TransferAction& a, bool repeat) {
-  if (a.dropInput) op({PortOp::Kind::TakeInput});
+  if (a.dropInput) clearInput();
   if (!a.frames.empty()) {
     (repeat ? repeatedAt_ : sentAt_) = now_;
     repeated_ = repeat;
@@ -470,22 +449,47 @@ void Session::carryOut(Direction d, const TransferAction& a, bool repeat) {
   for (const OutgoingFrame& f : a.frames) {
     // Upload requests are live commands: they go out only while connected.
     if (f.kind == OutgoingFrame::Kind::UploadRequest && !connected_) continue;
-    op({PortOp::Kind::Write, f.frame});
+    write(f.frame);
   }
-  if (a.threshold) op({PortOp::Kind::Threshold, {}, *a.threshold});
+  if (a.threshold) expect(*a.threshold);
   if (a.startTimer) startTick(tickOf(d));
   if (a.stopTimer) stopTick(tickOf(d));
-  if (a.arrived) front_.happened(event::RowArrived{a.arrived->row, a.arrived->data});
-  if (a.progressRow) front_.happened(event::Progress{d, *a.progressRow});
+  if (a.arrived) tell(event::RowArrived{a.arrived->row, a.arrived->data});
+  if (a.progressRow) tell(event::Progress{d, *a.progressRow});
   if (a.news != TransferNews::None) {
     const bool down = d == Direction::Download;
-    front_.happened(event::Transfer{d, a.news, down ? download_.done() : upload_.done(),
-                                    down ? download_.pendingRow() : upload_.requestedRow(),
-                                    down ? download_.failure() : upload_.failure()});
+    tell(event::Transfer{d, a.news, down ? download_.done() : upload_.done(),
+                         down ? download_.pendingRow() : upload_.requestedRow(),
+                         down ? download_.failure() : upload_.failure(),
+                         down ? downloadReadBack_ : readingBack_});
   }
-  if (a.image) front_.happened(event::Uploaded{*a.image});
+  if (a.image) {
+    if (readingBack_) {
+      event::ReadBack r{*a.image, {}};
+      for (std::uint8_t row = 0; row < kRows; ++row) {
+        if (a.image->rows[row] != image_.rows[row]) r.rows.push_back(row);
+      }
+      tell(std::move(r));
+    } else {
+      tell(event::Uploaded{*a.image});
+    }
+  }
+  // A download read back closes as soon as it has succeeded, and the upload that reads it back
+  // follows at once, as if pressed then.
+  const bool readBack =
+      d == Direction::Download && download_.done() && downloadReadBack_ && connected_;
+  if (readBack && a.news == TransferNews::Succeeded) {
+    carryOut(Direction::Download, download_.closeNow());
+    return;
+  }
   // What the editor showed meanwhile goes out once the transfer is over.
   flushPreviews();
+  if (readBack && a.news == TransferNews::Closed) {
+    downloadReadBack_ = false;
+    readingBack_ = true;
+    clearInput();
+    carryOut(Direction::Upload, upload_.start(now_));
+  }
 }
 
 void Session::stopTransfers(TransferEnd why) {
@@ -499,24 +503,25 @@ void Session::disconnect(DisconnectBy by) {
   serviceAsked_.reset();
   const bool speak = by == DisconnectBy::Interrupt ? open_ : connected_;
   connected_ = false;
+  // Nothing of the conversation goes on after it: nothing is due any more.
+  versionMode_ = false;
+  clearInput();
+  for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown, Tick::Service}) {
+    stopTick(t);
+  }
   if (!speak) return;
   for (int i = 0; i < disconnectFrames(by); ++i) {
-    op({PortOp::Kind::Write, Frame::fromHex(frames::kDisconnect)});
+    write(Frame::fromHex(frames::kDisconnect));
   }
-  op({PortOp::Kind::ClosePort});
-  // Nothing of the attempt goes on against the closed port.
-  versionMode_ = false;
-  for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown}) {
-    if (ticking(t)) stopTick(t);
-  }
-  front_.happened(event::Disconnected{by});
+  closePort();
+  tell(event::Disconnected{by});
 }
 
 void Session::portLost() {
   // Whatever was under way ends here: no timer goes on writing into a dead port.
   const bool linked = wasLinked(connected_, ticking(Tick::Link), ticking(Tick::VersionQuery),
                                 ticking(Tick::VersionShown));
-  op({PortOp::Kind::ClosePort});
+  closePort();
   for (const Tick t : {Tick::Link, Tick::VersionQuery, Tick::VersionShown, Tick::Upload,
                        Tick::Download, Tick::Service}) {
     stopTick(t);
@@ -525,7 +530,9 @@ void Session::portLost() {
   versionMode_ = false;
   serviceAsked_.reset();
   linkTick_ = 0;
-  front_.happened(event::PortLost{linked});
+  // Bytes that came before are nobody's answer now: their quiet must not connect a dead port.
+  clearInput();
+  tell(event::PortLost{linked});
   // A transfer under way says that it failed, and why.
   stopTransfers(TransferEnd::PortLost);
 }

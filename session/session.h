@@ -2,25 +2,20 @@
 // One conversation with one controller, without I/O: connecting (30 handshakes, settling, the
 // version query), the service commands, download and upload, and saying goodbye. The window
 // and the terminal tool drive it with what happens (a press, the bytes of a receive
-// notification, a tick of one of its timers, the port going away); it answers through its
-// front end, in order, with what to do to the port and the timers and with what happened, in
-// no language. Each front end puts the events into its own words.
-//
-// The front end is called back inside each call, so an event sees the session as it is at
-// that step: a handshake reply reports the model while the session is not yet connected, as a
-// preview that the model change sends must not go out for the first reply. Within a step, what
-// it does to the port and the timers comes before what happened, so a front end that answers
-// an event with a call of its own (qzctl ending the session) finds nothing of that step still
-// to come.
+// notification, the time coming, the port going away), each call with the time it happens at.
+// Nothing comes back inside a call: each call leaves what to write to the port (and whether to
+// close it), its next deadline and what happened, in no language, and the caller takes them
+// once the call has returned (session/port_driver.h does that for both front ends). Each front
+// end puts the events into its own words.
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <variant>
 #include <vector>
 
 #include "config/image.h"
-#include "link/serial_port.h"
 #include "protocol/frame.h"
 #include "protocol/replies.h"
 #include "session/connection.h"
@@ -28,7 +23,8 @@
 
 namespace qz {
 
-// The timers of a conversation; the front end keeps one of each, of the precise kind.
+// The timers of a conversation. The session keeps when each is due; a front end keeps one
+// precise timer for the earliest of them (nextDeadline()).
 enum class Tick : std::uint8_t {
   Link,          // 200 ms: handshakes, then settling
   VersionQuery,  // 500 ms after settling: the version query
@@ -70,35 +66,12 @@ class AnswerTimer {
   TransferClock::duration variation_{};
 };
 
-// Something to do to the port or a timer.
-struct PortOp {
-  enum class Kind {
-    Write,         // `frame` as one write
-    Threshold,     // the session now waits for replies of `bytes` (nothing for the port to do)
-    DiscardInput,  // drop what waits, before a request whose answer must come alone
-    TakeInput,     // read what waits and drop it undispatched (a reply that came only partly)
-    ClosePort,
-    StartTick,  // `tick` (re)starts from now
-    StopTick,
-    Deadline,  // the session's next deadline moved without a tick (a reply waits for quiet)
-  };
+// What goes to the port, in order: a frame as one write, or the port closed.
+struct Transmit {
+  enum class Kind : std::uint8_t { Write, Close };
   Kind kind;
   Frame frame{};
-  int bytes = 0;
-  Tick tick = Tick::Link;
 };
-
-// Does to the port what `op` asks, and keeps what TakeInput read in `taken` when given; false
-// for an operation on a timer, which the front end does itself.
-bool doOnPort(SerialPort& port, const PortOp& op, std::vector<std::uint8_t>* taken = nullptr);
-class Session;
-// A receive notification, for both front ends: everything waiting goes to the session, which
-// takes a reply once its length has come. False when nothing waited.
-bool receiveWaiting(SerialPort& port, Session& session);
-// Before a timeout: bytes that have reached the port go to the session first. On a busy machine a
-// due timer runs in the same turn as the port's read, before the receive notification it queued,
-// and would end a wait whose answer is already here.
-void receiveBeforeTimeout(SerialPort& port, Session& session);
 
 enum class Direction : std::uint8_t { Download, Upload };
 enum class ServiceCommand : std::uint8_t {
@@ -121,7 +94,7 @@ struct ControllerAnswered {
 };
 struct Linked {};         // the first settling tick: connected
 struct TransfersOpen {};  // settled: transfers may start, the version query is armed
-struct AttemptFailed {};  // no answer to 30 handshakes: the port is closed
+struct AttemptFailed {};  // no answer to its handshakes: the port is closed
 struct AttemptOver {};    // five ticks later: back to idle
 struct VersionAsked {};
 struct VersionKnown {  // the version text as collected, possibly nothing
@@ -150,6 +123,14 @@ struct Transfer {
   bool done;         // the transfer had succeeded (for Closed and Interrupted)
   std::uint8_t row;  // the row pending: sent last (download) or asked for last (upload)
   TransferEnd why;   // why it failed, once it has
+  // A download that is read back once it has closed, or the upload that reads it back.
+  bool readBack = false;
+};
+// The read-back of a download is complete: the controller's image, and the rows in which it
+// differs from the image sent (none: the controller holds exactly what was sent).
+struct ReadBack {
+  ConfigImage image;
+  std::vector<std::uint8_t> rows;
 };
 struct Uploaded {
   ConfigImage image;
@@ -176,16 +157,7 @@ using SessionEvent =
                  event::VersionAsked, event::VersionKnown, event::ServiceRefused,
                  event::ServiceAnswered, event::ServiceUnanswered, event::Progress,
                  event::RowArrived, event::Transfer, event::Uploaded, event::Disconnected,
-                 event::PortLost, event::TransferRefused>;
-
-class SessionFront {
- public:
-  virtual void perform(const PortOp& op) = 0;
-  virtual void happened(const SessionEvent& e) = 0;
-
- protected:
-  virtual ~SessionFront() = default;
-};
+                 event::PortLost, event::TransferRefused, event::ReadBack>;
 
 class Session {
  public:
@@ -194,11 +166,20 @@ class Session {
     int serviceGiveUpTick = 0;
     // The line's speed, for the quiet gap that ends a reply.
     int baud = 9600;
+    // The version wait ends as soon as the whole text has come, instead of on its tick.
+    bool versionEndsWhenWhole = false;
+    // Handshakes before an attempt fails.
+    int handshakes = kHandshakeAttempts;
+    // A download that closed successfully is read back by an upload of the session's own, whose
+    // image is only compared with the one sent (event::ReadBack), never taken as an upload's.
+    bool readBack = false;
   };
-  explicit Session(SessionFront& front) : Session(front, Options{}) {}
-  Session(SessionFront& front, Options options) : front_(front), options_(options) {}
+  Session() : Session(Options{}) {}
+  explicit Session(Options options) : options_(options) {}
   // The line's speed, for a front end that chooses it at each connection.
   void setBaud(int baud) { options_.baud = baud; }
+  // Whether the next downloads are read back.
+  void setReadBack(bool on) { options_.readBack = on; }
 
   // The port has been opened: the attempt begins with its first tick. Every call takes the
   // time it happens at; a tick it starts is due one interval later.
@@ -208,11 +189,10 @@ class Session {
   // once), and drops them all when more came.
   void received(std::span<const std::uint8_t> bytes,
                 TransferClock::time_point now = TransferClock::now());
-  // A tick of `which`, whether due or not (a front end with a timer of each kind).
+  // A tick of `which`, whether due or not (a procedure of the window run by hand).
   void tick(Tick which, TransferClock::time_point now = TransferClock::now());
-  // The time has come: every tick due by `now` runs, in the order of Tick. A front end with one
-  // timer calls this when nextDeadline() has come, and starts its timer for the next one after
-  // every call.
+  // The time has come: every tick due by `now` runs, in the order of Tick. A front end calls
+  // this when nextDeadline() has come, and starts its timer for the next one after every call.
   void timeout(TransferClock::time_point now = TransferClock::now());
   [[nodiscard]] std::optional<TransferClock::time_point> nextDeadline() const;
   void service(ServiceCommand command, TransferClock::time_point now = TransferClock::now());
@@ -231,10 +211,16 @@ class Session {
   void disconnect(DisconnectBy by);
   void portLost();
 
+  // What the calls so far left, taken once each call has returned: the next thing to do to the
+  // port (frames in the order they go out; a frame left after a close is dropped, as the closed
+  // port would drop it), and the next event.
+  std::optional<Transmit> pollTransmit();
+  std::optional<SessionEvent> pollEvent();
+
   [[nodiscard]] bool connected() const { return connected_; }
   [[nodiscard]] std::int16_t linkTick() const { return linkTick_; }
   [[nodiscard]] bool collectingVersion() const { return versionMode_; }
-  // The length of the reply the session waits for (the port's receive threshold of old); 0
+  // The length of the reply the session waits for; 0
   // while it waits for none.
   [[nodiscard]] int awaiting() const { return awaiting_; }
   [[nodiscard]] const std::vector<std::uint8_t>& versionText() const { return version_; }
@@ -252,7 +238,11 @@ class Session {
 
  private:
   void step(Tick which, TransferClock::time_point now);
-  void op(PortOp o);
+  void write(const Frame& f);
+  void closePort();
+  void expect(int replyLength);
+  void clearInput();
+  void tell(SessionEvent e) { events_.push_back(std::move(e)); }
   void ask(std::string_view hexFrame, int replyLength);
   void startTick(Tick t);
   void stopTick(Tick t);
@@ -267,8 +257,10 @@ class Session {
   [[nodiscard]] bool isEcho(const std::vector<std::uint8_t>& taken) const;
   void answered();
 
-  SessionFront& front_;
   Options options_;
+  std::deque<Transmit> transmits_;
+  std::deque<SessionEvent> events_;
+  bool closing_ = false;  // a close waits to be taken: frames behind it are dropped
   bool connected_ = false;
   std::int16_t linkTick_ = 0;
   bool open_ = false;  // the port is open for this conversation
@@ -278,6 +270,8 @@ class Session {
   std::optional<std::uint8_t> serviceAsked_;
   int serviceTick_ = 0;
   ConfigImage image_{};              // the download's own copy
+  bool downloadReadBack_ = false;    // the download under way is read back once it closes
+  bool readingBack_ = false;         // the upload under way reads a download back
   std::vector<Frame> heldPreviews_;  // the latest of each kind, in the order first held
   Download download_;
   Upload upload_;

@@ -161,6 +161,14 @@ TransferAction Download::stop(TransferEnd why) {
   return stopped(c_, why);
 }
 
+TransferAction Download::closeNow() {
+  TransferAction a;
+  if (!c_.running || !c_.done) return a;
+  close(a);
+  c_.running = false;
+  return a;
+}
+
 // ---- Upload ----
 
 void Upload::request(TransferAction& a, std::uint8_t row) {

@@ -57,7 +57,7 @@ enum class TransferEnd : std::uint8_t {
   PortLost,     // the port went away under it
 };
 
-// The replies each direction waits for, as receive thresholds.
+// The length of the reply each direction waits for.
 inline constexpr int kDownloadAckBytes = frames::kDownloadAckLength;
 inline constexpr int kUploadRowBytes = frames::kUploadRowLength;
 
@@ -83,12 +83,12 @@ enum class TransferNews : std::uint8_t {
 };
 
 // What one event makes a transfer do, in the order a caller carries it out:
-// input, the row that came, frames, threshold, progress, news, tick, image.
+// input, the row that came, frames, the reply length awaited, progress, news, tick, image.
 struct TransferAction {
-  bool dropInput = false;                   // take whatever waits at the port and drop it
+  bool dropInput = false;                   // drop what has come so far, answering nothing
   std::optional<UploadRow> arrived;         // an upload row the controller sent, to be shown
   std::vector<OutgoingFrame> frames;        // each written as one write, in this order
-  std::optional<int> threshold;             // the receive threshold after the frames
+  std::optional<int> threshold;             // the reply length awaited after the frames
   std::optional<std::uint8_t> progressRow;  // the row the transfer has reached
   TransferNews news = TransferNews::None;
   bool startTimer = false;  // the direction's 200 ms tick, (re)started from now
@@ -125,6 +125,8 @@ class Download {
   // The connection is gone: no more frames, no more ticks; Interrupted, which is a failure
   // unless done(), for the reason `why` (None: the user ended the connection).
   TransferAction stop(TransferEnd why = TransferEnd::None);
+  // A download that has succeeded closes now rather than five ticks on (it is read back).
+  TransferAction closeNow();
 
   [[nodiscard]] bool running() const { return c_.running; }
   [[nodiscard]] std::int16_t ticks() const { return c_.tick; }  // DownTick

@@ -24,7 +24,7 @@ Form1::Form1(SerialPort& port, Platform& platform, QWidget* parent)
   (void)windowRoleKnown;
   buildWindow();
   buildMenu();
-  MSComm1.onComm = [this] { MSComm1_OnComm(); };
+  wireSession();
   Form_Load();
   wireMoments();
 }
@@ -43,7 +43,7 @@ void Form1::Form_Load() {
 
 void Form1::Form_Unload() {
   // After the exit button the controller has heard the disconnect already.
-  session.disconnect(DisconnectBy::Unload);
+  drive([this] { session.disconnect(DisconnectBy::Unload); });
 }
 
 }  // namespace qz

@@ -33,6 +33,7 @@
 #include "config/assignment.h"
 #include "config/image.h"
 #include "link/serial_port.h"
+#include "session/port_driver.h"
 #include "session/session.h"
 #include "ui/control_array.h"
 #include "ui/platform.h"
@@ -74,7 +75,7 @@ inline constexpr int kWideWidthTwips = 13800;
 inline constexpr int kHistoryLeftTwips = 9720;
 inline constexpr int kWindowHeight = 690;  // pixels; the logo line sits at 9720 twips
 
-class Form1 : public QWidget, private SessionFront {
+class Form1 : public QWidget {
  public:
   // The window is created and loaded (Form_Load) at once; it talks to the controller through
   // port and to the desktop through platform, both of which outlive it.
@@ -191,8 +192,8 @@ class Form1 : public QWidget, private SessionFront {
 
   // ---- Timers ----
   QTimer* Timer1{};  // clock, 333 ms
-  // The conversation's one timer: started for its next deadline whenever a tick starts or stops
-  // and after each timeout. The handlers below are one tick of each kind, run by hand.
+  // The conversation's one timer (the driver's), started for its next deadline after every call.
+  // The handlers below are one tick of each kind, run by hand.
   QTimer* TimerSession{};
 
   // ---- Non-visual ----
@@ -202,12 +203,14 @@ class Form1 : public QWidget, private SessionFront {
   // ---- Fields ----
   // The conversation with the controller: connected or not, the tick count of an attempt, the
   // version text, the transfers under way and the service command waiting for its answer.
-  Session session{*this};
+  Session session;
+  // Every call of the session goes through it: the port's bytes first, then the call, then the
+  // frames written and the events told (sessionEvent).
+  PortDriver sessionDriver{MSComm1, session};
   [[nodiscard]] bool Connected() const { return session.connected(); }
   [[nodiscard]] std::int16_t LinkTick() const { return session.linkTick(); }
   [[nodiscard]] bool VersionMode() const { return session.collectingVersion(); }
   [[nodiscard]] QString VersionText() const;
-  std::vector<std::uint8_t> RxBuf;
   ConfigImage SetData;
   LevelTable DimTable{};
   std::uint8_t CurScene = 0;
@@ -355,15 +358,13 @@ class Form1 : public QWidget, private SessionFront {
   void fillRecentFiles();
   // The sheet of the editor's image with the customer, site and room of the sheet dialog.
   [[nodiscard]] report::SheetInput sheetInput(const QDialog& dialog) const;
-  // Compare and verify (form1_compare.cpp): an upload whose image goes to them, not the
-  // editor. True when the event was theirs to show.
-  enum class ReadBack : std::uint8_t { None, Compare, Verify };
-  ReadBack readBack_ = ReadBack::None;
-  bool verifyArmed_ = false;  // the download under way is read back once it closes
-  // What that download's success and close said, told once the read-back agrees.
+  // Compare and verify (form1_compare.cpp): the controller's image read by an upload whose image
+  // goes to them, not the editor. True when the event was theirs to show.
+  bool comparing_ = false;  // the upload under way is 与控制器比较's
+  // What a download read back said of its success and close, told once the read-back agrees.
   std::vector<SessionEvent> verifiedNews_;
   bool readBackEvent(const SessionEvent& e);
-  void checkReadBack(const ConfigImage& controller);
+  void checkReadBack(const event::ReadBack& r);
   // A download whose read-back failed or differs: the status, the reason that stays, the
   // history's outcome line.
   void verifyFailed(const QString& reason, const QString& historyWhy);
@@ -372,15 +373,17 @@ class Form1 : public QWidget, private SessionFront {
   // each name at a time.
   QDialog* textDialog(const QString& name, const QString& title, const QString& text);
   void wireWindow();  // form1_wiring.cpp
-  // What the conversation asks of the port and the timers (form1_dispatch.cpp), and what the
-  // window makes of what happened in it: connecting (form1_connection.cpp), transfers
-  // (form1_transfer.cpp), service answers (form1_service.cpp).
-  void perform(const PortOp& op) override;
-  void happened(const SessionEvent& e) override;
+  // What the window makes of what happened in the conversation (form1_dispatch.cpp): connecting
+  // (form1_connection.cpp), transfers (form1_transfer.cpp), service answers (form1_service.cpp).
+  void wireSession();
+  void sessionEvent(const SessionEvent& e);
   void connectionEvent(const SessionEvent& e);
   void transferEvent(const SessionEvent& e);
   void serviceEvent(const SessionEvent& e);
-  void armSessionTimer();
+  // A call of the session, carried out through the driver.
+  void drive(const std::function<void()>& call) { sessionDriver.run(call); }
+  // The first answer's model is the connection's, no edit: it sends no preview.
+  bool takingModel_ = false;
   // The clock's caption in the room between the logo and the exit button: the label is as wide
   // as its text, and a text too long for the room (a long time format) is drawn smaller.
   void fitClockCaption();

@@ -39,68 +39,47 @@ QStringList wordsOf(const ConfigImage& controller, const ConfigImage& other, int
 
 void Form1::compareWithController() {
   if (!Connected() || !Command上传->isEnabled()) return;
-  readBack_ = ReadBack::Compare;
-  session.upload();
+  comparing_ = true;
+  drive([this] { session.upload(); });
 }
 
 bool Form1::readBackEvent(const SessionEvent& e) {
-  const auto* t = std::get_if<event::Transfer>(&e);
   const auto say = [this](std::string_view text) {
     Frame提示->show();
     Label提示->setText(uiText(text));
   };
-  // A download with 下载后校验 on says its success only once the controller's image has been
-  // read back and found equal to what was sent.
-  if (t != nullptr && t->direction == Direction::Download) {
-    switch (t->news) {
-      case TransferNews::Started:
-        verifyArmed_ = verifyAfterDownload();
-        verifiedNews_.clear();
-        return false;
-      case TransferNews::Succeeded:
-        if (!verifyArmed_) return false;
-        verifiedNews_.push_back(e);
-        say(kVerifyingText);
-        // The read-back follows: no other transfer meanwhile.
-        Command上传->setEnabled(false);
-        return true;
-      case TransferNews::Closed:
-        if (!verifyArmed_ || !t->done) {
-          verifyArmed_ = false;
-          return false;
-        }
-        verifyArmed_ = false;
-        verifiedNews_.push_back(e);
-        Load_JD(0, 0);
-        // Read back once the download has finished closing.
-        QTimer::singleShot(0, this, [this] {
-          if (!Connected()) return;
-          readBack_ = ReadBack::Verify;
-          session.upload();
-        });
-        return true;
-      default:
-        verifyArmed_ = false;
-        return false;
-    }
+  if (const auto* r = std::get_if<event::ReadBack>(&e)) {
+    checkReadBack(*r);
+    return true;
   }
-  if (readBack_ == ReadBack::None) return false;
-  const bool verifying = readBack_ == ReadBack::Verify;
+  const auto* t = std::get_if<event::Transfer>(&e);
+  // A download read back says its success only once the controller's image has been found
+  // equal to what was sent.
+  if (t != nullptr && t->readBack && t->direction == Direction::Download) {
+    if (t->news == TransferNews::Started) verifiedNews_.clear();
+    if (!t->done || (t->news != TransferNews::Succeeded && t->news != TransferNews::Closed)) {
+      return false;
+    }
+    verifiedNews_.push_back(e);
+    say(kVerifyingText);
+    if (t->news == TransferNews::Closed) Load_JD(0, 0);
+    // The read-back follows: no other transfer meanwhile.
+    Command上传->setEnabled(false);
+    return true;
+  }
+  const bool verifying = t != nullptr && t->readBack;
+  if (!verifying && !comparing_) return false;
   if (const auto* u = std::get_if<event::Uploaded>(&e)) {
     const int model = session.controllerModel();
-    if (verifying) {
-      checkReadBack(u->image);
-    } else {
-      QStringList lines = wordsOf(u->image, SetData, model, "编辑中");
-      if (model != Combo机型->currentIndex()) {
-        lines.prepend(QStringLiteral("机型: 控制器 %1, 编辑中 %2")
-                          .arg(uiText(modelName(model)), Combo机型->currentText()));
-      }
-      textDialog(QStringLiteral("compareDialog"), QStringLiteral("与控制器比较"),
-                 lines.isEmpty() ? QStringLiteral("控制器中的参数与编辑中的参数相同。")
-                                 : QStringLiteral("有 %1 处不同:\n").arg(lines.size()) +
-                                       lines.join(QLatin1Char('\n')));
+    QStringList lines = wordsOf(u->image, SetData, model, "编辑中");
+    if (model != Combo机型->currentIndex()) {
+      lines.prepend(QStringLiteral("机型: 控制器 %1, 编辑中 %2")
+                        .arg(uiText(modelName(model)), Combo机型->currentText()));
     }
+    textDialog(QStringLiteral("compareDialog"), QStringLiteral("与控制器比较"),
+               lines.isEmpty() ? QStringLiteral("控制器中的参数与编辑中的参数相同。")
+                               : QStringLiteral("有 %1 处不同:\n").arg(lines.size()) +
+                                     lines.join(QLatin1Char('\n')));
     return true;
   }
   if (t == nullptr) return false;
@@ -121,14 +100,14 @@ bool Form1::readBackEvent(const SessionEvent& e) {
       }
       return true;
     case TransferNews::Closed:
-      readBack_ = ReadBack::None;
+      comparing_ = false;
       Load_JD(0, 0);
       if (!failureHeld_) Frame提示->hide();
       Command上传->setEnabled(true);
       Command下载->setEnabled(true);
       return true;
     case TransferNews::Interrupted:
-      readBack_ = ReadBack::None;
+      comparing_ = false;
       Load_JD(0, 0);
       if (!t->done) say(verifying ? kDownloadFailedText : kCompareFailedText);
       return true;
@@ -138,8 +117,8 @@ bool Form1::readBackEvent(const SessionEvent& e) {
   return false;
 }
 
-void Form1::checkReadBack(const ConfigImage& controller) {
-  if (controller == sentImage_) {
+void Form1::checkReadBack(const event::ReadBack& r) {
+  if (r.rows.empty()) {
     Label提示->setText(uiText(kDownloadedText));
     // Now the download counts as done: the image is the saved one, its history line follows.
     for (const SessionEvent& news : verifiedNews_) showOutcome(news);
@@ -147,11 +126,9 @@ void Form1::checkReadBack(const ConfigImage& controller) {
     return;
   }
   QStringList rows;
-  for (int r = 0; r < kRows; ++r) {
-    const auto i = static_cast<std::size_t>(r);
-    if (controller.rows[i] == sentImage_.rows[i]) continue;
-    const std::string_view key = sceneKeyName(r);
-    rows.append(QStringLiteral("CJ%1").arg(r, 2, 10, QLatin1Char('0')) +
+  for (const int row : r.rows) {
+    const std::string_view key = sceneKeyName(row);
+    rows.append(QStringLiteral("CJ%1").arg(row, 2, 10, QLatin1Char('0')) +
                 (key.empty() ? QString() : QStringLiteral("（%1）").arg(uiText(key))));
   }
   verifyFailed(QStringLiteral("下载后校验失败：控制器读回的参数与下载的不同，不同的行: %1。\n"
@@ -159,7 +136,7 @@ void Form1::checkReadBack(const ConfigImage& controller) {
                    .arg(rows.join(QStringLiteral("、"))),
                QStringLiteral("校验不符: ") + rows.join(QStringLiteral("、")));
   // Each difference under the history's outcome line, in the window's words.
-  for (const QString& line : wordsOf(controller, sentImage_, session.controllerModel(), "下载的")) {
+  for (const QString& line : wordsOf(r.image, sentImage_, session.controllerModel(), "下载的")) {
     List1->addItem(QStringLiteral("  ") + line);
   }
   List1->setCurrentRow(List1->count() - 1);

@@ -14,7 +14,7 @@ namespace qz {
 
 void Form1::Command建立连接_Click() {
   if (Connected()) {
-    session.disconnect(DisconnectBy::Button);
+    drive([this] { session.disconnect(DisconnectBy::Button); });
     return;
   }
   const OpenResult opened = OpenComPort(MSComm1, Combo串口->currentText().toStdString(),
@@ -26,24 +26,24 @@ void Form1::Command建立连接_Click() {
   if (!opened.opened) return;
   // The quiet that ends a reply lasts a few characters at the chosen speed.
   if (const int baud = Combo波特率->currentText().toInt(); baud > 0) session.setBaud(baud);
-  session.connect();
+  drive([this] { session.connect(); });
 }
 
 void Form1::Timer2_Timer() {
-  session.tick(Tick::Link);
+  drive([this] { session.tick(Tick::Link); });
 }
 
 void Form1::Timer3_Timer() {
-  session.tick(Tick::VersionQuery);
+  drive([this] { session.tick(Tick::VersionQuery); });
 }
 
 void Form1::TimerGetVision_Timer() {
-  session.tick(Tick::VersionShown);
+  drive([this] { session.tick(Tick::VersionShown); });
 }
 
 void Form1::Command7_Click() {
   if (!mayLeave()) return;
-  session.disconnect(DisconnectBy::Exit);
+  drive([this] { session.disconnect(DisconnectBy::Exit); });
   close();
 }
 
@@ -71,11 +71,13 @@ void Form1::connectionEvent(const SessionEvent& e) {
     Combo机型->setEnabled(false);
     setEnabled(false);
   } else if (const auto* a = std::get_if<event::ControllerAnswered>(&e)) {
-    // Still not connected on the first answer: the model change sends no preview.
+    // The first answer's model change sends no preview.
+    takingModel_ = a->first;
     显示对应灯控通道设置(a->model);
     排风空调设置选项(a->model);
     显示机型(a->model);
     CurModel = a->model;
+    takingModel_ = false;
   } else if (std::holds_alternative<event::AttemptFailed>(e)) {
     Label提示->setText(QStringLiteral(" 连接失败，请重试"));
     Command建立连接->setText(QStringLiteral("连接失败"));

@@ -26,15 +26,9 @@ const QString kFindTitle = QStringLiteral("查找控制器");
 }  // namespace
 
 // One search: a conversation of its own on the window's port, port after port.
-class ControllerFinder final : public QObject, public SessionFront {
+class ControllerFinder final : public QObject {
  public:
-  ControllerFinder(Form1& w, QStringList ports)
-      : QObject(&w), w_(w), ports_(std::move(ports)), tick_(this) {
-    tick_.setTimerType(Qt::PreciseTimer);
-    tick_.setInterval(tickInterval(Tick::Link));
-    QObject::connect(&tick_, &QTimer::timeout, this, [this] {
-      if (session_) session_->tick(Tick::Link);
-    });
+  ControllerFinder(Form1& w, QStringList ports) : QObject(&w), w_(w), ports_(std::move(ports)) {
     progress_ = new QProgressDialog(kFindTitle, QStringLiteral("取消"), 0,
                                     static_cast<int>(ports_.size()), &w);
     progress_->setObjectName(QStringLiteral("findProgress"));
@@ -44,7 +38,9 @@ class ControllerFinder final : public QObject, public SessionFront {
     progress_->setAutoClose(false);
     progress_->setAutoReset(false);
     QObject::connect(progress_, &QProgressDialog::canceled, this, [this] { finish(-1, 0); });
-    w_.MSComm1.onComm = [this] { comm(); };
+    w_.MSComm1.onComm = [this] {
+      if (probe_) probe_->driver.portNotified();
+    };
     QTimer::singleShot(0, this, [this] { next(); });
   }
   ~ControllerFinder() override {
@@ -55,6 +51,13 @@ class ControllerFinder final : public QObject, public SessionFront {
   ControllerFinder& operator=(const ControllerFinder&) = delete;
 
  private:
+  // The conversation with one port: a few handshakes, and the time each gets to be answered.
+  struct Probe {
+    explicit Probe(SerialPort& port) : driver(port, session) {}
+    Session session{{.handshakes = kProbeHandshakes}};
+    PortDriver driver;
+  };
+
   // The next port that opens, or the end of the list.
   void next() {
     closePort();
@@ -68,58 +71,31 @@ class ControllerFinder final : public QObject, public SessionFront {
           OpenComPort(w_.MSComm1, name.toStdString(), w_.Combo波特率->currentText().toStdString(),
                       "NONE", "8", "1");
       if (!opened.opened) continue;
-      session_ = std::make_unique<Session>(*this);
-      session_->connect();
+      probe_ = std::make_unique<Probe>(w_.MSComm1);
+      probe_->driver.onEvent = [this](const SessionEvent& e) { happened(e); };
+      probe_->driver.run([probe = probe_.get()] { probe->session.connect(); });
       return;
     }
     finish(-1, 0);
   }
 
-  void comm() {
-    if (!session_) return;
-    const CommEvent event = w_.MSComm1.commEvent();
-    if (event == CommEvent::Lost) {
-      later([this] { next(); });
-      return;
-    }
-    if (event != CommEvent::Receive) return;
-    const std::vector<std::uint8_t> bytes = w_.MSComm1.readAll();
-    if (bytes.empty()) return;
-    session_->received(bytes);
-  }
-
-  void perform(const PortOp& op) override {
-    if (doOnPort(w_.MSComm1, op)) return;
-    if (op.tick != Tick::Link) return;
-    if (op.kind == PortOp::Kind::StartTick) {
-      tick_.start();
-    } else {
-      tick_.stop();
-    }
-  }
-
-  void happened(const SessionEvent& e) override {
-    if (const auto* sent = std::get_if<event::HandshakeSent>(&e)) {
-      // The last handshake gets the time to be answered that the attempt gives each.
-      if (sent->attempt >= kProbeHandshakes) {
-        tick_.stop();
-        QTimer::singleShot(tickInterval(Tick::Link), this, [this, port = at_] {
-          if (port == at_ && !done_) next();
-        });
-      }
-    } else if (const auto* answered = std::get_if<event::ControllerAnswered>(&e)) {
+  void happened(const SessionEvent& e) {
+    if (const auto* answered = std::get_if<event::ControllerAnswered>(&e)) {
       const int found = static_cast<int>(at_) - 1;
       const int model = answered->model;
       later([this, found, model] { finish(found, model); });
-    } else if (std::holds_alternative<event::AttemptFailed>(e)) {
-      later([this] { next(); });
+    } else if (std::holds_alternative<event::AttemptFailed>(e) ||
+               std::holds_alternative<event::PortLost>(e)) {
+      // Once for this port, whichever of the two came.
+      later([this, port = at_] {
+        if (port == at_ && !done_) next();
+      });
     }
   }
 
   // Done with this conversation once the call that brought the news has returned.
   template <typename F>
   void later(F f) {
-    tick_.stop();
     QTimer::singleShot(0, this, f);
   }
 
@@ -131,8 +107,7 @@ class ControllerFinder final : public QObject, public SessionFront {
   }
 
   void closePort() {
-    tick_.stop();
-    session_.reset();
+    probe_.reset();
     if (w_.MSComm1.isOpen()) CloseComPort(w_.MSComm1);
   }
 
@@ -163,9 +138,8 @@ class ControllerFinder final : public QObject, public SessionFront {
   Form1& w_;
   QStringList ports_;
   qsizetype at_ = 0;
-  QTimer tick_;
   QPointer<QProgressDialog> progress_;
-  std::unique_ptr<Session> session_;
+  std::unique_ptr<Probe> probe_;
   bool done_ = false;
 };
 

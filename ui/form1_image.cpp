@@ -26,13 +26,15 @@ void Form1::Show_Set(std::uint8_t scene) {
 }
 
 void Form1::TsetControl(const Frame& frame) {
-  session.preview(frame);
+  if (takingModel_) return;
+  drive([this, &frame] { session.preview(frame); });
 }
 
 void Form1::Send场景() {
   // Built only for a connected controller: the editor's state as it stands now.
-  if (!Connected()) return;
-  session.preview(scenePreviewFrame(SetData, CurScene, CurModel, DimTable));
+  if (!Connected() || takingModel_) return;
+  const Frame f = scenePreviewFrame(SetData, CurScene, CurModel, DimTable);
+  drive([this, &f] { session.preview(f); });
 }
 
 }  // namespace qz

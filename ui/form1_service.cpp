@@ -9,17 +9,19 @@
 namespace qz {
 
 void Form1::Command2_Click() {
-  session.service(Option1->isChecked() ? ServiceCommand::Protocol1200
-                                       : ServiceCommand::Protocol19200);
+  const ServiceCommand c =
+      Option1->isChecked() ? ServiceCommand::Protocol1200 : ServiceCommand::Protocol19200;
+  drive([this, c] { session.service(c); });
 }
 
 void Form1::Command3_Click() {
-  session.service(ServiceCommand::ProtocolCancel);
+  drive([this] { session.service(ServiceCommand::ProtocolCancel); });
 }
 
 void Form1::Command8_Click() {
-  session.service(Option4->isChecked() ? ServiceCommand::RunModeOverlay
-                                       : ServiceCommand::RunModeSwitch);
+  const ServiceCommand c =
+      Option4->isChecked() ? ServiceCommand::RunModeOverlay : ServiceCommand::RunModeSwitch;
+  drive([this, c] { session.service(c); });
 }
 
 void Form1::serviceEvent(const SessionEvent& e) {
@@ -41,8 +43,6 @@ void Form1::serviceEvent(const SessionEvent& e) {
   CommonDialog1.messageBox(text, uiText(answer.message.title),
                            answer.message.severity == Severity::Failure ? MessageIcon::Critical
                                                                         : MessageIcon::Information);
-  // What came while the box was open is stale by now.
-  (void)MSComm1.readAll();
 }
 
 }  // namespace qz

@@ -20,21 +20,24 @@
 namespace qz {
 
 void Form1::Command下载_Click() {
-  session.download(SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()),
-                   CurModel);
+  drive([this] {
+    session.setReadBack(verifyAfterDownload());
+    session.download(
+        SetData, protocolAndRunModeArgument(Option1->isChecked(), Option3->isChecked()), CurModel);
+  });
 }
 
 void Form1::Command上传_Click() {
   if (!editsSettled()) return;
-  session.upload();
+  drive([this] { session.upload(); });
 }
 
 void Form1::Timer下载超时_Timer() {
-  session.tick(Tick::Download);
+  drive([this] { session.tick(Tick::Download); });
 }
 
 void Form1::Timer上传超时_Timer() {
-  session.tick(Tick::Upload);
+  drive([this] { session.tick(Tick::Upload); });
 }
 
 void Form1::Load_JD(std::uint8_t mode, std::uint8_t p) {

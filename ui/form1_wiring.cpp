@@ -84,8 +84,6 @@ void Form1::wireWindow() {
     return t;
   };
   Timer1 = timer(333, [this] { Timer1_Timer(); });
-  TimerSession = timer(0, [this] { TimerSession_Timer(); });
-  TimerSession->setSingleShot(true);
   Timer1->start();
 }
 

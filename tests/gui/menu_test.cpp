@@ -67,7 +67,7 @@ TEST(Menu, EveryItemRunsItsButtonsProcedureInTheButtonsEnabledState) {
        w.Command上传,
        [&] {  // then the silent controller ends it, so that the download may start
          const bool ran = !w.Command上传->isEnabled();
-         for (int tick = 0; tick < 15; ++tick) w.session.tick(Tick::Upload);
+         for (int tick = 0; tick < 15; ++tick) w.Timer上传超时_Timer();
          return ran;
        }},
       {"下载参数到设备", {}, w.Command下载, [&] { return !w.Command下载->isEnabled(); }},

@@ -24,7 +24,7 @@ namespace {
 using test::EditorWindow;
 
 void ticks(EditorWindow& t, Tick which, int n) {
-  for (int i = 0; i < n; ++i) t.w->session.tick(which);
+  for (int i = 0; i < n; ++i) t.w->sessionDriver.run([&] { t.w->session.tick(which); });
 }
 void downloadTo(EditorWindow& t, std::uint8_t row) {
   t.w->Command下载->click();
@@ -50,7 +50,9 @@ TEST(Moments, AFailureStaysUntilTheUserActsAndSaysWhyAndWhatItLeft) {
        "    下载失败", "控制器一再要求重发（停在第6行），已发出 95 帧，传输放弃。", down},
       {[](EditorWindow& t) {
          downloadTo(t, 2);
-         t.w->session.tick(Tick::Download, TransferClock::now() + std::chrono::seconds(31));
+         t.w->sessionDriver.run([&] {
+           t.w->session.tick(Tick::Download, TransferClock::now() + std::chrono::seconds(31));
+         });
          ticks(t, Tick::Download, 5);
        },
        "    下载失败", "传输超过 30 秒没有完成，已放弃。", down},
