@@ -255,6 +255,13 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
     rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
     break;
   }
+  // The version text has no framing of its own: once its length has come, every byte that
+  // comes during its wait is part of it, however many and in whatever parts.
+  if (versionMode_) {
+    if (version_.empty() && rx_.size() < static_cast<std::size_t>(awaiting_)) return;
+    collectVersion();
+    return;
+  }
   // The adapter handed over exactly one reply at once, with nothing ahead of it: it is taken
   // now. A reply that came in parts waits for the quiet behind it.
   if (whole) {
@@ -278,10 +285,24 @@ void Session::received(std::span<const std::uint8_t> bytes, TransferClock::time_
     rx_.clear();
     misframed_ = true;
   }
-  const auto gap = std::clamp<TransferClock::duration>(
+  quietDue_ = now + quiet();
+}
+
+TransferClock::duration Session::quiet() const {
+  return std::clamp<TransferClock::duration>(
       std::max(quietGap(options_.baud), chunkSpacing_ + quietGap(options_.baud) / 2),
       quietGap(options_.baud), kLongestQuiet);
-  quietDue_ = now + gap;
+}
+
+void Session::collectVersion() {
+  version_.insert(version_.end(), rx_.begin(), rx_.end());
+  rx_.clear();
+  quietDue_.reset();
+  misframed_ = false;
+  written_.clear();
+  // A front end that does not sit out the whole wait still takes what follows within the quiet.
+  auto& shown = due_[static_cast<int>(Tick::VersionShown)];
+  if (options_.versionEndsWhenWhole && shown && *shown > now_ + quiet()) shown = now_ + quiet();
 }
 
 void Session::take() {
@@ -320,10 +341,6 @@ void Session::answered() {
 void Session::dispatch(const std::vector<std::uint8_t>& taken) {
   if (versionMode_) {
     version_.insert(version_.end(), taken.begin(), taken.end());
-    if (options_.versionEndsWhenWhole &&
-        version_.size() >= static_cast<std::size_t>(frames::kVersionTextLength)) {
-      tick(Tick::VersionShown, now_);
-    }
     return;
   }
   const Reply reply = recogniseReply(taken);

@@ -166,7 +166,8 @@ class Session {
     int serviceGiveUpTick = 0;
     // The line's speed, for the quiet gap that ends a reply.
     int baud = 9600;
-    // The version wait ends as soon as the whole text has come, instead of on its tick.
+    // The version wait ends once the whole text has come and the line is quiet behind it,
+    // instead of on its tick.
     bool versionEndsWhenWhole = false;
     // Handshakes before an attempt fails.
     int handshakes = kHandshakeAttempts;
@@ -253,6 +254,9 @@ class Session {
   void flushPreviews();
   [[nodiscard]] TransferClock::duration interval(Tick t) const;
   void take();
+  // The quiet that ends a reply on this line; the version text as it has come so far.
+  [[nodiscard]] TransferClock::duration quiet() const;
+  void collectVersion();
   void dispatch(const std::vector<std::uint8_t>& taken);
   [[nodiscard]] bool isEcho(const std::vector<std::uint8_t>& taken) const;
   void answered();

@@ -145,12 +145,19 @@ TEST(Session, ConversationsStepByStep) {
   // A reply the line held before the first handshake answers nothing; the one after it counts.
   play({kConnect, reply(kReply2, ""), kHandshake, reply(kReply2, "model2!"),
         reply(kReply2, "model2")});
-  // Settling, then the version query and the text once its 31 bytes have come.
-  play(
-      then({tick(Tick::Link, "linked"), tick(Tick::Link, "", 4), tick(Tick::Link, "open"),
-            tick(Tick::VersionQuery, "w:A3AC asked"), reply(kReply2, ""), reply(Bytes(26, 'v'), ""),
-            tick(Tick::VersionShown,
-                 "version:\xAAU\x02\x88" + std::string("f") + std::string(26, 'v') + " idle")}));
+  // Settling, then the version query and the text once its 31 bytes have come; a longer text,
+  // in whatever parts, is all of it, with the bytes that follow it during the wait.
+  const auto version = [&](std::vector<Step> parts, const std::string& text) {
+    std::vector<Step> steps = {tick(Tick::Link, "linked"), tick(Tick::Link, "", 4),
+                               tick(Tick::Link, "open"), tick(Tick::VersionQuery, "w:A3AC asked")};
+    steps.insert(steps.end(), parts.begin(), parts.end());
+    steps.push_back(tick(Tick::VersionShown, "version:" + text + " idle"));
+    play(then(steps));
+  };
+  version({reply(kReply2, ""), reply(Bytes(26, 'v'), "")},
+          "\xAAU\x02\x88" + std::string("f") + std::string(26, 'v'));
+  version({reply(Bytes(8, 'a'), ""), reply(Bytes(24, 'b'), ""), reply({'c'}, "")},
+          std::string(8, 'a') + std::string(24, 'b') + "c");
   // A service command is refused without a connection, and answered once with one.
   play({service(ServiceCommand::Protocol1200, "refused")});
   play(then({service(ServiceCommand::RunModeOverlay, "w:F520"),
