@@ -66,7 +66,6 @@ void Session::start(bool quietNoAnswer, TransferClock::time_point from) {
     finish(kPortFailed, portWords(e, port_.lastErrorText()).sentence);
     return;
   }
-  (void)port_.readAll();
   opened_ = true;
   driver_.run([this, from] { core_.connect(from); });
   progressChanged();
